@@ -1,0 +1,25 @@
+#include "app/console.h"
+
+namespace kestrel {
+
+Console::Console(PortMap &ports, QObject *parent)
+    : QObject(parent), comInterface(ports)
+{
+    connect(&comInterface, &CommControl::OnComm, this, [this] { events.OnComm(); });
+}
+
+LineListModel *Console::list(const QString &name)
+{
+    LineListModel *const lists[] = {&List1, &lstActionLog, &lstDebugging, &lstDebuggingValue,
+                                    &lstCoin, &lstCoinCount, &lstBill, &lstBillCount,
+                                    &lstUSBResults, &List2};
+    static const char *const names[] = {"List1", "lstActionLog", "lstDebugging",
+                                        "lstDebuggingValue", "lstCoin", "lstCoinCount",
+                                        "lstBill", "lstBillCount", "lstUSBResults", "List2"};
+    for (int i = 0; i < int(std::size(names)); ++i)
+        if (name == QLatin1String(names[i]))
+            return lists[i];
+    return nullptr;
+}
+
+} // namespace kestrel

@@ -1,0 +1,162 @@
+#include "app/mainwindow.h"
+
+#include "app/layout.h"
+#include "app/lineview.h"
+#include "screens/look.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace kestrel {
+
+using namespace layout;
+
+frmKestrel::frmKestrel(PortMap &ports, QWidget *parent)
+    : QMainWindow(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                              | Qt::WindowCloseButtonHint)
+    , m_console(ports)
+{
+    setObjectName(QStringLiteral("frmKestrel"));
+    setWindowTitle(QString::fromLatin1(kWindowCaption));
+    setFont(look::arial(8.25));
+    buildControls();
+    buildMenus();
+    const int menuHeight = menuBar()->sizeHint().height();
+    setGeometry(look::px(kWindowLeft), look::px(kWindowTop), look::px(kClientWidth),
+                look::px(kClientHeight) + menuHeight);
+
+    connect(control<QPushButton>(QStringLiteral("Command3")), &QPushButton::clicked, this,
+            [this] { m_console.List1.clear(); });
+}
+
+frmKestrel::~frmKestrel() = default;
+
+QWidget *frmKestrel::Pictab(int index) const
+{
+    return control(QStringLiteral("Pictab%1").arg(index));
+}
+
+void frmKestrel::buildControls()
+{
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("frmKestrelClient"));
+    setCentralWidget(client);
+    m_controls.insert(QStringLiteral("frmKestrel"), client);
+
+    // The six panels lie over the tab strip's client area; they are placed there when the window
+    // loads, and only the selected tab's panel is shown.
+    QList<QWidget *> panels;
+    for (const Panel &panel : kPanels) {
+        auto *widget = new QWidget(client);
+        widget->setObjectName(QString::fromLatin1(panel.name));
+        widget->setToolTip(QString::fromLatin1(panel.tooltip));
+        widget->setAutoFillBackground(true);
+        widget->hide();
+        m_controls.insert(widget->objectName(), widget);
+        panels.append(widget);
+    }
+    for (int row = 0; row < kControlCount; ++row) {
+        QWidget *container = m_controls.value(QString::fromLatin1(kControls[row].container));
+        Q_ASSERT(container);
+        QWidget *widget = makeControl(row, container);
+        m_controls.insert(widget->objectName(), widget);
+    }
+    // Buttons stand above the lists and frames they overlap; the panels above the tab strip.
+    for (QWidget *widget : std::as_const(m_controls))
+        if (qobject_cast<QPushButton *>(widget))
+            widget->raise();
+    for (QWidget *panel : panels)
+        panel->raise();
+
+    auto *tabs = TabStrip1();
+    for (const Panel &panel : kPanels)
+        tabs->addTab(QString::fromLatin1(panel.tab));
+
+    showCaption(m_console.lblTotalReceived, QStringLiteral("lblTotalReceived"));
+    showCaption(m_console.lblSpecialInstruction, QStringLiteral("lblSpecialInstruction"));
+}
+
+QWidget *frmKestrel::makeControl(int row, QWidget *container)
+{
+    const Control &c = kControls[row];
+    const QString caption = QString::fromLatin1(c.caption);
+    QWidget *widget = nullptr;
+    switch (c.kind) {
+    case Kind::Button:
+        widget = new QPushButton(caption, container);
+        break;
+    case Kind::Label:
+    case Kind::Link: {
+        auto *label = new QLabel(caption, container);
+        label->setWordWrap(true);
+        label->setAlignment((c.flags & Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+        if (c.kind == Kind::Link) {
+            label->setFont(look::arial(9.75, look::Italic | look::Underline));
+            QPalette palette = label->palette();
+            palette.setColor(QPalette::WindowText, QColor(0, 0, 192));
+            label->setPalette(palette);
+            label->setCursor(Qt::PointingHandCursor);
+        }
+        widget = label;
+        break;
+    }
+    case Kind::List: {
+        auto *view = new LineView(container);
+        view->setLines(m_console.list(QString::fromLatin1(c.name)));
+        widget = view;
+        break;
+    }
+    case Kind::Frame:
+        widget = new QGroupBox(caption, container);
+        break;
+    case Kind::Option:
+        widget = new QRadioButton(caption, container);
+        break;
+    case Kind::TextBox:
+        widget = new QLineEdit(caption, container);
+        break;
+    case Kind::TabStrip:
+        widget = new TabStrip(container);
+        break;
+    }
+    widget->setObjectName(QString::fromLatin1(c.name));
+    if (*c.tooltip)
+        widget->setToolTip(QString::fromLatin1(c.tooltip));
+    widget->setGeometry(look::pixels(c.left, c.top, c.width, c.height));
+    widget->setEnabled(!(c.flags & Disabled));
+    return widget;
+}
+
+void frmKestrel::showCaption(TextCaption &caption, const QString &labelName)
+{
+    auto *label = control<QLabel>(labelName);
+    label->setText(caption.text());
+    connect(&caption, &TextCaption::changed, label, &QLabel::setText);
+}
+
+void frmKestrel::buildMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction *exit = file->addAction(QStringLiteral("Exit"));
+    exit->setObjectName(QStringLiteral("mnuFileExit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuhelp"));
+    static constexpr struct { const char *name, *caption; } kHelpItems[] = {
+        {"mnuVLMOnline", "VLM Online"},
+        {"mnuhelpabout", "About"},
+        {"mnuOrder", "Order"},
+    };
+    for (const auto &entry : kHelpItems) {
+        QAction *item = help->addAction(QString::fromLatin1(entry.caption));
+        item->setObjectName(QString::fromLatin1(entry.name));
+    }
+}
+
+} // namespace kestrel

@@ -1,0 +1,157 @@
+#include "link/commcontrol.h"
+
+#include "link/commerrors.h"
+#include "link/commevents.h"
+
+namespace kestrel {
+
+CommControl::CommControl(PortMap &ports, QObject *parent)
+    : QObject(parent), m_ports(ports)
+{
+}
+
+CommControl::~CommControl()
+{
+    if (m_device) {
+        try {
+            m_device->close();
+        } catch (const Failure &) {
+        }
+        detach();
+    }
+}
+
+void CommControl::setCommPort(int port)
+{
+    if (m_device)
+        throw commerrors::alreadyOpen();
+    if (port < 1 || port > 16)
+        throw commerrors::invalidPort(port);
+    m_commPort = port;
+}
+
+bool CommControl::PortOpen() const
+{
+    return m_device && m_device->isOpen();
+}
+
+void CommControl::setPortOpen(bool open)
+{
+    if (!open) {
+        if (!m_device)
+            return;
+        m_device->close();
+        detach();
+        emit portOpenChanged(false);
+        return;
+    }
+    if (m_device)
+        throw commerrors::alreadyOpen();
+    SerialDevice *device = m_ports.device(m_commPort);
+    if (!device)
+        throw commerrors::invalidPort(m_commPort);
+    device->setDtr(m_dtr);
+    device->open();
+    attach(device);
+    emit portOpenChanged(true);
+}
+
+void CommControl::setDTREnable(bool high)
+{
+    if (SerialDevice *device = m_device ? m_device.data() : m_ports.device(m_commPort))
+        device->setDtr(high);
+    m_dtr = high;
+}
+
+SerialDevice *CommControl::requireOpen() const
+{
+    if (!m_device)
+        throw commerrors::notOpen();
+    return m_device;
+}
+
+void CommControl::setOutput(const QByteArray &frame)
+{
+    requireOpen()->write(frame);
+}
+
+QString CommControl::Input()
+{
+    return QString::fromLatin1(requireOpen()->read());
+}
+
+QString CommControl::peekInput()
+{
+    return QString::fromLatin1(requireOpen()->peek());
+}
+
+int CommControl::InBufferCount()
+{
+    return requireOpen()->waiting();
+}
+
+void CommControl::attach(SerialDevice *device)
+{
+    m_device = device;
+    ++m_generation;
+    m_receivePosted = false;
+    connect(device, &SerialDevice::lineEvent, this, &CommControl::onLineEvent);
+    connect(device, &SerialDevice::lost, this, [this](int number, const QString &description) {
+        const quint64 generation = m_generation;
+        QMetaObject::invokeMethod(this, [=] {
+            if (generation != m_generation || !m_device)
+                return;
+            try {
+                m_device->close();
+            } catch (const Failure &) {
+            }
+            detach();
+            emit portOpenChanged(false);
+            emit deviceLost(number, description);
+        }, Qt::QueuedConnection);
+    });
+}
+
+void CommControl::detach()
+{
+    if (m_device)
+        disconnect(m_device, nullptr, this, nullptr);
+    m_device = nullptr;
+    ++m_generation;
+    m_receivePosted = false;
+}
+
+void CommControl::onLineEvent(int code)
+{
+    if (code == commevent::Receive) {
+        postReceive();
+        return;
+    }
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(this, [=] { deliver(code, generation); }, Qt::QueuedConnection);
+}
+
+void CommControl::postReceive()
+{
+    // One receive notification waits in the queue at a time: the receive path reads all that
+    // waits, so further arrivals before it runs need no notification of their own.
+    if (m_receivePosted)
+        return;
+    m_receivePosted = true;
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(this, [=] { deliver(commevent::Receive, generation); },
+                              Qt::QueuedConnection);
+}
+
+void CommControl::deliver(int code, quint64 generation)
+{
+    if (generation != m_generation || !m_device)
+        return;   // the port was closed since the event happened
+    if (code == commevent::Receive)
+        m_receivePosted = false;
+    m_event = code;
+    emit OnComm();
+    m_event = 0;
+}
+
+} // namespace kestrel

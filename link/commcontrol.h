@@ -1,0 +1,65 @@
+#pragma once
+
+#include "link/portmap.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+namespace kestrel {
+
+// The console's serial control, `comInterface`: the one path to the interface board. It selects a
+// port by number, opens and closes it, drives DTR, writes frames, reads what the board sends, and
+// raises OnComm on the user-interface thread once per event the line reports. OnComm is always
+// delivered through the event queue, so its handler is never re-entered: an event that happens
+// while the handler runs is delivered after it returns. Every failing access throws a Failure.
+class CommControl : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CommControl(PortMap &ports, QObject *parent = nullptr);
+    ~CommControl() override;   // releases the port
+
+    int CommPort() const { return m_commPort; }
+    void setCommPort(int port);          // 1 to 4; only while the port is closed
+
+    bool PortOpen() const;
+    void setPortOpen(bool open);         // True opens CommPort; False closes (no failure when closed)
+
+    bool DTREnable() const { return m_dtr; }
+    void setDTREnable(bool high);        // kept while closed and applied when the port opens
+
+    void setOutput(const QByteArray &frame);
+    QString Input();                     // every character waiting, removed
+    QString peekInput();                 // every character waiting, left for the next Input
+    int InBufferCount();
+    int InputLen() const { return 0; }   // 0: every Input returns all that waits
+    int CommEvent() const { return m_event; }
+
+    SerialDevice *openDevice() const { return m_device; }
+
+signals:
+    void OnComm();
+    // The open device went away; the port is closed.
+    void deviceLost(int number, const QString &description);
+    void portOpenChanged(bool open);
+
+private:
+    void attach(SerialDevice *device);
+    void detach();
+    SerialDevice *requireOpen() const;
+    void onLineEvent(int code);
+    void deliver(int code, quint64 generation);
+    void postReceive();
+
+    PortMap &m_ports;
+    int m_commPort = 1;
+    bool m_dtr = false;
+    int m_event = 0;
+    QPointer<SerialDevice> m_device;     // the open device, or null
+    quint64 m_generation = 0;            // events posted before a close are dropped
+    bool m_receivePosted = false;
+};
+
+} // namespace kestrel

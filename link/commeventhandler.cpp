@@ -1,0 +1,92 @@
+#include "link/commeventhandler.h"
+
+#include "link/commevents.h"
+
+namespace kestrel {
+
+namespace {
+
+enum class Action { Nothing, LogLine, Transmit, Receive, DropDtr };
+
+struct EventRow
+{
+    int code;
+    Action action;
+    const char *line;
+};
+
+// What each event code does, looked up in this order; a code not listed does nothing.
+constexpr EventRow kEvents[] = {
+    {commevent::Break, Action::Nothing, nullptr},
+    {commevent::CtsTimeout, Action::LogLine, "CTS Timeout"},
+    {commevent::DsrTimeout, Action::LogLine, "DSR Timeout"},
+    {commevent::Framing, Action::LogLine, "Framing Error"},
+    {commevent::Overrun, Action::LogLine, "Comm overrun, Data Lost"},
+    {commevent::RxOverflow, Action::LogLine, "Receive Buffer overflow"},
+    {commevent::Parity, Action::LogLine, "Parity Error"},
+    {commevent::TxFull, Action::Nothing, nullptr},
+    {commevent::CdChange, Action::Nothing, nullptr},
+    {commevent::CtsChange, Action::Transmit, nullptr},
+    {commevent::DsrChange, Action::Nothing, nullptr},
+    {commevent::Ring, Action::Nothing, nullptr},
+    {commevent::Receive, Action::Receive, nullptr},
+    {commevent::Send, Action::DropDtr, nullptr},
+};
+
+} // namespace
+
+const QString CommEventHandler::kErrorMessage = QStringLiteral("Communications Error, ");
+
+CommEventHandler::CommEventHandler(CommControl &comInterface, const QByteArray &pendingFrame,
+                                   ActionLog &log, ReceiveEntry *receivePath,
+                                   std::int32_t pauseIterations)
+    : m_com(comInterface)
+    , m_pendingFrame(pendingFrame)
+    , m_log(log)
+    , m_receivePath(receivePath)
+    , m_pause(pauseIterations)
+{
+}
+
+void CommEventHandler::OnComm()
+{
+    Trap trap = m_log.quietTrap(kErrorMessage);
+    const qint16 event = qint16(m_com.CommEvent());
+    for (const EventRow &row : kEvents) {
+        if (row.code != event)
+            continue;
+        switch (row.action) {
+        case Action::Nothing:
+            break;
+        case Action::LogLine:
+            trap([&] { m_log.appendQuietly(QString::fromLatin1(row.line)); });
+            break;
+        case Action::Transmit:
+            transmit(trap);
+            break;
+        case Action::Receive:
+            if (m_receivePath)
+                m_receivePath->receive(trap);
+            break;
+        case Action::DropDtr:
+            trap([&] { m_com.setDTREnable(false); });
+            break;
+        }
+        return;
+    }
+}
+
+void CommEventHandler::transmit(Trap &trap)
+{
+    // One frame per handshake: the frame goes out only while DTR is raised, that is while a button
+    // has parked a frame that the board has not taken yet. A second CTS change for the same
+    // handshake, or a stray one, writes nothing, so a dispense is never paid out twice.
+    trap([&] {
+        if (m_com.DTREnable())
+            m_com.setOutput(m_pendingFrame);
+    });
+    busyPause(m_pause);
+    trap([&] { m_com.setDTREnable(false); });
+}
+
+} // namespace kestrel

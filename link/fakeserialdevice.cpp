@@ -1,0 +1,132 @@
+#include "link/fakeserialdevice.h"
+
+#include "link/commerrors.h"
+#include "link/commevents.h"
+
+namespace kestrel {
+
+FakeSerialDevice::FakeSerialDevice(QString name, QObject *parent)
+    : SerialDevice(parent), m_name(std::move(name))
+{
+}
+
+void FakeSerialDevice::check(Op op) const
+{
+    auto it = m_failures.find(op);
+    if (it == m_failures.end())
+        return;
+    Failure failure = it->second.failure;
+    if (it->second.times > 0 && --it->second.times == 0)
+        m_failures.erase(it);
+    throw failure;
+}
+
+void FakeSerialDevice::done(Op op) const
+{
+    if (afterOp)
+        afterOp(op);
+}
+
+void FakeSerialDevice::open()
+{
+    check(Op::Open);
+    if (m_open)
+        throw commerrors::alreadyOpen();
+    m_open = true;
+    ++m_openCount;
+    done(Op::Open);
+}
+
+void FakeSerialDevice::close()
+{
+    check(Op::Close);
+    m_open = false;
+    m_received.clear();
+    done(Op::Close);
+}
+
+bool FakeSerialDevice::isOpen() const
+{
+    check(Op::IsOpen);
+    done(Op::IsOpen);
+    return m_open;
+}
+
+void FakeSerialDevice::setDtr(bool high)
+{
+    check(Op::SetDtr);
+    m_dtr = high;
+    m_dtrChanges.append(high);
+    done(Op::SetDtr);
+}
+
+void FakeSerialDevice::write(const QByteArray &bytes)
+{
+    check(Op::Write);
+    if (!m_open)
+        throw commerrors::notOpen();
+    m_writes.append(bytes);
+    done(Op::Write);
+}
+
+QByteArray FakeSerialDevice::read()
+{
+    check(Op::Read);
+    QByteArray out;
+    out.swap(m_received);
+    done(Op::Read);
+    return out;
+}
+
+QByteArray FakeSerialDevice::peek()
+{
+    check(Op::Peek);
+    done(Op::Peek);
+    return m_received;
+}
+
+int FakeSerialDevice::waiting()
+{
+    check(Op::Waiting);
+    done(Op::Waiting);
+    return int(m_received.size());
+}
+
+void FakeSerialDevice::arrive(const QByteArray &bytes)
+{
+    m_received.append(bytes);
+    emit lineEvent(commevent::Receive);
+}
+
+void FakeSerialDevice::changeCts()
+{
+    m_cts = !m_cts;
+    emit lineEvent(commevent::CtsChange);
+}
+
+void FakeSerialDevice::raiseEvent(int code)
+{
+    emit lineEvent(code);
+}
+
+void FakeSerialDevice::vanish(const QString &why)
+{
+    m_open = false;
+    const Failure lostFailure = commerrors::deviceLost(m_name, why);
+    emit lost(lostFailure.number(), lostFailure.description());
+}
+
+void FakeSerialDevice::failOn(Op op, Failure failure, int times)
+{
+    m_failures.insert_or_assign(op, Scripted{std::move(failure), times});
+}
+
+QByteArray FakeSerialDevice::written() const
+{
+    QByteArray all;
+    for (const QByteArray &w : m_writes)
+        all += w;
+    return all;
+}
+
+} // namespace kestrel

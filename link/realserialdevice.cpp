@@ -1,0 +1,230 @@
+#include "link/realserialdevice.h"
+
+#include "link/commerrors.h"
+#include "link/commevents.h"
+
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
+
+namespace kestrel {
+
+RealSerialDevice::RealSerialDevice(QString portName, QObject *parent)
+    : SerialDevice(parent), m_name(std::move(portName))
+{
+    m_port.setPortName(m_name);
+    m_poll.setTimerType(Qt::PreciseTimer);
+    connect(&m_poll, &QTimer::timeout, this, &RealSerialDevice::pollLines);
+    connect(&m_port, &QSerialPort::readyRead, this, [this] { emit lineEvent(commevent::Receive); });
+    connect(&m_port, &QSerialPort::errorOccurred, this, &RealSerialDevice::onError);
+}
+
+RealSerialDevice::~RealSerialDevice()
+{
+    m_poll.stop();
+    m_port.close();
+}
+
+void RealSerialDevice::open()
+{
+    if (m_port.isOpen())
+        throw commerrors::alreadyOpen();
+    m_port.setPortName(m_name);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QString why = m_port.errorString();
+        switch (m_port.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            throw commerrors::noSuchDevice(m_name);
+        case QSerialPort::PermissionError:
+            throw commerrors::accessDenied(m_name, why);
+        default:
+            throw commerrors::setupFailed(m_name, why);
+        }
+    }
+    const bool configured = m_port.setBaudRate(QSerialPort::Baud9600)
+                            && m_port.setDataBits(QSerialPort::Data8)
+                            && m_port.setParity(QSerialPort::NoParity)
+                            && m_port.setStopBits(QSerialPort::OneStop)
+                            && m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        const QString why = m_port.errorString();
+        m_port.close();
+        throw commerrors::setupFailed(m_name, why);
+    }
+    setDtr(m_dtr);
+    startWatching();
+}
+
+void RealSerialDevice::close()
+{
+    m_lost = false;
+    m_poll.stop();
+    m_watch = Watch::None;
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+void RealSerialDevice::setDtr(bool high)
+{
+    m_dtr = high;
+    if (!m_port.isOpen())
+        return;
+    if (!m_port.setDataTerminalReady(high)) {
+        // A pty or a network-backed port has no modem lines; there DTR has nothing to drive.
+        if (m_port.error() != QSerialPort::UnsupportedOperationError)
+            throw commerrors::lineControlFailed(m_name, m_port.errorString());
+        m_port.clearError();
+    }
+    if (m_watch != Watch::None)
+        m_poll.setInterval(high ? kPendingPollMs : kIdlePollMs);
+}
+
+void RealSerialDevice::requireOpen() const
+{
+    if (m_lost)
+        throw commerrors::deviceLost(m_name, m_lostWhy);
+    if (!m_port.isOpen())
+        throw commerrors::notOpen();
+}
+
+void RealSerialDevice::write(const QByteArray &bytes)
+{
+    requireOpen();
+    if (m_port.write(bytes) != bytes.size())
+        throw commerrors::writeFailed(m_name, m_port.errorString());
+    // Hand the bytes to the driver now, before the handler pauses and drops DTR.
+    m_port.flush();
+}
+
+void RealSerialDevice::drain()
+{
+    if (m_lost)
+        return;
+    // waitForReadyRead(0) copies what the driver holds into the port's buffer without waiting;
+    // when nothing waits it reports a timeout, which is no failure here.
+    while (m_port.isOpen() && m_port.waitForReadyRead(0)) {
+    }
+    if (m_port.error() == QSerialPort::TimeoutError)
+        m_port.clearError();
+}
+
+QByteArray RealSerialDevice::read()
+{
+    requireOpen();
+    drain();
+    requireOpen();
+    return m_port.readAll();
+}
+
+QByteArray RealSerialDevice::peek()
+{
+    requireOpen();
+    drain();
+    requireOpen();
+    return m_port.peek(m_port.bytesAvailable());
+}
+
+int RealSerialDevice::waiting()
+{
+    requireOpen();
+    drain();
+    requireOpen();
+    return int(m_port.bytesAvailable());
+}
+
+void RealSerialDevice::onError(QSerialPort::SerialPortError error)
+{
+    if (!m_port.isOpen())
+        return;
+    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+        && !m_lost) {
+        // The serial control closes the port when it handles the loss; until then every access
+        // reports the loss.
+        m_lost = true;
+        m_lostWhy = m_port.errorString();
+        m_poll.stop();
+        const Failure failure = commerrors::deviceLost(m_name, m_lostWhy);
+        emit lost(failure.number(), failure.description());
+    }
+}
+
+bool RealSerialDevice::readCounters(Counters &out) const
+{
+#ifdef Q_OS_LINUX
+    serial_icounter_struct ic{};
+    if (::ioctl(int(m_port.handle()), TIOCGICOUNT, &ic) != 0)
+        return false;
+    out = {ic.cts, ic.frame, ic.overrun, ic.parity, ic.brk, ic.buf_overrun};
+    return true;
+#else
+    Q_UNUSED(out);
+    return false;
+#endif
+}
+
+bool RealSerialDevice::readCts(bool &cts) const
+{
+#ifdef Q_OS_LINUX
+    int status = 0;
+    if (::ioctl(int(m_port.handle()), TIOCMGET, &status) != 0)
+        return false;
+    cts = (status & TIOCM_CTS) != 0;
+    return true;
+#else
+    auto &port = const_cast<QSerialPort &>(m_port);
+    const QSerialPort::PinoutSignals pins = port.pinoutSignals();
+    if (port.error() == QSerialPort::UnsupportedOperationError) {
+        port.clearError();
+        return false;
+    }
+    cts = pins.testFlag(QSerialPort::ClearToSendSignal);
+    return true;
+#endif
+}
+
+void RealSerialDevice::startWatching()
+{
+    m_watch = Watch::None;
+    if (readCounters(m_counters))
+        m_watch = Watch::Counters;
+    else if (readCts(m_cts))
+        m_watch = Watch::CtsPin;
+    if (m_watch != Watch::None) {
+        m_poll.setInterval(m_dtr ? kPendingPollMs : kIdlePollMs);
+        m_poll.start();
+    }
+}
+
+void RealSerialDevice::pollLines()
+{
+    if (!m_port.isOpen())
+        return;
+    if (m_watch == Watch::CtsPin) {
+        bool cts = m_cts;
+        if (readCts(cts) && cts != m_cts) {
+            m_cts = cts;
+            emit lineEvent(commevent::CtsChange);
+        }
+        return;
+    }
+    Counters now;
+    if (!readCounters(now))
+        return;
+    const Counters before = m_counters;
+    m_counters = now;
+    // One event per change counted by the driver, so quick double changes are all seen.
+    const struct { int delta; int code; } changes[] = {
+        {now.brk - before.brk, commevent::Break},
+        {now.frame - before.frame, commevent::Framing},
+        {now.overrun - before.overrun, commevent::Overrun},
+        {now.bufOverrun - before.bufOverrun, commevent::RxOverflow},
+        {now.parity - before.parity, commevent::Parity},
+        {now.cts - before.cts, commevent::CtsChange},
+    };
+    for (const auto &change : changes)
+        for (int i = 0; i < change.delta; ++i)
+            emit lineEvent(change.code);
+}
+
+} // namespace kestrel

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "link/serialdevice.h"
+
+#include <QSerialPort>
+#include <QTimer>
+
+namespace kestrel {
+
+// A real serial port (a COM port, /dev/ttyS*, a USB adapter, or a pty) at 9600 8-N-1 without flow
+// control. Reads drain what the operating system holds at that moment, not only what the event loop
+// has copied, because the receive path reads inside a busy pause. CTS changes and line errors are
+// watched by polling the driver's modem-line and error counters, so two quick CTS changes give two
+// events; where the driver has no counters the CTS pin itself is polled.
+class RealSerialDevice : public SerialDevice
+{
+    Q_OBJECT
+public:
+    explicit RealSerialDevice(QString portName, QObject *parent = nullptr);
+    ~RealSerialDevice() override;
+
+    QString name() const override { return m_name; }
+    void open() override;
+    void close() override;
+    bool isOpen() const override { return m_port.isOpen(); }
+    void setDtr(bool high) override;
+    void write(const QByteArray &bytes) override;
+    QByteArray read() override;
+    QByteArray peek() override;
+    int waiting() override;
+
+    // How often the modem lines are looked at while a frame waits for CTS, and otherwise.
+    static constexpr int kPendingPollMs = 1;
+    static constexpr int kIdlePollMs = 20;
+
+private:
+    struct Counters
+    {
+        int cts = 0, frame = 0, overrun = 0, parity = 0, brk = 0, bufOverrun = 0;
+    };
+    enum class Watch { None, Counters, CtsPin };
+
+    void requireOpen() const;
+    void drain();
+    void startWatching();
+    void pollLines();
+    bool readCounters(Counters &out) const;
+    bool readCts(bool &cts) const;
+    void onError(QSerialPort::SerialPortError error);
+
+    QString m_name;
+    QSerialPort m_port;
+    QTimer m_poll;
+    Watch m_watch = Watch::None;
+    Counters m_counters;
+    bool m_cts = false;
+    bool m_dtr = false;
+    bool m_lost = false;   // the device went away while open
+    QString m_lostWhy;
+};
+
+} // namespace kestrel

@@ -1,0 +1,88 @@
+#include "core/actionlog.h"
+#include "core/linelistmodel.h"
+#include "core/trap.h"
+
+#include <QTest>
+
+using namespace kestrel;
+
+class TrapTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void errorLineTrimsBlanksOnly()
+    {
+        QCOMPARE(errorLine(QStringLiteral("Error In Dispensing Dime, "),
+                           Failure(8018, QStringLiteral("  Port is closed \t "))),
+                 QStringLiteral("Error In Dispensing Dime, Port is closed \t - 8018"));
+        QCOMPARE(errorLine(QStringLiteral("X, "), Failure(-5, QString())), QStringLiteral("X,  - -5"));
+        QCOMPARE(trimSpaces(QStringLiteral("  08 01\r ")), QStringLiteral("08 01\r"));
+    }
+
+    void failingStepIsReportedAndTheNextStepRuns()
+    {
+        QStringList reports;
+        QStringList ran;
+        Trap trap([&](const Failure &f) { reports << QString::number(f.number()); });
+        trap([&] { ran << "1"; });
+        trap([&] { throw Failure(6, "Overflow"); });
+        trap([&] { ran << "3"; });
+        trap([&] { throw std::bad_alloc(); });
+        QCOMPARE(ran, QStringList({"1", "3"}));
+        QCOMPARE(reports, QStringList({"6", "7"}));
+        QCOMPARE(trap.failureCount(), 2);
+    }
+
+    void stoppingTrapSkipsLaterSteps()
+    {
+        int reports = 0;
+        bool ranAfter = false;
+        Trap trap([&](const Failure &) { ++reports; }, Trap::After::Stop);
+        QVERIFY(!trap([&] { throw Failure(1, "x"); }));
+        QVERIFY(!trap([&] { ranAfter = true; }));
+        QVERIFY(trap.stopped());
+        QCOMPARE(reports, 1);
+        QVERIFY(!ranAfter);
+    }
+
+    void failureWhileReportingIsSwallowed()
+    {
+        bool ranAfter = false;
+        Trap trap([](const Failure &) { throw Failure(381, "no row"); });
+        trap([] { throw Failure(1, "x"); });
+        trap([&] { ranAfter = true; });
+        QVERIFY(ranAfter);
+    }
+
+    void actionLogSelectsOnlyWhenAsked()
+    {
+        LineListModel list;
+        ActionLog log(list);
+        log.AppendLogLine("a");
+        QCOMPARE(list.selectedRow(), 0);
+        log.appendQuietly("b");
+        QCOMPARE(list.selectedRow(), 0);
+        Trap quiet = log.quietTrap("Communications Error, ");
+        quiet([] { throw Failure(8020, "read"); });
+        QCOMPARE(list.selectedRow(), 0);
+        Trap loud = log.trap("Error reseting changer, ");
+        loud([] { throw Failure(8018, "closed"); });
+        QCOMPARE(list.rows(), QStringList({"a", "b", "Communications Error, read - 8020",
+                                           "Error reseting changer, closed - 8018"}));
+        QCOMPARE(list.selectedRow(), 3);
+    }
+
+    void listRowsFailOutOfRange()
+    {
+        LineListModel list;
+        list.append("only");
+        QVERIFY_THROWS_EXCEPTION(Failure, list.row(1));
+        QVERIFY_THROWS_EXCEPTION(Failure, list.setRow(-1, "x"));
+        QVERIFY_THROWS_EXCEPTION(Failure, list.select(1));
+        list.select(-1);
+        QCOMPARE(list.selectedRow(), -1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TrapTest)
+#include "tst_trap.moc"

@@ -1,0 +1,133 @@
+#include "link/commerrors.h"
+#include "link/commevents.h"
+#include "tests/support/linkrig.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace kestrel;
+using namespace kestrel::test;
+
+class CommControlTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void portSelectionRules()
+    {
+        LinkRig rig(false);
+        QVERIFY(!rig.com.PortOpen());
+        rig.com.setPortOpen(false);                       // closing a closed port is no failure
+        rig.com.setCommPort(3);
+        rig.com.setPortOpen(true);
+        QVERIFY(rig.com.PortOpen());
+        QCOMPARE(rig.device(3).openCount(), 1);
+        QCOMPARE(rig.device(1).openCount(), 0);
+        try {
+            rig.com.setCommPort(2);                       // only while closed
+            QFAIL("CommPort changed while open");
+        } catch (const Failure &f) {
+            QCOMPARE(f.number(), 8005);
+        }
+        QVERIFY_THROWS_EXCEPTION(Failure, rig.com.setPortOpen(true));
+        rig.com.setPortOpen(false);
+        QVERIFY(!rig.device(3).isOpen());
+        QVERIFY_THROWS_EXCEPTION(Failure, rig.com.setCommPort(0));
+        rig.com.setCommPort(9);                           // a number without a device behind it
+        try {
+            rig.com.setPortOpen(true);
+            QFAIL("opened a port without a device");
+        } catch (const Failure &f) {
+            QCOMPARE(f.number(), 8002);
+        }
+    }
+
+    void closedPortAccessFails()
+    {
+        LinkRig rig(false);
+        for (auto access : {+[](CommControl &c) { c.setOutput("x"); },
+                            +[](CommControl &c) { c.Input(); },
+                            +[](CommControl &c) { c.InBufferCount(); }}) {
+            try {
+                access(rig.com);
+                QFAIL("access to a closed port succeeded");
+            } catch (const Failure &f) {
+                QCOMPARE(f.number(), 8018);
+            }
+        }
+    }
+
+    void dtrIsKeptWhileClosedAndAppliedOnOpen()
+    {
+        LinkRig rig(false);
+        rig.com.setDTREnable(true);
+        QVERIFY(rig.com.DTREnable());
+        rig.com.setPortOpen(true);
+        QVERIFY(rig.device(1).dtr());
+        rig.com.setDTREnable(false);
+        QVERIFY(!rig.device(1).dtr());
+    }
+
+    void inputIsLatin1TextWithNulsKept()
+    {
+        LinkRig rig;
+        rig.device().arrive(QByteArray("08\0\xff", 4));
+        QCOMPARE(rig.com.InBufferCount(), 4);
+        QCOMPARE(rig.com.peekInput().size(), 4);
+        const QString text = rig.com.Input();
+        QCOMPARE(text, QString::fromLatin1(QByteArray("08\0\xff", 4)));
+        QCOMPARE(rig.com.InBufferCount(), 0);
+    }
+
+    void eventsAreQueuedOneAtATimeAndNeverReentered()
+    {
+        LinkRig rig;
+        QList<int> seen;
+        int depth = 0;
+        int maxDepth = 0;
+        QObject::connect(&rig.com, &CommControl::OnComm, [&] {
+            ++depth;
+            maxDepth = std::max(maxDepth, depth);
+            seen << rig.com.CommEvent();
+            if (seen.size() == 1)
+                rig.device().raiseEvent(commevent::Parity);   // happens while the handler runs
+            --depth;
+        });
+        rig.device().raiseEvent(commevent::Framing);
+        QVERIFY(seen.isEmpty());                               // nothing runs inside the device call
+        deliverEvents();
+        QCOMPARE(seen, QList<int>({commevent::Framing, commevent::Parity}));
+        QCOMPARE(maxDepth, 1);
+    }
+
+    void receiveNotificationsCoalesceAndCloseDropsPending()
+    {
+        LinkRig rig;
+        QSignalSpy spy(&rig.com, &CommControl::OnComm);
+        rig.device().arrive("08 ");
+        rig.device().arrive("50 06");
+        deliverEvents();
+        QCOMPARE(spy.count(), 1);
+        rig.device().arrive("08 51 08");
+        rig.device().changeCts();
+        rig.com.setPortOpen(false);
+        deliverEvents();
+        QCOMPARE(spy.count(), 1);                              // events of a closed port are dropped
+    }
+
+    void lostDeviceClosesThePortAndIsReported()
+    {
+        LinkRig rig;
+        QSignalSpy lost(&rig.com, &CommControl::deviceLost);
+        rig.device().vanish(QStringLiteral("adapter pulled"));
+        deliverEvents();
+        QCOMPARE(lost.count(), 1);
+        QCOMPARE(lost.at(0).at(0).toInt(), 8022);
+        QVERIFY(lost.at(0).at(1).toString().contains(QStringLiteral("adapter pulled")));
+        QVERIFY(!rig.com.PortOpen());
+        rig.com.setPortOpen(true);                             // the operator can pick it again
+        QVERIFY(rig.com.PortOpen());
+    }
+};
+
+QTEST_GUILESS_MAIN(CommControlTest)
+#include "tst_commcontrol.moc"

@@ -1,0 +1,146 @@
+#include "link/commevents.h"
+#include "tests/support/linkrig.h"
+
+#include <QTest>
+
+using namespace kestrel;
+using namespace kestrel::test;
+
+namespace {
+// Parks a frame the way a command button does: store it, raise DTR.
+void park(LinkRig &rig, const QByteArray &frame)
+{
+    rig.pendingFrame = frame;
+    rig.com.setDTREnable(true);
+}
+} // namespace
+
+class CommEventHandlerTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void eventCodes_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("line");   // empty: the log stays as it was
+        QTest::newRow("break") << 1001 << "";
+        QTest::newRow("CTS timeout") << 1002 << "CTS Timeout";
+        QTest::newRow("DSR timeout") << 1003 << "DSR Timeout";
+        QTest::newRow("framing") << 1004 << "Framing Error";
+        QTest::newRow("overrun") << 1006 << "Comm overrun, Data Lost";
+        QTest::newRow("receive overflow") << 1008 << "Receive Buffer overflow";
+        QTest::newRow("parity") << 1009 << "Parity Error";
+        QTest::newRow("transmit full") << 1010 << "";
+        QTest::newRow("CD change") << 5 << "";
+        QTest::newRow("DSR change") << 4 << "";
+        QTest::newRow("ring") << 6 << "";
+        QTest::newRow("end of file") << 7 << "";
+        QTest::newRow("CD timeout") << 1007 << "";
+        QTest::newRow("control block") << 1011 << "";
+        QTest::newRow("unknown") << 4242 << "";
+    }
+    void eventCodes()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, line);
+        LinkRig rig;
+        rig.log.AppendLogLine("before");
+        rig.device().raiseEvent(code);
+        deliverEvents();
+        QStringList expected{"before"};
+        if (!line.isEmpty())
+            expected << line;
+        QCOMPARE(rig.logLines(), expected);
+        QCOMPARE(rig.actionLog.selectedRow(), 0);      // error lines do not move the selection
+        QVERIFY(rig.device().writes().isEmpty());
+    }
+
+    void ctsWritesThePendingFrameThenDropsDtr()
+    {
+        LinkRig rig;
+        const QByteArray frame("\x0f\x02\x02", 3);
+        park(rig, frame);
+        rig.device().changeCts();
+        deliverEvents();
+        QCOMPARE(rig.device().writes(), QList<QByteArray>{frame});
+        QCOMPARE(rig.device().dtrChanges().mid(1), QList<bool>({true, false}));
+        QVERIFY(!rig.com.DTREnable());
+        QVERIFY(rig.logLines().isEmpty());
+    }
+
+    void ctsWhileIdleWritesNothing()
+    {
+        // One frame per handshake: the board changing CTS back, a second change for the same
+        // raise, or a change before any button was pressed writes nothing.
+        LinkRig rig;
+        rig.device().changeCts();
+        deliverEvents();
+        QVERIFY(rig.device().writes().isEmpty());
+        QVERIFY(!rig.device().dtr());
+
+        park(rig, QByteArray("\x0f\x02\x05", 3));
+        rig.device().changeCts();
+        rig.device().changeCts();
+        deliverEvents();
+        QCOMPARE(rig.device().writes().size(), 1);
+    }
+
+    void sendEventDropsDtrWithoutWriting()
+    {
+        LinkRig rig;
+        park(rig, "\x08");
+        rig.device().raiseEvent(commevent::Send);
+        deliverEvents();
+        QVERIFY(!rig.device().dtr());
+        rig.device().changeCts();
+        deliverEvents();
+        QVERIFY(rig.device().writes().isEmpty());
+    }
+
+    void secondParkedFrameReplacesTheFirst()
+    {
+        LinkRig rig;
+        park(rig, QByteArray("\x0c\xff\xff\xff\xff", 5));
+        park(rig, QByteArray("\x0c\x00\x00\x00\x00", 5));
+        rig.device().changeCts();
+        deliverEvents();
+        QCOMPARE(rig.device().written(), QByteArray("\x0c\x00\x00\x00\x00", 5));
+    }
+
+    void failingStatementsAddCommunicationsErrorLinesAndTheNextRuns()
+    {
+        LinkRig rig;
+        park(rig, "\x0a");
+        rig.device().failOn(FakeSerialDevice::Op::Write, Failure(8021, " Write failed "), 1);
+        rig.device().changeCts();
+        deliverEvents();
+        QCOMPARE(rig.logLines(), QStringList{"Communications Error, Write failed - 8021"});
+        QVERIFY(!rig.device().dtr());                   // the drop still ran
+        QCOMPARE(rig.actionLog.selectedRow(), -1);
+
+        park(rig, "\x0a");
+        rig.device().failOn(FakeSerialDevice::Op::SetDtr, Failure(8019, "no DTR"), 1);
+        rig.device().changeCts();
+        deliverEvents();
+        QCOMPARE(rig.device().writes().size(), 1);
+        QCOMPARE(rig.logLines().last(), QStringLiteral("Communications Error, no DTR - 8019"));
+    }
+
+    void eventDuringTheHandlerWaitsUntilItReturns()
+    {
+        LinkRig rig;
+        park(rig, "\x30");
+        rig.device().failOn(FakeSerialDevice::Op::SetDtr, Failure(8019, "no DTR"), 1);
+        rig.device().afterOp = [&](FakeSerialDevice::Op op) {
+            if (op == FakeSerialDevice::Op::Write)
+                rig.device().raiseEvent(commevent::Framing);
+        };
+        rig.device().changeCts();
+        deliverEvents();
+        QCOMPARE(rig.logLines(),
+                 QStringList({"Communications Error, no DTR - 8019", "Framing Error"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(CommEventHandlerTest)
+#include "tst_commeventhandler.moc"

@@ -1,0 +1,33 @@
+#include "tests/support/linkrig.h"
+
+#include <QCoreApplication>
+
+namespace kestrel::test {
+
+void deliverEvents()
+{
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+LinkRig::LinkRig(bool openComm1)
+    : ports(nullptr)
+    , com(ports)
+    , log(actionLog)
+    , handler(com, pendingFrame, log, nullptr, 10)
+{
+    for (int port = 1; port <= 4; ++port) {
+        auto fake = std::make_unique<FakeSerialDevice>(QStringLiteral("fake%1").arg(port));
+        fakes[port - 1] = fake.get();
+        ports.setDevice(port, std::move(fake));
+    }
+    QObject::connect(&com, &CommControl::OnComm, [this] { handler.OnComm(); });
+    if (openComm1)
+        com.setPortOpen(true);
+}
+
+LinkRig::~LinkRig() = default;
+
+} // namespace kestrel::test
