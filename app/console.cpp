@@ -1,11 +1,16 @@
 #include "app/console.h"
 
+#include "decode/pairedlists.h"
+
 namespace kestrel {
 
 Console::Console(PortMap &ports, QObject *parent)
     : QObject(parent), comInterface(ports)
 {
     connect(&comInterface, &CommControl::OnComm, this, [this] { events.OnComm(); });
+    alignPair(lstCoin, lstCoinCount);
+    alignPair(lstBill, lstBillCount);
+    alignPair(lstDebugging, lstDebuggingValue);
 }
 
 LineListModel *Console::list(const QString &name)

@@ -4,6 +4,8 @@
 #include "core/actionlog.h"
 #include "core/caption.h"
 #include "core/linelistmodel.h"
+#include "decode/money.h"
+#include "decode/tallies.h"
 #include "link/commcontrol.h"
 #include "link/commeventhandler.h"
 
@@ -33,7 +35,11 @@ public:
 
     CommControl comInterface;
     QByteArray MDB_output_string;   // the pending command frame; never cleared
+    MoneyTotal TotalReceived;
     ActionLog log{lstActionLog};
+    Tallies tallies{{lstCoin, lstCoinCount, lstBill, lstBillCount, lstDebugging, lstDebuggingValue,
+                     lstActionLog, List1},
+                    TotalReceived, lblTotalReceived, lblSpecialInstruction};
     SendRoutine send{MDB_output_string, comInterface, log};
     CommEventHandler events{comInterface, MDB_output_string, log};
 };

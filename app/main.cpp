@@ -1,16 +1,20 @@
-#include "app/mainwindow.h"
+#include "app/startup.h"
 #include "link/realserialdevice.h"
+#include "screens/version.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrel"));
+    QApplication::setApplicationDisplayName(QString::fromLatin1(kestrel::version::kTitle));
+    QApplication::setOrganizationName(QString::fromLatin1(kestrel::version::kCompany));
+
     kestrel::PortMap ports([](const QString &name) {
         return std::make_unique<kestrel::RealSerialDevice>(name);
     });
-    auto *window = new kestrel::frmKestrel(ports);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    window->show();
+    kestrel::Startup startup(ports);
+    startup.begin();
     return app.exec();
 }

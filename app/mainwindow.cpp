@@ -1,8 +1,13 @@
 #include "app/mainwindow.h"
 
+#include "app/exitcommand.h"
 #include "app/layout.h"
 #include "app/lineview.h"
+#include "link/portselection.h"
 #include "screens/look.h"
+#include "screens/splash.h"
+
+#include <QApplication>
 
 #include <QGroupBox>
 #include <QLabel>
@@ -28,9 +33,103 @@ frmKestrel::frmKestrel(PortMap &ports, QWidget *parent)
     const int menuHeight = menuBar()->sizeHint().height();
     setGeometry(look::px(kWindowLeft), look::px(kWindowTop), look::px(kClientWidth),
                 look::px(kClientHeight) + menuHeight);
+    m_endProgram = [] {
+        for (QWidget *window : QApplication::topLevelWidgets())
+            window->hide();
+        QCoreApplication::exit(0);
+    };
+    wireHandlers();
+    Form_Load();
+}
 
-    connect(control<QPushButton>(QStringLiteral("Command3")), &QPushButton::clicked, this,
-            [this] { m_console.List1.clear(); });
+void frmKestrel::Form_Load()
+{
+    Trap trap = m_console.log.trap(QStringLiteral("Error in form load, "));
+    Tallies &tallies = m_console.tallies;
+    trap([&] { tallies.UpdateTotalRecived(); });
+    trap([&] { tallies.InitializeCount(); });
+    trap([&] { showSplashAgain(); });
+    trap([&] { m_console.TotalReceived.reset(); });
+    trap([&] { m_console.comInterface.setDTREnable(false); });
+    TabStrip *tabs = TabStrip1();
+    for (int index = 0; index < kPanelCount; ++index) {
+        QWidget *panel = Pictab(index);
+        // Each panel lies exactly over the tab strip's client area, hidden and disabled.
+        trap([&] { panel->setGeometry(tabs->clientArea().translated(tabs->pos())); });
+        trap([&] { panel->hide(); });
+        trap([&] { panel->setEnabled(false); });
+    }
+    trap([&] { tabs->selectTab(1); });
+    trap([&] {
+        QWidget *shown = Pictab(tabs->selectedTab() - 1);
+        shown->show();
+        shown->setEnabled(true);
+    });
+}
+
+void frmKestrel::showSplashAgain()
+{
+    auto *splash = new frmSplash;
+    connect(splash, &frmSplash::dismissed, this, [this] {
+        show();
+        raise();
+        activateWindow();
+    });
+    splash->show();
+}
+
+void frmKestrel::TabStrip1_Click()
+{
+    const int k = TabStrip1()->selectedTab();
+    if (k - 1 == m_currentFrame)
+        return;
+    Pictab(k - 1)->show();
+    Pictab(k - 1)->setEnabled(true);
+    Pictab(m_currentFrame)->hide();
+    m_currentFrame = qint16(k - 1);
+}
+
+void frmKestrel::wireHandlers()
+{
+    Console &c = m_console;
+    const auto onClick = [this](const char *name, auto handler) {
+        connect(control<QPushButton>(QString::fromLatin1(name)), &QPushButton::clicked, this,
+                handler);
+    };
+    onClick("Command3", [&c] { c.List1.clear(); });
+    onClick("cmdClearAll", [&c] { c.tallies.ClearAll(); });
+    onClick("cmdClearCoinTotals", [&c] { c.tallies.ClearCoinTotals(); });
+    onClick("cmdClearBillTotals", [&c] { c.tallies.ClearBillTotals(); });
+    onClick("clearUSBResults", [&c] { c.lstUSBResults.clear(); });
+    onClick("ConnectHID", [] {});
+
+    connect(TabStrip1(), &TabStrip::clicked, this, &frmKestrel::TabStrip1_Click);
+
+    for (int port = 1; port <= PortMap::kPorts; ++port) {
+        auto *option = control<QRadioButton>(QStringLiteral("Option%1").arg(port));
+        connect(option, &QRadioButton::toggled, this, [this, option, port](bool checked) {
+            if (checked)
+                selectPort(m_console.comInterface, port, m_console.log,
+                           [option] { option->setEnabled(false); });
+        });
+    }
+
+    static constexpr struct { const char *name; OnExitFailure onFailure; } kExits[] = {
+        {"cmdExitSetup", OnExitFailure::Stop},
+        {"cmdExitBillVal", OnExitFailure::Continue},
+        {"cmdExitCashless", OnExitFailure::Continue},
+        {"cmdExitChanger", OnExitFailure::End},
+        {"cmdExitUSB", OnExitFailure::Stop},
+        {"cmdExitother", OnExitFailure::End},
+    };
+    const auto exitWith = [this](OnExitFailure onFailure) {
+        runExit(onFailure, m_console.comInterface, m_console.log, [this] { close(); },
+                [this] { m_endProgram(); });
+    };
+    for (const auto &exit : kExits)
+        onClick(exit.name, [exitWith, onFailure = exit.onFailure] { exitWith(onFailure); });
+    connect(findChild<QAction *>(QStringLiteral("mnuFileExit")), &QAction::triggered, this,
+            [exitWith] { exitWith(OnExitFailure::Ignore); });
 }
 
 frmKestrel::~frmKestrel() = default;

@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QMainWindow>
 
+#include <functional>
+
 namespace kestrel {
 
 // The main window, frmKestrel: a left column with the raw replies, the action log, the debugging
@@ -26,7 +28,17 @@ public:
     QWidget *Pictab(int index) const;
     TabStrip *TabStrip1() const { return control<TabStrip>(QStringLiteral("TabStrip1")); }
 
+    // The index of the panel now shown.
+    qint16 CurrentFrame() const { return m_currentFrame; }
+
+    // What ends the program when an Exit command's failure calls for it; tests replace it.
+    void setEndProgram(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
+
 private:
+    void Form_Load();
+    void TabStrip1_Click();
+    void showSplashAgain();
+    void wireHandlers();
     void buildControls();
     void buildMenus();
     QWidget *makeControl(int row, QWidget *container);
@@ -34,6 +46,8 @@ private:
 
     Console m_console;
     QHash<QString, QWidget *> m_controls;
+    qint16 m_currentFrame = 0;
+    std::function<void()> m_endProgram;
 };
 
 } // namespace kestrel

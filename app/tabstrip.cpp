@@ -1,14 +1,33 @@
 #include "app/tabstrip.h"
 
+#include <QProxyStyle>
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
 
 namespace kestrel {
 
+namespace {
+// Tabs as narrow as the classic tab strip's, so that all six captions fit in one row.
+class NarrowTabs : public QProxyStyle
+{
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption *option,
+                    const QWidget *widget) const override
+    {
+        if (metric == PM_TabBarTabHSpace)
+            return 12;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+} // namespace
+
 TabStrip::TabStrip(QWidget *parent)
     : QWidget(parent), m_tabs(new QTabBar(this))
 {
     m_tabs->setObjectName(QStringLiteral("TabStrip1Tabs"));
+    auto *narrow = new NarrowTabs;
+    narrow->setParent(m_tabs);
+    m_tabs->setStyle(narrow);
     m_tabs->setDrawBase(false);
     m_tabs->setExpanding(false);
     m_tabs->setUsesScrollButtons(true);

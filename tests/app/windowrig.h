@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/mainwindow.h"
+#include "link/fakeserialdevice.h"
+#include "tests/support/linkrig.h"
+
+#include <QApplication>
+#include <QTest>
+
+namespace kestrel::test {
+
+// The real main window over fake devices on all four ports, shown offscreen. The second splash
+// screen that the load step shows is closed at once.
+struct WindowRig
+{
+    WindowRig()
+        : ports([](const QString &name) { return std::make_unique<FakeSerialDevice>(name); })
+    {
+        window = std::make_unique<frmKestrel>(ports);
+        window->setEndProgram([this] { ++programEnded; });
+        closeSplashes();
+        window->show();
+    }
+    ~WindowRig()
+    {
+        window.reset();
+        closeSplashes();
+    }
+
+    static void closeSplashes()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("frmSplash"))
+                delete w;
+    }
+    static int splashCount()
+    {
+        int n = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            n += w->objectName() == QLatin1String("frmSplash") && w->isVisible();
+        return n;
+    }
+
+    FakeSerialDevice &device(int port)
+    {
+        return *static_cast<FakeSerialDevice *>(ports.device(port));
+    }
+    Console &console() { return window->console(); }
+    QStringList log() { return console().lstActionLog.rows(); }
+    template <class T = QWidget>
+    T *control(const char *name) { return window->control<T>(QString::fromLatin1(name)); }
+    // Shows the tab whose panel holds the control, then clicks it as the operator would.
+    void click(const char *name)
+    {
+        QWidget *widget = control(name);
+        for (QWidget *w = widget; w; w = w->parentWidget())
+            if (w->objectName().startsWith(QLatin1String("Pictab")))
+                window->TabStrip1()->selectTab(w->objectName().mid(6).toInt() + 1);
+        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+    }
+
+    PortMap ports;
+    std::unique_ptr<frmKestrel> window;
+    int programEnded = 0;
+};
+
+} // namespace kestrel::test
