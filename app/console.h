@@ -4,10 +4,13 @@
 #include "core/actionlog.h"
 #include "core/caption.h"
 #include "core/linelistmodel.h"
+#include "decode/logfile.h"
 #include "decode/money.h"
+#include "decode/recogniser.h"
 #include "decode/tallies.h"
 #include "link/commcontrol.h"
 #include "link/commeventhandler.h"
+#include "link/receivepath.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -41,7 +44,12 @@ public:
                      lstActionLog, List1},
                     TotalReceived, lblTotalReceived, lblSpecialInstruction};
     SendRoutine send{MDB_output_string, comInterface, log};
-    CommEventHandler events{comInterface, MDB_output_string, log};
+    LogFile logFile;
+    ReplyRecogniser recogniser{{lstCoin, lstCoinCount, lstBill, lstBillCount, TotalReceived,
+                                lblSpecialInstruction, log}};
+    ReceivePath receivePath{{comInterface, List1, log, lstDebuggingValue, tallies, recogniser,
+                             logFile}};
+    CommEventHandler events{comInterface, MDB_output_string, log, &receivePath};
 };
 
 } // namespace kestrel

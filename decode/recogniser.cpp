@@ -1,0 +1,44 @@
+#include "decode/recogniser.h"
+
+#include "decode/tallies.h"
+
+namespace kestrel {
+
+bool ReplyRecogniser::recognise(const QString &code, Trap &trap,
+                                const std::function<QString()> &readMore)
+{
+    if (code == QLatin1String(replies::kFreeText)) {
+        QString text;
+        trap([&] { text = trimSpaces(readMore().left(replies::kFreeTextLength)); });
+        trap([&] { m_t.status.setText(text); });
+        trap([&] { m_t.log.appendQuietly(m_t.status.text()); });
+        return true;
+    }
+    const ReplyRow *row = replies::find(code);
+    if (!row)
+        return false;
+    if (row->tally == ReplyRow::Tally::None)
+        notice(QString::fromLatin1(row->notice), QString::fromLatin1(row->message), trap);
+    else
+        takeIn(*row, trap);
+    return true;
+}
+
+void ReplyRecogniser::takeIn(const ReplyRow &row, Trap &trap)
+{
+    const bool coin = row.tally == ReplyRow::Tally::Coin;
+    ListRows &names = coin ? m_t.coin : m_t.bill;
+    ListRows &counts = coin ? m_t.coinCount : m_t.billCount;
+    trap([&] { names.setRow(row.row, QString::fromLatin1(row.name)); });
+    trap([&] { Tallies::countUp(counts, row.row); });
+    trap([&] { m_t.total.add(row.cents); });
+    trap([&] { m_t.log.appendQuietly(QString::fromLatin1(row.message)); });
+}
+
+void ReplyRecogniser::notice(const QString &notice, const QString &message, Trap &trap)
+{
+    trap([&] { m_t.status.setText(notice); });
+    trap([&] { m_t.log.appendQuietly(message); });
+}
+
+} // namespace kestrel

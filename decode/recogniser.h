@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/actionlog.h"
+#include "core/caption.h"
+#include "core/listrows.h"
+#include "decode/money.h"
+#include "decode/replytables.h"
+
+#include <functional>
+
+namespace kestrel {
+
+// Carries out the row of the reply tables that a reply code matches: counts the coin or bill,
+// writes its name text, adds its value to the total and logs its message; or sets the status line
+// and logs its message. Each of those is one step of the caller's trap, so a tally count that
+// overflows costs only the count: the money and the message still follow.
+class ReplyRecogniser
+{
+public:
+    struct Targets
+    {
+        ListRows &coin, &coinCount, &bill, &billCount;
+        MoneyTotal &total;
+        Caption &status;
+        ActionLog &log;
+    };
+
+    explicit ReplyRecogniser(Targets targets) : m_t(targets) {}
+
+    // `readMore` reads the text that follows a free-text notice ("CC") from the port. Returns
+    // whether the code matched a row.
+    bool recognise(const QString &code, Trap &trap, const std::function<QString()> &readMore);
+
+private:
+    void takeIn(const ReplyRow &row, Trap &trap);
+    void notice(const QString &notice, const QString &message, Trap &trap);
+
+    Targets m_t;
+};
+
+} // namespace kestrel

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace kestrel {
+
+// One reply the console understands, from the coin changer (08) or the bill validator (30). A row
+// either takes money in (counts a coin or bill on its tally row, writes its name text there, adds
+// its value) or gives a notice (sets the status line). Either way it logs its message.
+struct ReplyRow
+{
+    enum class Tally { None, Coin, Bill };
+
+    const char *reply;     // compared whole with the reply code
+    Tally tally;
+    int row;               // tally row, for money rows
+    const char *name;      // written to the tally's name list, for money rows
+    qint64 cents;          // value added to the total, for money rows
+    const char *notice;    // status line, for notice rows
+    const char *message;   // action-log line
+};
+
+namespace replies {
+
+extern const ReplyRow kCoinsTakenIn[12];
+extern const ReplyRow kCoinsPaidOut[11];
+extern const ReplyRow kCoinsRejected[11];
+extern const ReplyRow kChangerStatus[11];
+extern const ReplyRow kBillsTakenIn[5];
+extern const ReplyRow kValidatorStatus[11];
+
+// The free-text notice: the reply "CC" is followed by up to 17 characters for the status line.
+inline constexpr char kFreeText[] = "CC";
+inline constexpr int kFreeTextLength = 17;
+
+// The row whose reply equals the code exactly (case and blanks count), or null.
+const ReplyRow *find(const QString &code);
+
+} // namespace replies
+} // namespace kestrel

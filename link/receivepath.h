@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/actionlog.h"
+#include "decode/logfile.h"
+#include "decode/recogniser.h"
+#include "decode/tallies.h"
+#include "link/busypause.h"
+#include "link/commcontrol.h"
+#include "link/receiveentry.h"
+
+namespace kestrel {
+
+// What the serial handler does when characters have arrived. While characters wait: pause, read
+// them all as one reply, cut the reply code (its first eight characters, blanks trimmed), show the
+// raw text, recognise the code, redraw the money label, refresh the debugging values and log the
+// reply. Characters that arrive during a pass are left waiting for the next pass, which reads and
+// recognises them; the debugging panel only looks at them.
+class ReceivePath : public ReceiveEntry
+{
+public:
+    struct Targets
+    {
+        CommControl &com;
+        ListRows &rawReplies;          // List1
+        ActionLog &log;
+        ListRows &debuggingValue;      // In Buffer Count, Input Buffer Lenght, Buffer Content
+        Tallies &tallies;              // redraws the money label
+        ReplyRecogniser &recogniser;
+        LogFile &logFile;
+    };
+
+    explicit ReceivePath(Targets targets, std::int32_t pauseIterations = kPauseIterations)
+        : m_t(targets), m_pause(pauseIterations) {}
+
+    void receive(Trap &trap) override;
+
+    // The reply code: the first eight characters with leading and trailing blanks removed.
+    static QString replyCode(const QString &input);
+
+private:
+    Targets m_t;
+    std::int32_t m_pause;
+};
+
+} // namespace kestrel

@@ -1,0 +1,87 @@
+#include "tests/support/receiverig.h"
+
+#include <QTest>
+
+using namespace kestrel;
+using namespace kestrel::test;
+
+class LogFileTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void lineLayout_data()
+    {
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("empty text: 18 characters and CR LF")
+            << QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3)) << "" << QByteArray("03-07-202609:05:03\r\n");
+        QTest::newRow("afternoon, 24-hour clock")
+            << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)) << "08 50 06"
+            << QByteArray("12-31-202623:59:5908 50 06\r\n");
+        QTest::newRow("line ends dropped, blanks kept")
+            << QDateTime(QDate(2004, 1, 2), QTime(0, 0, 0)) << " 08 01\r\n x"
+            << QByteArray("01-02-200400:00:00 08 01 x\r\n");
+        QTest::newRow("bytes kept as they came")
+            << QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3)) << QString::fromLatin1("\xff\x00z", 3)
+            << QByteArray("03-07-202609:05:03\xff\x00z\r\n", 23);
+    }
+    void lineLayout()
+    {
+        QFETCH(QDateTime, when);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, line);
+        QCOMPARE(LogFile::line(when, text), line);
+    }
+
+    void defaultPathIsBesideTheProgram()
+    {
+        QCOMPARE(QDir::fromNativeSeparators(LogFile::defaultPath()),
+                 QCoreApplication::applicationDirPath() + "/log.txt");
+    }
+
+    void firstReplyCreatesTheFileAndLaterRunsAppend()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("log.txt");
+        {
+            ReceiveRig rig;
+            rig.logFile.setPath(path);
+            QVERIFY(!QFile::exists(path));
+            rig.reply("08 50 06\r\n");
+            QVERIFY(QFile::exists(path));
+            rig.reply("99 99");                    // not recognised: still a line
+        }
+        {
+            ReceiveRig rig;                        // the next run of the program
+            rig.logFile.setPath(path);
+            rig.now = QDateTime(QDate(2026, 3, 8), QTime(14, 0, 1));
+            rig.reply("30 80 09");
+            QCOMPARE(rig.logFileLines(), QStringList({"03-07-202609:05:0308 50 06",
+                                                      "03-07-202609:05:0399 99",
+                                                      "03-08-202614:00:0130 80 09"}));
+        }
+    }
+
+    void unwritableDirectoryGivesErrorLinesAndDecodingGoesOn()
+    {
+        ReceiveRig rig;
+        rig.logFile.setPath(rig.dir.filePath("no-such-directory/log.txt"));
+        rig.reply("08 52 06\r\n");
+        rig.reply("30 82 09");
+        const QStringList lines = rig.logLines();
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines[0], QStringLiteral("Received a Quarter"));
+        QVERIFY(lines[1].startsWith(QStringLiteral("Communications Error, Path/File access error: ")));
+        QVERIFY(lines[1].contains(QStringLiteral("no-such-directory")));
+        QVERIFY(lines[1].endsWith(QStringLiteral(" - 75")));
+        QCOMPARE(lines[2], QStringLiteral("Communications Error, Bad file name or number - 52"));
+        QCOMPARE(lines[3], QStringLiteral("Received a Five Dollar Bill - ($5)"));
+        QCOMPARE(rig.total.cents(), 525);
+        QCOMPARE(rig.coinCount.row(2), QStringLiteral("1"));
+        QCOMPARE(rig.billCount.row(2), QStringLiteral("1"));
+    }
+};
+
+QTEST_GUILESS_MAIN(LogFileTest)
+#include "tst_logfile.moc"

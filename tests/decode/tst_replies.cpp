@@ -1,0 +1,300 @@
+#include "tests/support/receiverig.h"
+
+#include <QTest>
+
+using namespace kestrel;
+using namespace kestrel::test;
+
+// Every reply the console understands, fed through the fake device as the board sends it, with what
+// it must do to the tallies, the total, the status line and the action log.
+class RepliesTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void everyReply_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("tally");     // "coin", "bill" or "" for a notice
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("cents");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("message");
+        auto money = [](const char *reply, const char *tally, int row, const char *name, int cents,
+                        const char *message) {
+            QTest::newRow(reply) << reply << tally << row << name << cents
+                                 << "Special Instructions:" << message;
+        };
+        auto notice = [](const char *reply, const char *status, const char *message) {
+            QTest::newRow(reply) << reply << "" << -1 << "" << 0 << status << message;
+        };
+        money("08 50 00", "coin", 0, "Nickel (Tube Low)", 5, "Received a Nickel, Warning Nickel Tube Low");
+        money("08 50 06", "coin", 0, "Nickel received", 5, "Received a Nickel");
+        money("08 40 4C", "coin", 0, "Nickel received (Tube Full)", 5, "Received a Nickel, Nickel Tube Full");
+        money("08 51 00", "coin", 1, "Dime (Tube Low)", 10, "Received a Dime, Warning Dime Tube Low");
+        money("08 51 08", "coin", 1, "Dime received ", 10, "Received a Dime");
+        money("08 41 6B", "coin", 1, "Dime received (Tube Full)", 10, "Received a Dime, Dime Tube Full");
+        money("08 52 00", "coin", 2, "Quarter (Tube Low)", 25, "Received a Quarter, Warning Quarter Tube Low");
+        money("08 52 06", "coin", 2, "Quarter ", 25, "Received a Quarter");
+        money("08 42 4B", "coin", 2, "Quarter (Tube Full)", 25, "Received a Quarter, Quarter Tube Full");
+        money("08 42 15", "coin", 2, "Quarter received (Tube Full)", 25, "Received a Quarter, Quarter Tube Full");
+        money("08 44 00", "coin", 3, "Canadian Dollar ", 100, "Received a Canadian Dollar Coin");
+        money("08 45 00", "coin", 4, "Canadian Two Dollar", 200, "Received a Canadian Two Dollar Coin");
+        notice("02", "Dispensing coin", "Dispensing coin");
+        notice("08 90 00", "Dispensing Nickel", "Dispensing Nickel - Code (08 90 00) ");
+        notice("08 90 06", "Dispensing Nickel", "Dispensing Nickel - Code (08 90 06)");
+        notice("08 90 4C", "Dispensing Nickel", "Dispensing Nickel - Code (08 90 4C)");
+        notice("08 91 00", "Dispensing Dime", "Dispensing Dime - Code (08 91 00)");
+        notice("08 91 08", "Dispensing Dime", "Dispensing Dime - Code (08 91 08)");
+        notice("08 91 6B", "Dispensing Dime", "Dispensing Dime - Code (08 91 6B)");
+        notice("08 92 00", "Dispensing Quarter", "Dispensing Quarter - Code (08 92 00)");
+        notice("08 92 06", "Dispensing Quarter", "Dispensing Quarter - Code (08 92 06)");
+        notice("08 92 4B", "Dispensing Quarter", "Dispensing Quarter - Code (08 92 4B)");
+        notice("08 92 15", "Dispensing Quarter", "Dispensing Quarter - Code (08 92 15)");
+        notice("08 70 00", "Nickel rejected", "Nickel rejected - Code (08 70 00)");
+        notice("08 70 06", "Nickel rejected", "Nickel rejected - Code (08 70 06)");
+        notice("08 70 4C", "Nickel rejected", "Nickel rejected - Code (08 70 4C)");
+        notice("08 71 00", "Dime rejected", "Dime rejected - Code (08 71 00)");
+        notice("08 71 08", "Dime rejected", "Dime rejected - Code (08 71 08)");
+        notice("08 71 6B", "Dime rejected", "Dime rejected - Code (08 71 6B)");
+        notice("08 72 00", "Quarter rejected", "Quarter rejected - Code (08 72 00)");
+        notice("08 72 06", "Quarter rejected", "Quarter rejected - Code (08 72 06)");
+        notice("08 72 4B", "Quarter rejected", "Quarter rejected - Code (08 72 4B)");
+        notice("08 74 00", "Dollar Coin rejected", "Dollar Coin rejected - Code (08 74 00)");
+        notice("08 75 00", "Two Dollar Coin rejected", "Two Dollar Coin rejected - Code (08 75 00)");
+        notice("08 01", "Coin Returned", "Coin Returned - Code (08 01)");
+        notice("08 21", "Bad Coin or Slug", "Coin Returned - Code (08 21)");
+        notice("08 03", "No credit", "No credit- Code (08 03)");
+        notice("08 04", "Defective sensor", "Defective sensor - Code (08 04)");
+        notice("08 05", "Double Arrival", "Double Arrival - Code (08 05)");
+        notice("08 06", "Acceptor unplugged", "Acceptor unplugged - Code (08 06)");
+        notice("08 07", "Tube Jam", "Tube Jam - Code (08 07)");
+        notice("08 08", "Checksum error", "Checksum error - Code (08 08)");
+        notice("08 09", "Routing error", "Routing error - Code (08 09)");
+        notice("08 0A", "Changer busy", "Changer busy - Code (08 0A)");
+        notice("08 0C", "Coin jam", "Coin jam - Code (08 0C)");
+        money("30 80 09", "bill", 0, "$1", 100, "Received a One Dollar Bill - ($1)");
+        money("30 81 09", "bill", 1, "$2", 200, "Received a Two Dollar Bill - ($2)");
+        money("30 82 09", "bill", 2, "$5", 500, "Received a Five Dollar Bill - ($5)");
+        money("30 83 09", "bill", 3, "$10", 1000, "Received a Ten Dollar Bill - ($10)");
+        money("30 84 09", "bill", 4, "$20", 2000, "Received a Twenty Dollar Bill - ($20)");
+        notice("30 01", "Defective motor", "Defective motor - Code (30 01)");
+        notice("30 02", "Sensor problem", "Sensor problem - Code (30 02)");
+        notice("30 03", "Validator Busy", "Validator Busy - Code (30 03)");
+        notice("30 04", "ROM Checksum Error", "ROM Checksum Error - Code (30 04)");
+        notice("30 05", "Validator jammed", "Validator jammed - Code (30 05)");
+        notice("30 06", "Validator was reset", "Validator was reset - Code (30 06)");
+        notice("30 07", "Bill Removed", "Bill Removed - Code (30 07)");
+        notice("30 08", "Cash box out of position", "Cash box out of position - Code (30 08)");
+        notice("30 0A", "Invalid escrow request", "Invalid escrow request - Code (30 0A)");
+        notice("30 0B", "Bill rejected", "Bill rejected - Code (30 0B)");
+        notice("30 14", "Bill not accepted", "Bill not accepted - Code (30 14)");
+    }
+    void everyReply()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, tally);
+        QFETCH(int, row);
+        QFETCH(QString, name);
+        QFETCH(int, cents);
+        QFETCH(QString, status);
+        QFETCH(QString, message);
+        ReceiveRig rig;
+        // Three-byte replies arrive with a line end; status codes with nothing after them.
+        rig.reply(reply.toLatin1() + (reply.size() == 8 ? "\r\n" : ""));
+
+        QCOMPARE(rig.logLines(), QStringList{message});
+        QCOMPARE(rig.actionLog.selectedRow(), -1);   // selected before the line was added
+        QCOMPARE(rig.status.text(), status);
+        QCOMPARE(rig.total.cents(), qint64(cents));
+        QCOMPARE(rig.totalLabel.text(), QStringLiteral("Total Money Received so far: %1.%2")
+                                            .arg(cents / 100).arg(cents % 100, 2, 10, QChar('0')));
+        const QStringList coinNames{"Nickel", "Dime", "Quarter", "Canadian Dollar", "Canadian Two Dollar"};
+        const QStringList billNames{"$1", "$2", "$5", "$10", "$20"};
+        QStringList coins = coinNames, bills = billNames;
+        QStringList coinCounts(5, "0"), billCounts(5, "0");
+        if (tally == "coin") {
+            coins[row] = name;
+            coinCounts[row] = "1";
+        } else if (tally == "bill") {
+            bills[row] = name;
+            billCounts[row] = "1";
+        }
+        QCOMPARE(rig.coin.rows(), coins);
+        QCOMPARE(rig.coinCount.rows(), coinCounts);
+        QCOMPARE(rig.bill.rows(), bills);
+        QCOMPARE(rig.billCount.rows(), billCounts);
+    }
+
+    void replyCodeCutting_data()
+    {
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<QString>("logLine");   // empty: not recognised
+        QTest::newRow("CR LF after three bytes") << QByteArray("08 50 06\r\n") << "Received a Nickel";
+        QTest::newRow("status then spaces") << QByteArray("08 01   ") << "Coin Returned - Code (08 01)";
+        QTest::newRow("status then more after eight") << QByteArray("08 01   \r\n") << "Coin Returned - Code (08 01)";
+        QTest::newRow("status alone") << QByteArray("08 01") << "Coin Returned - Code (08 01)";
+        QTest::newRow("status then CR") << QByteArray("08 01\r") << "";
+        QTest::newRow("leading space") << QByteArray(" 08 50 06") << "";
+        QTest::newRow("lower case") << QByteArray("08 0a") << "";
+        QTest::newRow("upper case") << QByteArray("08 0A") << "Changer busy - Code (08 0A)";
+        QTest::newRow("two replies, first counts") << QByteArray("08 50 0630 80 09") << "Received a Nickel";
+        QTest::newRow("one dollar, other third byte") << QByteArray("30 80 0A") << "";
+        QTest::newRow("tab is not a blank") << QByteArray("08 01\t") << "";
+        QTest::newRow("cashless reply") << QByteArray("10 03 00 64") << "";
+    }
+    void replyCodeCutting()
+    {
+        QFETCH(QByteArray, received);
+        QFETCH(QString, logLine);
+        ReceiveRig rig;
+        rig.reply(received);
+        QCOMPARE(rig.logLines(), logLine.isEmpty() ? QStringList() : QStringList{logLine});
+        QCOMPARE(rig.raw.rows(), QStringList{QString::fromLatin1(received)});
+        QCOMPARE(rig.totalLabel.text().left(29), QStringLiteral("Total Money Received so far: "));
+    }
+
+    void replySplitAcrossReads()
+    {
+        ReceiveRig rig;
+        rig.reply("08 50");
+        rig.reply(" 06\r\n");
+        QVERIFY(rig.logLines().isEmpty());
+        QCOMPARE(rig.raw.rows(), QStringList({"08 50", " 06\r\n"}));
+        rig.reply("08 50 06");
+        rig.reply("\r\n");
+        QCOMPARE(rig.logLines(), QStringList{"Received a Nickel"});
+    }
+
+    void replyArrivingDuringAPassIsRecognisedInTheNext()
+    {
+        ReceiveRig rig;
+        bool sent = false;
+        rig.device().afterOp = [&](FakeSerialDevice::Op op) {
+            if (op == FakeSerialDevice::Op::Read && !sent) {
+                sent = true;
+                rig.device().arrive("08 51 08\r\n");   // the next coin, while the first is decoded
+            }
+        };
+        rig.reply("08 50 06\r\n");
+        QCOMPARE(rig.logLines(), QStringList({"Received a Nickel", "Received a Dime"}));
+        QCOMPARE(rig.total.cents(), 15);
+        QCOMPARE(rig.raw.count(), 2);
+        QCOMPARE(rig.logFileLines(), QStringList({"03-07-202609:05:0308 50 06",
+                                                  "03-07-202609:05:0308 51 08"}));
+        // The debugging panel saw the dime waiting during the first pass; now nothing waits.
+        QCOMPARE(rig.debuggingValue.rows(), QStringList({"0", "0", ""}));
+    }
+
+    void debuggingPanelShowsWhatWaits()
+    {
+        ReceiveRig rig;
+        QStringList seen;
+        bool sent = false;
+        bool looking = false;
+        rig.device().afterOp = [&](FakeSerialDevice::Op op) {
+            if (op == FakeSerialDevice::Op::Read && !sent) {
+                sent = true;
+                rig.device().arrive("30 06");
+            }
+            if (op == FakeSerialDevice::Op::Peek && !looking) {
+                looking = true;
+                seen << rig.debuggingValue.row(0) + '|' + rig.device().peek();
+                looking = false;
+            }
+        };
+        rig.reply("08 0C");
+        QCOMPARE(seen.first(), QStringLiteral("5|30 06"));
+        QCOMPARE(rig.status.text(), QStringLiteral("Validator was reset"));
+    }
+
+    void twentyAndFiveThousandNickelsAreExact()
+    {
+        ReceiveRig rig;
+        for (int i = 0; i < 20; ++i)
+            rig.reply("08 50 06\r\n");
+        QCOMPARE(rig.totalLabel.text(), QStringLiteral("Total Money Received so far: 1.00"));
+        for (int i = 20; i < 5000; ++i) {
+            rig.device().arrive("08 50 06\r\n");
+            Trap trap;
+            rig.receivePath.receive(trap);
+        }
+        QCOMPARE(rig.totalLabel.text(), QStringLiteral("Total Money Received so far: 250.00"));
+        QCOMPARE(rig.coinCount.row(0), QStringLiteral("5000"));
+    }
+
+    void countThatWouldPass32767()
+    {
+        ReceiveRig rig;
+        rig.coinCount.setRow(2, "32767");
+        rig.reply("08 52 06\r\n");
+        QCOMPARE(rig.logLines(), QStringList({"Communications Error, Overflow - 6", "Received a Quarter"}));
+        QCOMPARE(rig.coinCount.row(2), QStringLiteral("32767"));
+        QCOMPARE(rig.coin.row(2), QStringLiteral("Quarter "));
+        QCOMPARE(rig.total.cents(), 25);
+    }
+
+    void nonNumericCount()
+    {
+        ReceiveRig rig;
+        rig.billCount.setRow(4, "twenty");
+        rig.reply("30 84 09");
+        QCOMPARE(rig.logLines(), QStringList({"Communications Error, Type mismatch - 13",
+                                              "Received a Twenty Dollar Bill - ($20)"}));
+        QCOMPARE(rig.total.cents(), 2000);
+    }
+
+    void coinAfterClearFindsNoRow()
+    {
+        ReceiveRig rig;
+        rig.tallies.ClearCoinTotals();
+        rig.reply("08 51 08\r\n");
+        const QStringList lines = rig.logLines();
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], QStringLiteral("Communications Error, Invalid property array index - 381"));
+        QCOMPARE(lines[1], lines[0]);
+        QCOMPARE(lines[2], QStringLiteral("Received a Dime"));
+        QCOMPARE(rig.total.cents(), 10);
+        QCOMPARE(rig.coin.count(), 0);
+    }
+
+    void freeTextNotice()
+    {
+        ReceiveRig rig;
+        // The text comes with the next read: the board sends it right after "CC".
+        rig.device().afterOp = [&](FakeSerialDevice::Op op) {
+            if (op == FakeSerialDevice::Op::Read && rig.raw.count() == 0 && rig.device().peek().isEmpty())
+                rig.device().arrive("  Use coins only  please");
+        };
+        rig.reply("CC");
+        // The first 17 characters ("  Use coins only "), blanks trimmed.
+        QCOMPARE(rig.status.text(), QStringLiteral("Use coins only"));
+        QCOMPARE(rig.logLines(), QStringList{"Use coins only"});
+        QCOMPARE(rig.total.cents(), 0);
+    }
+
+    void freeTextNoticeWithNothingFurther()
+    {
+        ReceiveRig rig;
+        rig.reply("CC");
+        QCOMPARE(rig.status.text(), QString());
+        QCOMPARE(rig.logLines(), QStringList{QString()});
+    }
+
+    void failingReadEndsThePassWithAnErrorLine()
+    {
+        ReceiveRig rig;
+        rig.device().failOn(FakeSerialDevice::Op::Read, Failure(8020, "Error reading comm device"));
+        rig.reply("08 50 06");
+        QVERIFY(rig.logLines().contains("Communications Error, Error reading comm device - 8020"));
+        QCOMPARE(rig.total.cents(), 0);
+        rig.device().clearFailures();
+        rig.reply("");
+        QCOMPARE(rig.logLines().last(), QStringLiteral("Received a Nickel"));
+    }
+};
+
+QTEST_GUILESS_MAIN(RepliesTest)
+#include "tst_replies.moc"
