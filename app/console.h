@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/escrowtoggle.h"
 #include "commands/sendroutine.h"
 #include "core/actionlog.h"
 #include "core/caption.h"
@@ -35,6 +36,7 @@ public:
     // The captions that change at run time.
     TextCaption lblTotalReceived{QStringLiteral("Total Money Received:")};
     TextCaption lblSpecialInstruction{QStringLiteral("Special Instructions:")};
+    TextCaption cmdDTRtoggle{QStringLiteral("Enable Escrow")};
 
     CommControl comInterface;
     QByteArray MDB_output_string;   // the pending command frame; never cleared
@@ -44,6 +46,7 @@ public:
                      lstActionLog, List1},
                     TotalReceived, lblTotalReceived, lblSpecialInstruction};
     SendRoutine send{MDB_output_string, comInterface, log};
+    EscrowToggle escrow{send, cmdDTRtoggle};
     LogFile logFile;
     ReplyRecogniser recogniser{{lstCoin, lstCoinCount, lstBill, lstBillCount, TotalReceived,
                                 lblSpecialInstruction, log}};

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/exitcommand.h"
+#include "commands/commandtables.h"
 #include "app/layout.h"
 #include "app/lineview.h"
 #include "link/portselection.h"
@@ -103,6 +104,16 @@ void frmKestrel::wireHandlers()
     onClick("clearUSBResults", [&c] { c.lstUSBResults.clear(); });
     onClick("ConnectHID", [] {});
 
+    // Every command button parks its own frame through the send routine.
+    const auto wireCommands = [&](const auto &table) {
+        for (const CommandRow &row : table)
+            onClick(row.control, [&c, &row] { press(c.send, row); });
+    };
+    wireCommands(commands::kCoinChanger);
+    wireCommands(commands::kBillValidator);
+    wireCommands(commands::kCashless);
+    onClick(commands::kEscrowToggle, [&c] { c.escrow.press(); });
+
     connect(TabStrip1(), &TabStrip::clicked, this, &frmKestrel::TabStrip1_Click);
 
     for (int port = 1; port <= PortMap::kPorts; ++port) {
@@ -177,6 +188,7 @@ void frmKestrel::buildControls()
 
     showCaption(m_console.lblTotalReceived, QStringLiteral("lblTotalReceived"));
     showCaption(m_console.lblSpecialInstruction, QStringLiteral("lblSpecialInstruction"));
+    showCaption(m_console.cmdDTRtoggle, QStringLiteral("cmdDTRtoggle"));
 }
 
 QWidget *frmKestrel::makeControl(int row, QWidget *container)
@@ -230,11 +242,15 @@ QWidget *frmKestrel::makeControl(int row, QWidget *container)
     return widget;
 }
 
-void frmKestrel::showCaption(TextCaption &caption, const QString &labelName)
+void frmKestrel::showCaption(TextCaption &caption, const QString &controlName)
 {
-    auto *label = control<QLabel>(labelName);
-    label->setText(caption.text());
-    connect(&caption, &TextCaption::changed, label, &QLabel::setText);
+    if (auto *label = control<QLabel>(controlName)) {
+        label->setText(caption.text());
+        connect(&caption, &TextCaption::changed, label, &QLabel::setText);
+    } else if (auto *button = control<QPushButton>(controlName)) {
+        button->setText(caption.text());
+        connect(&caption, &TextCaption::changed, button, &QPushButton::setText);
+    }
 }
 
 void frmKestrel::buildMenus()

@@ -42,7 +42,7 @@ private:
     void buildControls();
     void buildMenus();
     QWidget *makeControl(int row, QWidget *container);
-    void showCaption(TextCaption &caption, const QString &labelName);
+    void showCaption(TextCaption &caption, const QString &controlName);
 
     Console m_console;
     QHash<QString, QWidget *> m_controls;

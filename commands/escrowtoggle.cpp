@@ -1,0 +1,22 @@
+#include "commands/escrowtoggle.h"
+
+namespace kestrel {
+
+void EscrowToggle::press()
+{
+    Trap trap = m_send.log().trap(QString::fromLatin1(commands::kEscrowError));
+    // A caption that cannot be read counts as "Enable Escrow".
+    bool off = true;
+    trap([&] { off = m_caption.text() == QLatin1String(commands::kEscrowOn.caption); });
+    const commands::EscrowBranch &branch = off ? commands::kEscrowOn : commands::kEscrowOff;
+    m_send.queueSteps(trap, branch.frame.toBytes(), QString::fromLatin1(branch.logLine));
+    trap([&] { m_caption.setText(QString::fromLatin1(branch.nextCaption)); });
+}
+
+void press(SendRoutine &send, const CommandRow &row)
+{
+    send.QueueCommandFrame(row.frame.toBytes(), QString::fromLatin1(row.logLine),
+                           QString::fromLatin1(row.errorMessage));
+}
+
+} // namespace kestrel

@@ -1,0 +1,65 @@
+#include "commands/escrowtoggle.h"
+#include "tests/support/linkrig.h"
+
+#include <QTest>
+
+using namespace kestrel;
+using namespace kestrel::test;
+
+namespace {
+// A button caption that refuses to change.
+struct StuckCaption : Caption
+{
+    QString shown = QStringLiteral("Enable Escrow");
+    QString text() const override { return shown; }
+    void setText(const QString &) override { throw Failure(380, "Invalid property value"); }
+};
+} // namespace
+
+class EscrowToggleTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void captionFailureLeavesTheCaptionSoTheNextPressRepeats()
+    {
+        LinkRig rig;
+        SendRoutine send(rig.pendingFrame, rig.com, rig.log);
+        StuckCaption caption;
+        EscrowToggle toggle(send, caption);
+        toggle.press();
+        QCOMPARE(rig.logLines(), QStringList({"Escrow Enabled",
+            "Error enabling/disabling escrow, Invalid property value - 380"}));
+        QCOMPARE(rig.actionLog.selectedRow(), 1);
+        toggle.press();
+        QCOMPARE(rig.logLines().at(2), QStringLiteral("Escrow Enabled"));
+        QCOMPARE(rig.pendingFrame, QByteArray("\x34\x00\x1f\x00\x01", 5));
+    }
+
+    void onlyTheExactCaptionMeansEscrowIsOff()
+    {
+        LinkRig rig;
+        SendRoutine send(rig.pendingFrame, rig.com, rig.log);
+        TextCaption caption(QStringLiteral("enable escrow"));
+        EscrowToggle toggle(send, caption);
+        toggle.press();
+        QCOMPARE(rig.logLines(), QStringList{"Escrow Disabled"});
+        QCOMPARE(caption.text(), QStringLiteral("Enable Escrow"));
+    }
+
+    void frameIsQueuedBeforeTheCaptionChanges()
+    {
+        LinkRig rig;
+        SendRoutine send(rig.pendingFrame, rig.com, rig.log);
+        TextCaption caption(QStringLiteral("Enable Escrow"));
+        EscrowToggle toggle(send, caption);
+        QStringList order;
+        QObject::connect(&caption, &TextCaption::changed, [&] { order << "caption" << rig.logLines(); });
+        rig.device().failOn(FakeSerialDevice::Op::SetDtr, Failure(8019, "no DTR"), 1);
+        toggle.press();
+        QCOMPARE(order, QStringList({"caption",
+            "Error enabling/disabling escrow, no DTR - 8019", "Escrow Enabled"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(EscrowToggleTest)
+#include "tst_escrowtoggle.moc"
