@@ -1,5 +1,6 @@
 #include "app/startup.h"
 #include "link/realserialdevice.h"
+#include "screens/look.h"
 #include "screens/version.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
     QApplication::setApplicationDisplayName(QString::fromLatin1(kestrel::version::kTitle));
     QApplication::setOrganizationName(QString::fromLatin1(kestrel::version::kCompany));
+    QApplication::setWindowIcon(kestrel::look::appIcon());
 
     kestrel::PortMap ports([](const QString &name) {
         return std::make_unique<kestrel::RealSerialDevice>(name);

@@ -4,11 +4,16 @@
 #include "commands/commandtables.h"
 #include "app/layout.h"
 #include "app/lineview.h"
+#include "app/wrapbutton.h"
 #include "link/portselection.h"
+#include "screens/about.h"
+#include "screens/boardscreens.h"
 #include "screens/look.h"
+#include "screens/showonce.h"
 #include "screens/splash.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 
 #include <QGroupBox>
 #include <QLabel>
@@ -25,10 +30,12 @@ frmKestrel::frmKestrel(PortMap &ports, QWidget *parent)
     : QMainWindow(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                               | Qt::WindowCloseButtonHint)
     , m_console(ports)
+    , m_docLinks(m_console.log, m_desktop, QCoreApplication::applicationDirPath())
 {
     setObjectName(QStringLiteral("frmKestrel"));
     setWindowTitle(QString::fromLatin1(kWindowCaption));
     setFont(look::arial(8.25));
+    setWindowIcon(look::appIcon());
     buildControls();
     buildMenus();
     const int menuHeight = menuBar()->sizeHint().height();
@@ -40,6 +47,7 @@ frmKestrel::frmKestrel(PortMap &ports, QWidget *parent)
         QCoreApplication::exit(0);
     };
     wireHandlers();
+    wireLinksAndScreens();
     Form_Load();
 }
 
@@ -198,7 +206,7 @@ QWidget *frmKestrel::makeControl(int row, QWidget *container)
     QWidget *widget = nullptr;
     switch (c.kind) {
     case Kind::Button:
-        widget = new QPushButton(caption, container);
+        widget = new WrapButton(caption, container);
         break;
     case Kind::Label:
     case Kind::Link: {
@@ -240,6 +248,57 @@ QWidget *frmKestrel::makeControl(int row, QWidget *container)
     widget->setGeometry(look::pixels(c.left, c.top, c.width, c.height));
     widget->setEnabled(!(c.flags & Disabled));
     return widget;
+}
+
+void frmKestrel::wireLinksAndScreens()
+{
+    for (const PdfButton &button : kPdfButtons)
+        connect(control<QPushButton>(QString::fromLatin1(button.control)), &QPushButton::clicked,
+                this, [this, &button] { m_docLinks.openPdf(button); });
+    connect(findChild<QAction *>(QStringLiteral("mnuVLMOnline")), &QAction::triggered, this,
+            [this] { m_docLinks.openHomePage(); });
+    connect(findChild<QAction *>(QStringLiteral("mnuOrder")), &QAction::triggered, this,
+            [this] { m_docLinks.openOrderPage(); });
+    control(QStringLiteral("VLMOnline"))->installEventFilter(this);
+
+    // Each reference screen exists at most once; a second click brings it to the front. The
+    // screens are windows of their own: they stay open when this window closes.
+    static constexpr struct { const char *button; BoardScreen::Which which; } kBoardButtons[] = {
+        {"cmdShowLEDjump", BoardScreen::Which::LedsAndJumpers},
+        {"cmdshowfrmConnector", BoardScreen::Which::Connectors},
+        {"cmdShowQuillonLayout", BoardScreen::Which::QuillonLayout},
+        {"cmdShowQuillonConnectorScreen", BoardScreen::Which::QuillonConnectors},
+    };
+    for (int i = 0; i < 4; ++i) {
+        QPointer<QWidget> &slot = m_screens[i];
+        const BoardScreen::Which which = kBoardButtons[i].which;
+        connect(control<QPushButton>(QString::fromLatin1(kBoardButtons[i].button)), &QPushButton::clicked,
+                this, [&slot, which] {
+                    showOnce<QWidget>(slot, [which] { return new BoardScreen(which); });
+                });
+    }
+    QPointer<QWidget> &about = m_screens[4];
+    connect(findChild<QAction *>(QStringLiteral("mnuhelpabout")), &QAction::triggered, this,
+            [&about] { showOnce<QWidget>(about, [] { return new HelpScreen; }); });
+}
+
+QWidget *frmKestrel::screen(const QString &name) const
+{
+    for (const QPointer<QWidget> &slot : m_screens)
+        if (slot && slot->objectName() == name)
+            return slot;
+    return nullptr;
+}
+
+bool frmKestrel::eventFilter(QObject *watched, QEvent *event)
+{
+    // The link label on the Other tab opens the maker's home page when clicked.
+    if (watched == control(QStringLiteral("VLMOnline")) && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        m_docLinks.openHomePage();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmKestrel::showCaption(TextCaption &caption, const QString &controlName)

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "app/console.h"
+#include "app/doclinks.h"
 #include "app/tabstrip.h"
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 
+#include <array>
 #include <functional>
 
 namespace kestrel {
@@ -34,6 +37,11 @@ public:
     // What ends the program when an Exit command's failure calls for it; tests replace it.
     void setEndProgram(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
 
+    DocLinks &docLinks() { return m_docLinks; }
+
+    // The reference screens opened from this window, while they are open.
+    QWidget *screen(const QString &name) const;
+
 private:
     void Form_Load();
     void TabStrip1_Click();
@@ -43,11 +51,16 @@ private:
     void buildMenus();
     QWidget *makeControl(int row, QWidget *container);
     void showCaption(TextCaption &caption, const QString &controlName);
+    void wireLinksAndScreens();
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     Console m_console;
     QHash<QString, QWidget *> m_controls;
     qint16 m_currentFrame = 0;
     std::function<void()> m_endProgram;
+    DesktopOpener m_desktop;
+    DocLinks m_docLinks;
+    std::array<QPointer<QWidget>, 5> m_screens;   // the four board screens, then About
 };
 
 } // namespace kestrel

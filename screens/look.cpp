@@ -13,4 +13,12 @@ QFont arial(double points, unsigned style)
     return font;
 }
 
+QIcon appIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 72})
+        icon.addFile(QStringLiteral(":/kestrel/kestrel-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 } // namespace kestrel::look

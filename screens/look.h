@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QRect>
 
 namespace kestrel::look {
@@ -19,5 +20,8 @@ enum FontStyle : unsigned { Regular = 0, Bold = 1, Italic = 2, Underline = 4 };
 // Arial at the given size. Where Arial is missing, fontconfig puts its metric twin Liberation Sans
 // in its place, so texts keep their widths.
 QFont arial(double points, unsigned style = Regular);
+
+// The program's icon, 16 to 72 pixels: the windows' icon and the splash screen's logo.
+QIcon appIcon();
 
 } // namespace kestrel::look

@@ -3,7 +3,6 @@
 #include "screens/look.h"
 #include "screens/version.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 
@@ -21,6 +20,7 @@ frmSplash::frmSplash(QWidget *parent)
     setWindowTitle(QString());
     setGeometry(pixels(2355, 3165, 7635, 4110));
     setFont(arial(8.25));
+    setWindowIcon(look::appIcon());
 
     m_frame->setObjectName(QStringLiteral("Frame1"));
     m_frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -31,7 +31,7 @@ frmSplash::frmSplash(QWidget *parent)
     logo->setObjectName(QStringLiteral("imgLogo"));
     logo->setGeometry(pixels(360, 795, 1815, 2385));
     logo->setScaledContents(true);
-    logo->setPixmap(QApplication::windowIcon().pixmap(72, 72));
+    logo->setPixmap(look::appIcon().pixmap(72, 72));
     logo->setAttribute(Qt::WA_NoMousePropagation);
 
     const Qt::Alignment left = Qt::AlignLeft | Qt::AlignTop;
@@ -56,16 +56,26 @@ frmSplash::frmSplash(QWidget *parent)
     // Load: the two labels that carry the running program's title and version.
     auto *versionLabel = findChild<QLabel *>(QStringLiteral("lblVersion"));
     versionLabel->setText(versionLine());
-    versionLabel->adjustSize();
+    fitToText(versionLabel);
     auto *product = findChild<QLabel *>(QStringLiteral("lblProductName"));
     product->setText(QString::fromLatin1(version::kTitle));
-    product->adjustSize();
+    fitToText(product);
 
     m_timer.setObjectName(QStringLiteral("Timer1"));
     m_timer.setSingleShot(true);
     m_timer.setInterval(kTimerMs);
     connect(&m_timer, &QTimer::timeout, this, &frmSplash::unload);
     m_timer.start();
+}
+
+void frmSplash::fitToText(QLabel *label)
+{
+    // A label sized to its text keeps its right edge when it is right-aligned, so the right-aligned
+    // lines stay flush with one another.
+    const QRect before = label->geometry();
+    label->adjustSize();
+    if (label->alignment() & Qt::AlignRight)
+        label->move(before.right() - label->width() + 1, before.top());
 }
 
 QString frmSplash::versionLine()
@@ -86,7 +96,7 @@ QLabel *frmSplash::addLabel(const char *name, const QString &text, int left, int
     label->setGeometry(pixels(left, top, width, height));
     label->setAttribute(Qt::WA_NoMousePropagation);   // a click on a label does not close
     if (autoSize)
-        label->adjustSize();
+        fitToText(label);
     return label;
 }
 

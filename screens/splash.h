@@ -31,6 +31,7 @@ protected:
 
 private:
     void unload();
+    static void fitToText(QLabel *label);
     QLabel *addLabel(const char *name, const QString &text, int left, int top, int width,
                      int height, const QFont &font, Qt::Alignment alignment, bool autoSize);
 

@@ -40,8 +40,9 @@ private slots:
         QCOMPARE(label("lblCompany")->text(), QStringLiteral("Velmora Inc"));
         QVERIFY(label("lblCopyright")->text().contains(QStringLiteral("2004-2026")));
         QVERIFY(label("lblWarning")->text().contains(QStringLiteral("Velmora Inc")));
-        // The version label widens to its run-time text from where it stands.
-        QCOMPARE(label("lblVersion")->x(), 398);
+        // The version label widens to its run-time text, flush right with the platform line.
+        QCOMPARE(label("lblVersion")->geometry().right(), 456);
+        QCOMPARE(label("lblPlatform")->geometry().right(), 456);
         QVERIFY(label("lblVersion")->width()
                 >= label("lblVersion")->fontMetrics().horizontalAdvance("Version 3.0.1"));
         QCOMPARE(label("lblProductName")->font().pointSizeF(), 32.25);

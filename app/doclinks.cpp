@@ -1,0 +1,54 @@
+#include "app/doclinks.h"
+
+#include "app/weblinks.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+
+namespace kestrel {
+
+const PdfButton kPdfButtons[3] = {
+    {"cmdCoinPDF", "mdb_5.pdf", "Error opening PDF, verify files exsistence in program directory, "},
+    {"cmdBillPDF", "mdb_6.pdf", "Error opening PDF, verify files exsistence in program's directory, "},
+    {"cmdCashlessPDF", "mdb_7.pdf", "Error opening PDF, verify files exsistence in program directory, "},
+};
+
+bool DesktopOpener::open(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+DocLinks::DocLinks(ActionLog &log, UrlOpener &opener, QString programDirectory)
+    : m_log(log), m_opener(&opener), m_dir(std::move(programDirectory))
+{
+}
+
+QString DocLinks::pdfPath(const PdfButton &button) const
+{
+    return QDir::toNativeSeparators(m_dir + QLatin1Char('/') + QLatin1String(button.file));
+}
+
+void DocLinks::openPdf(const PdfButton &button)
+{
+    Trap trap = m_log.trap(QString::fromLatin1(button.errorMessage));
+    trap([&] {
+        const QString path = pdfPath(button);
+        if (!QFileInfo::exists(path))
+            throw Failure(53, QStringLiteral("File not found: %1").arg(path));
+        if (!m_opener->open(QUrl::fromLocalFile(QDir::fromNativeSeparators(path))))
+            throw Failure(31, QStringLiteral("No program could open %1").arg(path));
+    });
+}
+
+void DocLinks::openHomePage()
+{
+    m_opener->open(QUrl(QString::fromLatin1(weblinks::kHome)));
+}
+
+void DocLinks::openOrderPage()
+{
+    m_opener->open(QUrl(QString::fromLatin1(weblinks::kOrder)));
+}
+
+} // namespace kestrel

@@ -1,0 +1,1 @@
+// The pictures are compiled into this library as Qt resources under ":/kestrel/".
