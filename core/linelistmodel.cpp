@@ -61,6 +61,22 @@ void LineListModel::select(int index)
     emit selectedRowChanged(m_selected);
 }
 
+QString LineListModel::shown(const QString &row)
+{
+    QString text = row.left(kShownCharacters);
+    // Control characters (a reply's CR LF, a NUL) show as their visible symbols, so that a
+    // technician sees what followed a reply on the line.
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20)
+            c = QChar(0x2400 + c.unicode());
+        else if (c.unicode() == 0x7F)
+            c = QChar(0x2421);
+    }
+    if (row.size() > kShownCharacters)
+        text += QChar(0x2026);
+    return text;
+}
+
 int LineListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : count();
@@ -72,10 +88,7 @@ QVariant LineListModel::data(const QModelIndex &index, int role) const
         return {};
     if (role != Qt::DisplayRole)
         return {};
-    const QString &text = m_rows.at(index.row());
-    if (text.size() > kShownCharacters)
-        return QString(text.left(kShownCharacters) + QChar(0x2026));
-    return text;
+    return shown(m_rows.at(index.row()));
 }
 
 } // namespace kestrel

@@ -33,6 +33,8 @@ public:
 
     // A row longer than this shows cut short with an ellipsis; the row itself keeps every character.
     static constexpr int kShownCharacters = 512;
+    // How a row shows on the screen.
+    static QString shown(const QString &row);
 
 signals:
     void selectedRowChanged(int index);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/failure.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>

@@ -72,6 +72,18 @@ private slots:
         QCOMPARE(list.selectedRow(), 3);
     }
 
+    void rowsShowControlCharactersAndLongRowsCutShort()
+    {
+        QCOMPARE(LineListModel::shown(QStringLiteral("08 01\r\n")),
+                 QStringLiteral("08 01\u240d\u240a"));
+        QCOMPARE(LineListModel::shown(QString::fromLatin1("\0\x7f", 2)), QStringLiteral("\u2400\u2421"));
+        const QString megabyte(1 << 20, QLatin1Char('A'));
+        QCOMPARE(LineListModel::shown(megabyte).size(), LineListModel::kShownCharacters + 1);
+        LineListModel list;
+        list.append(megabyte);
+        QCOMPARE(list.row(0), megabyte);   // the row keeps every character
+    }
+
     void listRowsFailOutOfRange()
     {
         LineListModel list;

@@ -1,0 +1,183 @@
+#include "sim/boardwindow.h"
+
+#include "decode/replytables.h"
+#include "link/commevents.h"
+#include "sim/mdbnames.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace kestrel::sim {
+
+namespace {
+
+QPushButton *button(const QString &caption, QWidget *parent, const char *name = nullptr)
+{
+    auto *b = new QPushButton(caption, parent);
+    if (name)
+        b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+template <std::size_t N>
+void statusButtons(QGridLayout *grid, int column, const ReplyRow (&rows)[N], VirtualBoard &board)
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        const QString reply = QString::fromLatin1(rows[i].reply);
+        auto *b = button(QStringLiteral("%1  %2").arg(reply, QLatin1String(rows[i].notice)),
+                         grid->parentWidget());
+        b->setObjectName(QStringLiteral("status ") + reply);
+        QObject::connect(b, &QPushButton::clicked, &board, [&board, reply] { board.sendReply(reply); });
+        grid->addWidget(b, int(i), column);
+    }
+}
+
+} // namespace
+
+BoardWindow::BoardWindow(VirtualBoard &board, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_board(board)
+    , m_frames(new QListWidget(this))
+    , m_state(new QLabel(this))
+    , m_reply(new QLineEdit(this))
+    , m_notice(new QLineEdit(this))
+{
+    setObjectName(QStringLiteral("VirtualBoard"));
+    setWindowTitle(QStringLiteral("Virtual board"));
+    // The board goes with the console: it does not keep the program running on its own.
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    m_frames->setObjectName(QStringLiteral("frames"));
+    m_frames->setUniformItemSizes(true);
+    m_state->setObjectName(QStringLiteral("state"));
+    m_state->setTextFormat(Qt::PlainText);
+
+    // The operator's actions on three pages; below them what the board received, and its state.
+    auto *pages = new QTabWidget(this);
+    pages->addTab(coinsAndBills(), QStringLiteral("Coins and bills"));
+    pages->addTab(faults(), QStringLiteral("Faults"));
+    pages->addTab(manual(), QStringLiteral("By hand"));
+
+    auto *framesBox = new QGroupBox(QStringLiteral("Frames received"), this);
+    auto *framesLayout = new QHBoxLayout(framesBox);
+    framesLayout->addWidget(m_frames, 1);
+    framesLayout->addWidget(m_state);
+    m_frames->setMinimumHeight(140);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(pages);
+    layout->addWidget(framesBox, 1);
+
+    connect(&board, &VirtualBoard::frameReceived, this, [this](const QByteArray &frame) {
+        m_frames->addItem(describeFrame(frame));
+        m_frames->scrollToBottom();
+    });
+    connect(&board, &VirtualBoard::stateChanged, this, &BoardWindow::showState);
+    showState();
+}
+
+QWidget *BoardWindow::coinsAndBills()
+{
+    auto *box = new QWidget(this);
+    auto *grid = new QGridLayout(box);
+    static const char *const coins[] = {"Nickel", "Dime", "Quarter", "Canadian dollar",
+                                        "Canadian two dollar"};
+    static const char *const bills[] = {"$1 bill", "$2 bill", "$5 bill", "$10 bill", "$20 bill"};
+    for (int i = 0; i < 5; ++i) {
+        auto *coin = button(QString::fromLatin1(coins[i]), box);
+        coin->setObjectName(QStringLiteral("coin%1").arg(i));
+        connect(coin, &QPushButton::clicked, this,
+                [this, i] { m_board.insertCoin(CoinChanger::Coin(i)); });
+        grid->addWidget(coin, i, 0);
+        auto *bill = button(QString::fromLatin1(bills[i]), box);
+        bill->setObjectName(QStringLiteral("bill%1").arg(i));
+        connect(bill, &QPushButton::clicked, this,
+                [this, i] { m_board.insertBill(BillValidator::Bill(i)); });
+        grid->addWidget(bill, i, 1);
+    }
+    return box;
+}
+
+QWidget *BoardWindow::faults()
+{
+    auto *box = new QWidget(this);
+    auto *grid = new QGridLayout(box);
+    statusButtons(grid, 0, replies::kChangerStatus, m_board);
+    statusButtons(grid, 1, replies::kValidatorStatus, m_board);
+    static constexpr struct { int code; const char *caption; } kLineErrors[] = {
+        {commevent::Break, "Break"},
+        {commevent::CtsTimeout, "CTS timeout"},
+        {commevent::DsrTimeout, "DSR timeout"},
+        {commevent::Framing, "Framing error"},
+        {commevent::Overrun, "Overrun"},
+        {commevent::RxOverflow, "Receive buffer overflow"},
+        {commevent::Parity, "Parity error"},
+    };
+    int row = 0;
+    for (const auto &error : kLineErrors) {
+        auto *b = button(QString::fromLatin1(error.caption), box);
+        b->setObjectName(QStringLiteral("line %1").arg(error.code));
+        const int code = error.code;
+        connect(b, &QPushButton::clicked, this, [this, code] { m_board.raiseLineEvent(code); });
+        grid->addWidget(b, row++, 2);
+    }
+    return box;
+}
+
+QWidget *BoardWindow::manual()
+{
+    auto *box = new QWidget(this);
+    auto *grid = new QGridLayout(box);
+    m_reply->setObjectName(QStringLiteral("reply"));
+    m_reply->setPlaceholderText(QStringLiteral("reply text, e.g. 08 50 06"));
+    m_notice->setObjectName(QStringLiteral("notice"));
+    m_notice->setPlaceholderText(QStringLiteral("notice for the status line"));
+    auto *sendReply = button(QStringLiteral("Send reply"), box, "sendReply");
+    auto *sendNotice = button(QStringLiteral("Send notice (CC)"), box, "sendNotice");
+    connect(sendReply, &QPushButton::clicked, this, [this] { m_board.sendReply(m_reply->text()); });
+    connect(m_reply, &QLineEdit::returnPressed, sendReply, &QPushButton::click);
+    connect(sendNotice, &QPushButton::clicked, this, [this] { m_board.sendNotice(m_notice->text()); });
+    connect(m_notice, &QLineEdit::returnPressed, sendNotice, &QPushButton::click);
+    grid->addWidget(m_reply, 0, 0);
+    grid->addWidget(sendReply, 0, 1);
+    grid->addWidget(m_notice, 1, 0);
+    grid->addWidget(sendNotice, 1, 1);
+    grid->setRowStretch(2, 1);
+    return box;
+}
+
+void BoardWindow::showState()
+{
+    const CoinChanger &changer = m_board.changer();
+    const BillValidator &validator = m_board.validator();
+    static const char *const tubes[] = {"nickel", "dime", "quarter"};
+    static const char *const states[] = {"low", "normal", "full"};
+    QStringList lines;
+    lines << (m_board.isOpen() ? QStringLiteral("Port open") : QStringLiteral("Port closed"));
+    for (int t = 0; t < CoinChanger::kTubes; ++t)
+        lines << QStringLiteral("Tube %1: %2 coins (%3)")
+                     .arg(QLatin1String(tubes[t]))
+                     .arg(changer.tubeCount(t))
+                     .arg(QLatin1String(states[int(changer.tubeState(t))]));
+    const auto mask = [](quint16 bits) {
+        return QStringLiteral("%1").arg(bits, 4, 16, QLatin1Char('0')).toUpper();
+    };
+    lines << QStringLiteral("Coins accepted: %1").arg(mask(changer.acceptMask()));
+    lines << QStringLiteral("Bills enabled: %1, escrow: %2")
+                 .arg(mask(validator.enableMask()), mask(validator.escrowMask()));
+    static const char *const bills[] = {"$1", "$2", "$5", "$10", "$20"};
+    lines << (validator.inEscrow() >= 0
+                  ? QStringLiteral("In escrow: %1 bill").arg(QLatin1String(bills[validator.inEscrow()]))
+                  : QStringLiteral("Escrow empty"));
+    lines << QStringLiteral("Bills stacked: %1").arg(validator.stacked());
+    lines << QStringLiteral("Reader %1").arg(m_board.reader().enabled() ? "enabled" : "disabled");
+    m_state->setText(lines.join(QLatin1Char('\n')));
+}
+
+} // namespace kestrel::sim

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "sim/virtualboard.h"
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+namespace kestrel::sim {
+
+// The virtual board's window: what the operator of a real machine would do (insert coins and bills,
+// provoke the changer's and validator's faults, send any reply by hand, a free-text notice, a line
+// error), the frames the board has received with the MDB command each is, and the board's state.
+class BoardWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit BoardWindow(VirtualBoard &board, QWidget *parent = nullptr);
+
+private:
+    QWidget *coinsAndBills();
+    QWidget *faults();
+    QWidget *manual();
+    void showState();
+
+    VirtualBoard &m_board;
+    QListWidget *m_frames;
+    QLabel *m_state;
+    QLineEdit *m_reply;
+    QLineEdit *m_notice;
+};
+
+} // namespace kestrel::sim

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace kestrel::sim {
+
+// The frame as the virtual board's window lists it: hex bytes, two blanks, then the MDB command it
+// is, for example "0F 02 02  EXPANSION PAYOUT 2 units".
+QString describeFrame(const QByteArray &frame);
+
+// Bytes as upper-case hex pairs separated by single blanks, the form the board sends its replies.
+QString hex(const QByteArray &bytes);
+
+} // namespace kestrel::sim

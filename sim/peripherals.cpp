@@ -1,0 +1,227 @@
+#include "sim/peripherals.h"
+
+#include "sim/mdbnames.h"
+
+namespace kestrel::sim {
+
+namespace {
+
+unsigned char at(const QByteArray &frame, int i)
+{
+    return i < frame.size() ? static_cast<unsigned char>(frame[i]) : 0;
+}
+
+quint16 word(const QByteArray &frame, int i)
+{
+    return quint16(at(frame, i) << 8 | at(frame, i + 1));
+}
+
+// The changer's coin types: nickel 0, dime 1, quarter 2, and the Canadian dollar and two-dollar
+// coins at 4 and 5.
+constexpr int kCoinType[CoinChanger::CoinCount] = {0, 1, 2, 4, 5};
+
+// Replies by tube state (low, normal, full), as the console's tables know them.
+struct TubeReplies
+{
+    const char *in[3];        // coin taken in
+    const char *paid[3];      // coin paid out
+    const char *rejected[3];  // coin returned
+};
+const TubeReplies kTubeReplies[CoinChanger::kTubes] = {
+    {{"08 50 00", "08 50 06", "08 40 4C"}, {"08 90 00", "08 90 06", "08 90 4C"}, {"08 70 00", "08 70 06", "08 70 4C"}},
+    {{"08 51 00", "08 51 08", "08 41 6B"}, {"08 91 00", "08 91 08", "08 91 6B"}, {"08 71 00", "08 71 08", "08 71 6B"}},
+    {{"08 52 00", "08 52 06", "08 42 4B"}, {"08 92 00", "08 92 06", "08 92 4B"}, {"08 72 00", "08 72 06", "08 72 4B"}},
+};
+
+// A three-byte reply ends with CR LF; a status code goes alone, as the console reads it.
+QString line(const char *reply) { return QString::fromLatin1(reply) + QStringLiteral("\r\n"); }
+QString status(const char *reply) { return QString::fromLatin1(reply); }
+QString text(const char *prefix, const QByteArray &data)
+{
+    return QString::fromLatin1(prefix) + QLatin1Char(' ') + hex(data) + QStringLiteral("\r\n");
+}
+
+} // namespace
+
+// ---- coin changer ----------------------------------------------------------------------------
+
+CoinChanger::CoinChanger()
+    : m_tubes{20, 20, 20}
+{
+}
+
+CoinChanger::Tube CoinChanger::tubeState(int tube) const
+{
+    if (m_tubes[tube] >= kCapacity[tube])
+        return Tube::Full;
+    return m_tubes[tube] < kLowBelow ? Tube::Low : Tube::Normal;
+}
+
+bool CoinChanger::handles(const QByteArray &frame) const
+{
+    return !frame.isEmpty() && at(frame, 0) >= 0x08 && at(frame, 0) <= 0x0F;
+}
+
+QStringList CoinChanger::handle(const QByteArray &frame)
+{
+    switch (at(frame, 0)) {
+    case 0x08:
+        return {status("08 0B")};   // just reset
+    case 0x09:
+        // Level 3, US dollars, 5 cents a unit, 2 decimals, nickel to quarter routed to tubes, coin
+        // values 1, 2, 5, 20 and 40 units.
+        return {text("08", QByteArray::fromHex("03000105020007010205001428"))};
+    case 0x0A: {
+        QByteArray data(18, '\0');
+        quint16 full = 0;
+        for (int t = 0; t < kTubes; ++t) {
+            if (tubeState(t) == Tube::Full)
+                full |= quint16(1u << t);
+            data[2 + t] = char(qMin(m_tubes[t], 255));
+        }
+        data[0] = char(full >> 8);
+        data[1] = char(full & 0xFF);
+        return {text("08", data)};
+    }
+    case 0x0C:
+        if (frame.size() >= 5)
+            m_accept = word(frame, 1);
+        return {status("08 00")};   // ACK
+    case 0x0F:
+        if (at(frame, 1) == 0x00)
+            return {text("08", QByteArray("VLM000000000001CHNG"))};
+        if (at(frame, 1) == 0x02)
+            return {frame.size() > 2 ? payout(at(frame, 2)) : status("02")};
+        break;
+    default:
+        break;
+    }
+    return {};
+}
+
+QString CoinChanger::payout(int units)
+{
+    int tube = -1;
+    switch (units) {
+    case 1: tube = 0; break;
+    case 2: tube = 1; break;
+    case 5: tube = 2; break;
+    default: break;
+    }
+    // An empty tube, or a value no tube holds, cannot be paid: the changer reports "No credit".
+    if (tube < 0 || m_tubes[tube] == 0)
+        return status("08 03");
+    --m_tubes[tube];
+    return line(kTubeReplies[tube].paid[int(tubeState(tube))]);
+}
+
+QString CoinChanger::insert(Coin coin)
+{
+    const bool accepted = m_accept & (1u << kCoinType[coin]);
+    if (coin == CanadianDollar)
+        return line(accepted ? "08 44 00" : "08 74 00");
+    if (coin == CanadianTwoDollar)
+        return line(accepted ? "08 45 00" : "08 75 00");
+    const int tube = coin;
+    if (!accepted)
+        return line(kTubeReplies[tube].rejected[int(tubeState(tube))]);
+    if (tubeState(tube) != Tube::Full)
+        ++m_tubes[tube];   // a full tube sends the coin to the cash box
+    return line(kTubeReplies[tube].in[int(tubeState(tube))]);
+}
+
+// ---- bill validator --------------------------------------------------------------------------
+
+bool BillValidator::handles(const QByteArray &frame) const
+{
+    return !frame.isEmpty() && at(frame, 0) >= 0x30 && at(frame, 0) <= 0x37;
+}
+
+QStringList BillValidator::handle(const QByteArray &frame)
+{
+    switch (at(frame, 0)) {
+    case 0x30:
+        m_enable = m_escrow = 0;
+        m_inEscrow = -1;
+        return {status("30 06")};   // validator was reset
+    case 0x31:
+        // Level 1, US dollars, scaling 100, 2 decimals, stacker of 500, bills of 1, 2, 5, 10, 20.
+        return {text("30", QByteArray::fromHex("0100010064020001F4FFFF0102050A14"))};
+    case 0x34:
+        if (frame.size() >= 5) {
+            m_enable = word(frame, 1);
+            m_escrow = word(frame, 3);
+        }
+        return {status("30 00")};   // ACK
+    case 0x35: {
+        if (m_inEscrow < 0)
+            return {status("30 0A")};   // invalid escrow request: nothing is held
+        const int bill = m_inEscrow;
+        m_inEscrow = -1;
+        if (at(frame, 1) == 0x01) {
+            ++m_stacked;
+            return {QStringLiteral("30 %1 09\r\n").arg(0x80 | bill, 2, 16, QLatin1Char('0')).toUpper()};
+        }
+        return {QStringLiteral("30 %1 09\r\n").arg(0xA0 | bill, 2, 16, QLatin1Char('0')).toUpper()};
+    }
+    case 0x36:
+        return {text("30", QByteArray(1, char(m_stacked >> 8)) + char(m_stacked & 0xFF))};
+    case 0x37:
+        if (at(frame, 1) == 0x00)
+            return {text("30", QByteArray("VLM000000000002BILL"))};
+        break;
+    default:
+        break;
+    }
+    return {};
+}
+
+QString BillValidator::insert(Bill bill)
+{
+    const quint16 bit = quint16(1u << bill);
+    if (!(m_enable & bit) || ((m_escrow & bit) && m_inEscrow >= 0))
+        return status("30 0B");   // bill rejected
+    if (m_escrow & bit) {
+        m_inEscrow = bill;
+        return QStringLiteral("30 %1 09\r\n").arg(0x90 | bill, 2, 16, QLatin1Char('0')).toUpper();
+    }
+    ++m_stacked;
+    return QStringLiteral("30 %1 09\r\n").arg(0x80 | bill, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+// ---- cashless reader -------------------------------------------------------------------------
+
+bool CashlessReader::handles(const QByteArray &frame) const
+{
+    return !frame.isEmpty() && at(frame, 0) >= 0x10 && at(frame, 0) <= 0x17;
+}
+
+QStringList CashlessReader::handle(const QByteArray &frame)
+{
+    switch (at(frame, 0)) {
+    case 0x10:
+        m_enabled = false;
+        return {status("10 00")};   // just reset
+    case 0x11:
+        return {text("10", QByteArray::fromHex("01010001050210"))};   // reader configuration
+    case 0x13:
+        if (at(frame, 1) == 0x00)
+            return {m_enabled ? text("10", QByteArray::fromHex("050001")) : status("10 06")};
+        if (at(frame, 1) == 0x04)
+            return {status("10 07")};   // end session
+        return {status("10 00")};
+    case 0x14:
+        if (at(frame, 1) == 0x02)
+            return {status("10 08")};   // cancelled
+        m_enabled = at(frame, 1) == 0x01;
+        return {status("10 00")};
+    case 0x15:
+        return {status("10 0D")};       // revalue approved
+    case 0x17:
+        return {text("10", QByteArray::fromHex("09") + QByteArray("VLM000000000003CASH"))};
+    default:
+        return {};
+    }
+}
+
+} // namespace kestrel::sim

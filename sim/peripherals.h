@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <array>
+
+namespace kestrel::sim {
+
+// The three peripherals behind the virtual board. Each takes the frames addressed to it and answers
+// with reply texts in the board's form ("08 91 08"); the operator's actions on the board (a coin or
+// a bill inserted, a fault) give replies too. Money replies are the ones the console's tables know.
+
+class CoinChanger
+{
+public:
+    enum Coin { Nickel, Dime, Quarter, CanadianDollar, CanadianTwoDollar, CoinCount };
+    enum class Tube { Low, Normal, Full };
+
+    static constexpr int kTubes = 3;                       // nickel, dime, quarter
+    static constexpr std::array<int, kTubes> kCapacity{76, 107, 75};
+    static constexpr int kLowBelow = 5;
+
+    CoinChanger();
+
+    bool handles(const QByteArray &frame) const;
+    QStringList handle(const QByteArray &frame);
+    // A coin dropped into the changer: counted (and kept in its tube unless full) or returned
+    // when its type is not accepted.
+    QString insert(Coin coin);
+
+    int tubeCount(int tube) const { return m_tubes[tube]; }
+    void setTubeCount(int tube, int count) { m_tubes[tube] = count; }
+    Tube tubeState(int tube) const;
+    quint16 acceptMask() const { return m_accept; }
+
+private:
+    QString payout(int units);
+
+    std::array<int, kTubes> m_tubes;
+    quint16 m_accept = 0;      // nothing accepted until COIN TYPE says so
+};
+
+class BillValidator
+{
+public:
+    enum Bill { One, Two, Five, Ten, Twenty, BillCount };
+
+    bool handles(const QByteArray &frame) const;
+    QStringList handle(const QByteArray &frame);
+    // A bill fed into the validator: stacked, held in escrow, or rejected when not enabled.
+    QString insert(Bill bill);
+
+    quint16 enableMask() const { return m_enable; }
+    quint16 escrowMask() const { return m_escrow; }
+    int inEscrow() const { return m_inEscrow; }            // -1: none
+    int stacked() const { return m_stacked; }
+
+private:
+    quint16 m_enable = 0;
+    quint16 m_escrow = 0;
+    int m_inEscrow = -1;
+    int m_stacked = 0;
+};
+
+class CashlessReader
+{
+public:
+    bool handles(const QByteArray &frame) const;
+    QStringList handle(const QByteArray &frame);
+    bool enabled() const { return m_enabled; }
+
+private:
+    bool m_enabled = false;
+};
+
+} // namespace kestrel::sim

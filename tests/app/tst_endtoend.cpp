@@ -1,0 +1,158 @@
+#include "app/commandline.h"
+#include "app/mainwindow.h"
+#include "sim/mdbnames.h"
+#include "sim/virtualboard.h"
+#include "tests/app/windowrig.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+using namespace kestrel;
+using namespace kestrel::test;
+
+namespace {
+// The real window with the virtual board behind "Comm1", as `kestrel --com1 virtual` starts it,
+// and the log file in a directory of the test's own.
+struct BoardRig
+{
+    BoardRig()
+        : ports(&commandline::makeDevice)
+    {
+        QCommandLineParser parser;
+        commandline::addOptions(parser);
+        if (!parser.parse({"kestrel", "--com1", "virtual"}))
+            qFatal("command line refused");
+        commandline::applyOptions(parser, ports);
+        board = commandline::virtualBoards(ports).value(0);
+        window = std::make_unique<frmKestrel>(ports);
+        window->console().logFile.setPath(dir.filePath("log.txt"));
+        WindowRig::closeSplashes();
+        window->show();
+        QObject::connect(board, &sim::VirtualBoard::frameReceived,
+                         [this](const QByteArray &frame) { frames << sim::hex(frame); });
+        click("Option1");
+    }
+    ~BoardRig()
+    {
+        window.reset();
+        WindowRig::closeSplashes();
+    }
+
+    void click(const char *name)
+    {
+        QWidget *widget = window->control(QString::fromLatin1(name));
+        for (QWidget *w = widget; w; w = w->parentWidget())
+            if (w->objectName().startsWith(QLatin1String("Pictab")))
+                window->TabStrip1()->selectTab(w->objectName().mid(6).toInt() + 1);
+        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+    }
+    // Presses a command button and waits until its frame has reached the board.
+    bool send(const char *button)
+    {
+        const qsizetype before = frames.size();
+        click(button);
+        return QTest::qWaitFor([&] { return frames.size() > before; }, 3000);
+    }
+    QStringList log() const { return window->console().lstActionLog.rows(); }
+    QString lastLog() const { return log().value(log().size() - 1); }
+    QString label(const char *name) const
+    {
+        return window->control<QLabel>(QString::fromLatin1(name))->text();
+    }
+
+    QTemporaryDir dir;
+    PortMap ports;
+    sim::VirtualBoard *board = nullptr;
+    std::unique_ptr<frmKestrel> window;
+    QStringList frames;
+};
+} // namespace
+
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void dispenseDimeRoad()
+    {
+        BoardRig rig;
+        QVERIFY(rig.board);
+        QVERIFY(rig.window->console().comInterface.PortOpen());
+        QVERIFY(rig.send("cmdDispenseDime"));
+        QCOMPARE(rig.frames, QStringList{"0F 02 02"});
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Dispensing Dime - Code (08 91 08)"), 3000);
+        QCOMPARE(rig.log(), QStringList({"Dispense Dime", "Dispensing Dime - Code (08 91 08)"}));
+        QCOMPARE(rig.label("lblSpecialInstruction"), QStringLiteral("Dispensing Dime"));
+        QCOMPARE(rig.board->changer().tubeCount(1), 19);
+        QVERIFY(!rig.board->dtr());
+        QFile logFile(rig.dir.filePath("log.txt"));
+        QVERIFY(logFile.open(QIODevice::ReadOnly));
+        const QByteArray line = logFile.readAll();
+        QVERIFY(line.endsWith("08 91 08\r\n"));
+        QCOMPARE(line.size(), 18 + 8 + 2);
+    }
+
+    void coinsAndBillsMoveTalliesAndTotal()
+    {
+        BoardRig rig;
+        Console &c = rig.window->console();
+        QVERIFY(rig.send("enable_all_coin_types"));
+        QVERIFY(rig.send("Command1"));            // enable bills
+        QTRY_COMPARE_WITH_TIMEOUT(rig.board->pendingReplies(), 0, 3000);
+        rig.board->insertCoin(sim::CoinChanger::Nickel);
+        rig.board->insertCoin(sim::CoinChanger::Dime);
+        rig.board->insertCoin(sim::CoinChanger::Quarter);
+        rig.board->insertBill(sim::BillValidator::Five);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Received a Five Dollar Bill - ($5)"), 3000);
+        QCOMPARE(c.lstCoinCount.rows(), QStringList({"1", "1", "1", "0", "0"}));
+        QCOMPARE(c.lstCoin.rows().mid(0, 3), QStringList({"Nickel received", "Dime received ", "Quarter "}));
+        QCOMPARE(c.lstBillCount.row(2), QStringLiteral("1"));
+        QCOMPARE(c.TotalReceived.cents(), 540);
+        QCOMPARE(rig.label("lblTotalReceived"), QStringLiteral("Total Money Received so far: 5.40"));
+    }
+
+    void billHeldInEscrowThenStacked()
+    {
+        BoardRig rig;
+        Console &c = rig.window->console();
+        QVERIFY(rig.send("cmdDTRtoggle"));        // escrow on for the $1 bill
+        QCOMPARE(rig.frames.last(), QStringLiteral("34 00 1F 00 01"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.board->pendingReplies(), 0, 3000);
+        rig.board->insertBill(sim::BillValidator::One);
+        QTRY_VERIFY_WITH_TIMEOUT(c.List1.rows().contains("30 90 09\r\n"), 3000);
+        QCOMPARE(c.TotalReceived.cents(), 0);     // held, not yet taken
+        QVERIFY(rig.send("Stack_bill"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Received a One Dollar Bill - ($1)"), 3000);
+        QCOMPARE(c.TotalReceived.cents(), 100);
+        QCOMPARE(c.lstBillCount.row(0), QStringLiteral("1"));
+    }
+
+    void disabledCoinIsReturned()
+    {
+        BoardRig rig;
+        Console &c = rig.window->console();
+        QVERIFY(rig.send("disable_all_coin_types"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.board->pendingReplies(), 0, 3000);
+        rig.board->insertCoin(sim::CoinChanger::Dime);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Dime rejected - Code (08 71 08)"), 3000);
+        QCOMPARE(rig.label("lblSpecialInstruction"), QStringLiteral("Dime rejected"));
+        QCOMPARE(c.lstCoinCount.row(1), QStringLiteral("0"));
+        QCOMPARE(c.TotalReceived.cents(), 0);
+    }
+
+    void faultsAndNoticesFromTheBoard()
+    {
+        BoardRig rig;
+        rig.board->sendReply("08 0C");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Coin jam - Code (08 0C)"), 3000);
+        rig.board->sendNotice("Service due");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.label("lblSpecialInstruction"), QStringLiteral("Service due"), 3000);
+        rig.board->raiseLineEvent(1004);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Framing Error"), 3000);
+    }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_endtoend.moc"
