@@ -21,8 +21,8 @@ private slots:
         QTest::newRow("none") << QStringList{"kestrel"} << QStringList{s0, s1, s2, s3};
         QTest::newRow("com1 virtual") << QStringList{"kestrel", "--com1", "virtual"}
                                       << QStringList{"virtual", s1, s2, s3};
-        QTest::newRow("com2 path") << QStringList{"kestrel", "--com2", "/dev/ttyUSB0"}
-                                   << QStringList{s0, "/dev/ttyUSB0", s2, s3};
+        QTest::newRow("com2 path") << QStringList{"kestrel", "--com2", "/dev/kestrel-usb0"}
+                                   << QStringList{s0, "/dev/kestrel-usb0", s2, s3};
         QTest::newRow("com3 windows name") << QStringList{"kestrel", "--com3=COM7"}
                                            << QStringList{s0, s1, "COM7", s3};
         QTest::newRow("com4 and com1") << QStringList{"kestrel", "--com4", "virtual", "--com1", "/tmp/p"}

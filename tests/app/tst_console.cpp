@@ -121,7 +121,7 @@ private slots:
     {
         WindowRig rig;
         rig.device(3).failOn(FakeSerialDevice::Op::Open,
-                             Failure(8002, "Invalid Port Number: no serial device /dev/ttyS2 "));
+                             Failure(8002, "Invalid Port Number: no serial device fake3 "));
         rig.click("Option2");
         QVERIFY(rig.device(2).isOpen());
         rig.click("Option1");
@@ -133,7 +133,7 @@ private slots:
         QVERIFY(!rig.device(1).isOpen());
         QVERIFY(!rig.console().comInterface.PortOpen());
         QCOMPARE(rig.log(), QStringList{
-            "Error opening comm 3, Invalid Port Number: no serial device /dev/ttyS2 - 8002"});
+            "Error opening comm 3, Invalid Port Number: no serial device fake3 - 8002"});
         QCOMPARE(rig.console().lstActionLog.selectedRow(), 0);
         QVERIFY(!rig.control("Option3")->isEnabled());
 
