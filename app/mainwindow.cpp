@@ -48,7 +48,27 @@ frmKestrel::frmKestrel(PortMap &ports, QWidget *parent)
     };
     wireHandlers();
     wireLinksAndScreens();
+    m_nextFrame.setSingleShot(true);
+    connect(&m_nextFrame, &QTimer::timeout, this, [this] {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    });
     Form_Load();
+}
+
+bool frmKestrel::event(QEvent *event)
+{
+    // Repaints are coalesced: a board sending hundreds of replies a second would otherwise have
+    // the window repaint its lists for each one. An update asked for sooner than one frame after
+    // the last is held back; the changes gather and are painted together when the frame is due.
+    if (event->type() == QEvent::UpdateRequest) {
+        if (m_lastFrame.isValid() && m_lastFrame.elapsed() < kFrameMs) {
+            if (!m_nextFrame.isActive())
+                m_nextFrame.start(int(kFrameMs - m_lastFrame.elapsed()));
+            return true;
+        }
+        m_lastFrame.start();
+    }
+    return QMainWindow::event(event);
 }
 
 void frmKestrel::Form_Load()

@@ -5,7 +5,9 @@
 #include "app/tabstrip.h"
 
 #include <QHash>
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QTimer>
 #include <QPointer>
 
 #include <array>
@@ -42,6 +44,13 @@ public:
     // The reference screens opened from this window, while they are open.
     QWidget *screen(const QString &name) const;
 
+    // The window repaints at most this often; what its lists and labels hold is always current,
+    // what the screen shows trails by at most one such frame while replies stream in.
+    static constexpr int kFrameMs = 40;
+
+protected:
+    bool event(QEvent *event) override;
+
 private:
     void Form_Load();
     void TabStrip1_Click();
@@ -61,6 +70,8 @@ private:
     DesktopOpener m_desktop;
     DocLinks m_docLinks;
     std::array<QPointer<QWidget>, 5> m_screens;   // the four board screens, then About
+    QElapsedTimer m_lastFrame;
+    QTimer m_nextFrame;
 };
 
 } // namespace kestrel

@@ -19,6 +19,8 @@ public:
                      ReceiveEntry *receivePath = nullptr, std::int32_t pauseIterations = kPauseIterations);
 
     void setReceivePath(ReceiveEntry *receivePath) { m_receivePath = receivePath; }
+    // The pause after a frame is written; benchmarks measure the handshake without it.
+    void setPauseIterations(std::int32_t iterations) { m_pause = iterations; }
 
     // Handles the event now reported in CommEvent.
     void OnComm();

@@ -34,6 +34,9 @@ public:
 
     void receive(Trap &trap) override;
 
+    // The pause before each read; benchmarks and the fuzzer measure the path without it.
+    void setPauseIterations(std::int32_t iterations) { m_pause = iterations; }
+
     // The reply code: the first eight characters with leading and trailing blanks removed.
     static QString replyCode(const QString &input);
 

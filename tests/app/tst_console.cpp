@@ -2,7 +2,7 @@
 #include "tests/app/windowrig.h"
 
 #include <QLabel>
-#include <QListView>
+#include "app/lineview.h"
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -110,11 +110,18 @@ private slots:
     {
         WindowRig rig;
         rig.window->TabStrip1()->selectTab(2);
-        auto *view = rig.control<QListView>("lstBillCount");
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                          view->visualRect(rig.console().lstBillCount.index(3)).center());
+        auto *view = rig.control<LineView>("lstBillCount");
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->rowRect(3).center());
         QCOMPARE(rig.console().lstBill.selectedRow(), 3);
-        QCOMPARE(rig.control<QListView>("lstBill")->currentIndex().row(), 3);
+        QCOMPARE(rig.console().lstBillCount.selectedRow(), 3);
+        // Keys move the selection too, and the partner follows.
+        QTest::keyClick(view, Qt::Key_Up);
+        QCOMPARE(rig.console().lstBill.selectedRow(), 2);
+        QTest::keyClick(view, Qt::Key_End);
+        QCOMPARE(rig.console().lstBill.selectedRow(), 4);
+        // A click below the last row selects nothing.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(5, view->viewport()->height() - 2));
+        QCOMPARE(rig.console().lstBill.selectedRow(), 4);
     }
 
     void pickingPorts()

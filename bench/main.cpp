@@ -1,0 +1,260 @@
+// Kestrel's benchmarks. Each prints a Markdown table; run `kestrel_bench` (all) or name one:
+// receive, growth, handshake, startup. Figures are wall-clock medians on whatever machine runs
+// them, so compare runs made on the same machine.
+
+#include "app/commandline.h"
+#include "app/mainwindow.h"
+#include "link/busypause.h"
+#include "link/commevents.h"
+#include "link/fakeserialdevice.h"
+#include "link/realserialdevice.h"
+#include "sim/virtualboard.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <malloc.h>
+#include <pty.h>
+#include <unistd.h>
+
+using namespace kestrel;
+
+namespace {
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Bytes the program holds on its heap now (what malloc has handed out and not taken back).
+double heapBytes()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks) + double(info.hblkhd);
+}
+
+void closeSplashes()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("frmSplash"))
+            delete w;
+}
+
+// The real window over fake devices, shown, with its log file in a scratch directory.
+struct Console
+{
+    Console()
+        : ports([](const QString &name) { return std::make_unique<FakeSerialDevice>(name); })
+        , window(ports)
+    {
+        window.console().logFile.setPath(dir.filePath(QStringLiteral("log.txt")));
+        closeSplashes();
+        window.show();
+        (void)QTest::qWaitForWindowExposed(&window);
+        window.console().comInterface.setPortOpen(true);
+        device = static_cast<FakeSerialDevice *>(ports.device(1));
+    }
+    QTemporaryDir dir;
+    PortMap ports;
+    frmKestrel window;
+    FakeSerialDevice *device = nullptr;
+};
+
+void benchReceive()
+{
+    Console console;
+    console.window.console().receivePath.setPauseIterations(0);
+    const QByteArray replies[] = {"08 50 06\r\n", "08 91 08\r\n", "30 80 09\r\n", "08 0C", "99 99"};
+    constexpr int kReplies = 20000;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kReplies; ++i) {
+        console.device->arrive(replies[i % 5]);
+        QCoreApplication::processEvents();   // the receive event, its pass, and the window's share
+    }
+    const double perReply = clock.nsecsElapsed() / 1000.0 / kReplies;
+
+    std::vector<double> pauses;
+    for (int i = 0; i < 200; ++i) {
+        clock.restart();
+        busyPause();
+        pauses.push_back(clock.nsecsElapsed() / 1000.0);
+    }
+    std::printf("\n### Receive path\n\n| what | microseconds |\n|---|---|\n");
+    std::printf("| one reply, receive event to end of pass, without the pause (window shown) | %.1f |\n", perReply);
+    std::printf("| the pause alone (500,000 iterations), median | %.1f |\n", median(pauses));
+    std::printf("| one reply with the pause | %.1f |\n", perReply + median(pauses));
+}
+
+void benchGrowth()
+{
+    std::printf("\n### List growth (append, select last line, event loop turn)\n\n"
+                "| list | lines already in it | microseconds per line | bytes per line |\n"
+                "|---|---|---|---|\n");
+    const struct { const char *name; const char *text; } kLists[] = {
+        {"lstActionLog", "Received a Nickel"},
+        {"List1", "08 50 06\r\n"},
+    };
+    for (const auto &list : kLists) {
+        Console console;   // the real window, its lists shown
+        LineListModel &lines = *console.window.console().list(QString::fromLatin1(list.name));
+        const double before = heapBytes();
+        int filled = 0;
+        for (int size : {1000, 100000, 1000000}) {
+            // Each line is a string of its own, as replies and their log lines are. Fill quickly,
+            // turning the event loop now and then as a stream of replies would.
+            while (filled < size) {
+                lines.append(QString::fromLatin1(list.text));
+                if (++filled % 1000 == 0)
+                    QCoreApplication::processEvents();
+            }
+            lines.selectLast();
+            QCoreApplication::processEvents();
+            // The median of five batches, each a thousand lines, each line with its own loop turn.
+            constexpr int kOps = 1000;
+            std::vector<double> batches;
+            for (int batch = 0; batch < 5; ++batch) {
+                QElapsedTimer clock;
+                clock.start();
+                for (int i = 0; i < kOps; ++i) {
+                    lines.append(QString::fromLatin1(list.text));
+                    lines.selectLast();
+                    QCoreApplication::processEvents();
+                }
+                batches.push_back(clock.nsecsElapsed() / 1000.0 / kOps);
+                filled += kOps;
+            }
+            const double bytes = (heapBytes() - before) / filled;
+            std::printf("| %s | %d | %.2f | %.0f |\n", list.name, size, median(batches), bytes);
+        }
+    }
+}
+
+void benchHandshake()
+{
+    std::printf("\n### Handshake latency (CTS change to frame written)\n\n| device | median microseconds |\n|---|---|\n");
+    {
+        PortMap ports(&commandline::makeDevice);
+        ports.setName(1, QStringLiteral("virtual"));
+        frmKestrel window(ports);
+        closeSplashes();
+        window.console().events.setPauseIterations(0);
+        window.console().comInterface.setPortOpen(true);
+        auto *board = commandline::virtualBoards(ports).value(0);
+        QElapsedTimer clock;
+        std::vector<double> samples;
+        QEventLoop loop;
+        QObject::connect(board, &SerialDevice::lineEvent, [&](int code) {
+            if (code == commevent::CtsChange)
+                clock.start();
+        });
+        QObject::connect(board, &sim::VirtualBoard::frameReceived, [&](const QByteArray &) {
+            samples.push_back(clock.nsecsElapsed() / 1000.0);
+            loop.quit();
+        });
+        for (int i = 0; i < 200; ++i) {
+            window.console().send.QueueCommandFrame("\x0a", "Tube Status", "e, ");
+            QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        std::printf("| virtual board | %.1f |\n", median(samples));
+    }
+    {
+        int board = -1, console = -1;
+        char name[128] = {};
+        if (::openpty(&board, &console, name, nullptr, nullptr) != 0)
+            return;
+        ::close(console);
+        ::fcntl(board, F_SETFL, ::fcntl(board, F_GETFL) | O_NONBLOCK);
+        PortMap ports(&commandline::makeDevice);
+        ports.setName(1, QString::fromLatin1(name));
+        frmKestrel window(ports);
+        closeSplashes();
+        window.console().events.setPauseIterations(0);
+        window.console().comInterface.setPortOpen(true);
+        SerialDevice *device = ports.device(1);
+        std::vector<double> samples;
+        char buffer[64];
+        for (int i = 0; i < 200; ++i) {
+            window.console().send.QueueCommandFrame("\x0f\x02\x02", "Dispense Dime", "e, ");
+            // A pty has no CTS line: the change is raised as the driver would report it.
+            QElapsedTimer clock;
+            clock.start();
+            emit device->lineEvent(commevent::CtsChange);
+            ssize_t got = 0;
+            while (got < 3 && clock.elapsed() < 1000) {
+                QCoreApplication::processEvents();
+                const ssize_t n = ::read(board, buffer, sizeof buffer);
+                if (n > 0)
+                    got += n;
+            }
+            samples.push_back(clock.nsecsElapsed() / 1000.0);
+        }
+        ::close(board);
+        std::printf("| real port on a pty | %.1f |\n", median(samples));
+    }
+}
+
+void benchStartup(const QString &self)
+{
+    std::vector<double> samples;
+    for (int i = 0; i < 7; ++i) {
+        QProcess child;
+        QElapsedTimer clock;
+        clock.start();
+        child.start(self, {QStringLiteral("startup-child")});
+        if (!child.waitForReadyRead(10000))
+            break;
+        samples.push_back(clock.nsecsElapsed() / 1e6);
+        child.waitForFinished(10000);
+    }
+    std::printf("\n### Start-up (process start to main window shown, splash timer not counted)\n\n"
+                "| runs | median milliseconds |\n|---|---|\n| %d | %.1f |\n",
+                int(samples.size()), median(samples));
+}
+
+int startupChild(QApplication &)
+{
+    PortMap ports(&commandline::makeDevice);
+    frmKestrel window(ports);
+    closeSplashes();
+    window.show();
+    (void)QTest::qWaitForWindowExposed(&window);
+    std::printf("shown\n");
+    std::fflush(stdout);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("startup-child"))
+        return startupChild(app);
+    const auto wants = [&](const char *name) {
+        return args.isEmpty() || args.contains(QLatin1String(name));
+    };
+    std::printf("## Kestrel benchmarks\n");
+    if (wants("receive"))
+        benchReceive();
+    if (wants("handshake"))
+        benchHandshake();
+    if (wants("startup"))
+        benchStartup(app.applicationFilePath());
+    if (wants("growth"))
+        benchGrowth();
+    return 0;
+}
