@@ -8,6 +8,15 @@ Console::Console(PortMap &ports, QObject *parent)
     : QObject(parent), comInterface(ports)
 {
     connect(&comInterface, &CommControl::OnComm, this, [this] { events.OnComm(); });
+    // A device that goes away while open (a USB adapter pulled) is reported like any failure of
+    // the serial handler; the port is closed and the operator can pick it again.
+    connect(&comInterface, &CommControl::deviceLost, this,
+            [this](int number, const QString &description) {
+                Trap()([&] {
+                    log.appendQuietly(errorLine(CommEventHandler::kErrorMessage,
+                                                Failure(number, description)));
+                });
+            });
     alignPair(lstCoin, lstCoinCount);
     alignPair(lstBill, lstBillCount);
     alignPair(lstDebugging, lstDebuggingValue);

@@ -2,21 +2,33 @@
 
 #include "core/trap.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleFactory>
 
 namespace kestrel {
 
 LineView::LineView(QWidget *parent)
-    : QAbstractScrollArea(parent)
+    : QFrame(parent)
+    , m_bar(new QScrollBar(Qt::Vertical, this))
 {
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setFocusPolicy(Qt::StrongFocus);
-    viewport()->setBackgroundRole(QPalette::Base);
-    viewport()->setAutoFillBackground(true);
-    verticalScrollBar()->setSingleStep(1);
+    // The list and its scroll bar paint their own background, so that a row appended or the bar
+    // moved repaints the list alone and not the frames and panels behind it.
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+    m_bar->setAutoFillBackground(true);
+    // Flat classic scroll bars: they cost little to repaint while replies stream in.
+    static QStyle *const plain = QStyleFactory::create(QStringLiteral("Windows"));
+    if (plain)
+        m_bar->setStyle(plain);
+    m_bar->setSingleStep(1);
+    m_bar->hide();
+    connect(m_bar, &QScrollBar::valueChanged, this, [this] { update(rowsArea()); });
+    m_rowHeight = fontMetrics().height() + 1;
 }
 
 void LineView::setLines(LineListModel *model)
@@ -24,38 +36,42 @@ void LineView::setLines(LineListModel *model)
     if (m_model)
         disconnect(m_model, nullptr, this, nullptr);
     m_model = model;
-    connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
-        updateRange();
-        if (inView(first, last))
-            viewport()->update();
-    });
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) {
+                updateRange();
+                if (inView(first, last))
+                    update(rowsArea());
+            });
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
         updateRange();
-        viewport()->update();
+        update(rowsArea());
     });
     connect(model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &from, const QModelIndex &to) {
                 if (inView(from.row(), to.row()))
-                    viewport()->update();
+                    update(rowsArea());
             });
     connect(model, &LineListModel::selectedRowChanged, this, &LineView::onSelected);
     updateRange();
     onSelected(model->selectedRow());
 }
 
-int LineView::rowHeight() const
+QRect LineView::rowsArea() const
 {
-    return fontMetrics().height() + 1;
+    QRect area = contentsRect();
+    if (m_bar->isVisible())
+        area.setRight(m_bar->x() - 1);
+    return area;
 }
 
 int LineView::visibleRows() const
 {
-    return qMax(1, viewport()->height() / rowHeight());
+    return qMax(1, contentsRect().height() / m_rowHeight);
 }
 
 int LineView::topRow() const
 {
-    return verticalScrollBar()->value();
+    return m_bar->value();
 }
 
 bool LineView::inView(int first, int last) const
@@ -65,21 +81,37 @@ bool LineView::inView(int first, int last) const
 
 int LineView::rowAt(const QPoint &point) const
 {
-    const int row = topRow() + point.y() / rowHeight();
+    if (!rowsArea().contains(point))
+        return -1;
+    const int row = topRow() + (point.y() - contentsRect().top()) / m_rowHeight;
     return m_model && row < m_model->count() ? row : -1;
 }
 
 QRect LineView::rowRect(int row) const
 {
-    return QRect(0, (row - topRow()) * rowHeight(), viewport()->width(), rowHeight());
+    const QRect area = rowsArea();
+    return QRect(area.left(), area.top() + (row - topRow()) * m_rowHeight, area.width(), m_rowHeight);
 }
 
 void LineView::updateRange()
 {
     const int count = m_model ? m_model->count() : 0;
-    QScrollBar *bar = verticalScrollBar();
-    bar->setPageStep(visibleRows());
-    bar->setRange(0, qMax(0, count - visibleRows()));
+    const int maximum = qMax(0, count - visibleRows());
+    if (m_bar->maximum() != maximum)
+        m_bar->setRange(0, maximum);
+    // The bar shows only while some rows are out of view, as on the classic list box.
+    if (m_bar->isVisible() != (maximum > 0)) {
+        m_bar->setVisible(maximum > 0);
+        update();
+    }
+}
+
+void LineView::placeBar()
+{
+    const QRect area = contentsRect();
+    const int width = m_bar->sizeHint().width();
+    m_bar->setGeometry(area.right() - width + 1, area.top(), width, area.height());
+    m_bar->setPageStep(visibleRows());
 }
 
 void LineView::showRow(int row)
@@ -87,19 +119,19 @@ void LineView::showRow(int row)
     if (row < 0)
         return;
     if (row < topRow())
-        verticalScrollBar()->setValue(row);
+        m_bar->setValue(row);
     else if (row >= topRow() + visibleRows())
-        verticalScrollBar()->setValue(row - visibleRows() + 1);
+        m_bar->setValue(row - visibleRows() + 1);
 }
 
 void LineView::onSelected(int row)
 {
-    if (inView(m_shownSelection, m_shownSelection))
-        viewport()->update(rowRect(m_shownSelection));
+    if (m_shownSelection >= 0 && inView(m_shownSelection, m_shownSelection))
+        update(rowRect(m_shownSelection));
     m_shownSelection = row;
     showRow(row);
     if (row >= 0 && inView(row, row))
-        viewport()->update(rowRect(row));
+        update(rowRect(row));
 }
 
 void LineView::select(int row)
@@ -112,12 +144,15 @@ void LineView::select(int row)
 
 void LineView::paintEvent(QPaintEvent *event)
 {
+    QFrame::paintEvent(event);
     if (!m_model)
         return;
-    QPainter painter(viewport());
-    const int height = rowHeight();
-    const int first = topRow() + event->rect().top() / height;
-    const int last = qMin(m_model->count() - 1, topRow() + event->rect().bottom() / height);
+    QPainter painter(this);
+    const QRect area = rowsArea();
+    painter.setClipRect(area & event->rect());
+    const int first = topRow() + qMax(0, event->rect().top() - area.top()) / m_rowHeight;
+    const int last = qMin(m_model->count() - 1,
+                          topRow() + (event->rect().bottom() - area.top()) / m_rowHeight);
     const QPalette &colours = palette();
     for (int row = first; row <= last; ++row) {
         const QRect rect = rowRect(row);
@@ -125,7 +160,8 @@ void LineView::paintEvent(QPaintEvent *event)
         if (selected)
             painter.fillRect(rect, colours.brush(QPalette::Highlight));
         painter.setPen(colours.color(selected ? QPalette::HighlightedText : QPalette::Text));
-        painter.drawText(rect.adjusted(3, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        painter.drawText(rect.adjusted(3, 0, 0, 0),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                          LineListModel::shown(m_model->row(row)));
     }
 }
@@ -134,13 +170,13 @@ void LineView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton)
         select(rowAt(event->position().toPoint()));
-    QAbstractScrollArea::mousePressEvent(event);
+    QFrame::mousePressEvent(event);
 }
 
 void LineView::keyPressEvent(QKeyEvent *event)
 {
     if (!m_model || m_model->count() == 0)
-        return QAbstractScrollArea::keyPressEvent(event);
+        return QFrame::keyPressEvent(event);
     const int current = m_model->selectedRow();
     const int last = m_model->count() - 1;
     switch (event->key()) {
@@ -150,19 +186,30 @@ void LineView::keyPressEvent(QKeyEvent *event)
     case Qt::Key_PageDown: select(qMin(last, current + visibleRows())); break;
     case Qt::Key_Home: select(0); break;
     case Qt::Key_End: select(last); break;
-    default: return QAbstractScrollArea::keyPressEvent(event);
+    default: return QFrame::keyPressEvent(event);
     }
+}
+
+void LineView::wheelEvent(QWheelEvent *event)
+{
+    QCoreApplication::sendEvent(m_bar, event);
 }
 
 void LineView::resizeEvent(QResizeEvent *event)
 {
-    QAbstractScrollArea::resizeEvent(event);
+    QFrame::resizeEvent(event);
+    placeBar();
     updateRange();
 }
 
-void LineView::scrollContentsBy(int, int)
+void LineView::changeEvent(QEvent *event)
 {
-    viewport()->update();
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        m_rowHeight = fontMetrics().height() + 1;
+        placeBar();
+        updateRange();
+    }
 }
 
 } // namespace kestrel

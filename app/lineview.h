@@ -2,16 +2,19 @@
 
 #include "core/linelistmodel.h"
 
-#include <QAbstractScrollArea>
+#include <QFrame>
 #include <QPointer>
+
+class QScrollBar;
 
 namespace kestrel {
 
-// A list on the window showing one LineListModel: rows of equal height, the selected row
-// highlighted. It paints only the rows in view and does a fixed amount of work per row appended,
-// so a log of a million lines costs no more than one of ten. A click or a key moves the model's
-// selected row; a row the program selects is scrolled into view.
-class LineView : public QAbstractScrollArea
+// A list on the window showing one LineListModel: rows of equal height inside a sunken frame, the
+// selected row highlighted, a scroll bar at the right when the rows do not all fit. It paints only
+// the rows in view and does a fixed amount of work per row appended, so a log of a million lines
+// costs no more than one of ten. A click or a key moves the model's selected row; a row the
+// program selects is scrolled into view.
+class LineView : public QFrame
 {
     Q_OBJECT
 public:
@@ -20,27 +23,33 @@ public:
     void setLines(LineListModel *model);
     LineListModel *lines() const { return m_model; }
 
-    int rowHeight() const;
+    int rowHeight() const { return m_rowHeight; }
     int topRow() const;
-    int rowAt(const QPoint &viewportPoint) const;   // -1 below the last row
-    QRect rowRect(int row) const;                   // in viewport coordinates
+    int rowAt(const QPoint &point) const;   // -1 below the last row
+    QRect rowRect(int row) const;           // in this widget's coordinates
+    QScrollBar *scrollBar() const { return m_bar; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void scrollContentsBy(int dx, int dy) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    QRect rowsArea() const;
     int visibleRows() const;
     bool inView(int first, int last) const;
     void updateRange();
+    void placeBar();
     void showRow(int row);
     void select(int row);
     void onSelected(int row);
 
     QPointer<LineListModel> m_model;
+    QScrollBar *m_bar;
+    int m_rowHeight = 0;
     int m_shownSelection = -1;
 };
 

@@ -49,6 +49,7 @@ frmKestrel::frmKestrel(PortMap &ports, QWidget *parent)
     wireHandlers();
     wireLinksAndScreens();
     m_nextFrame.setSingleShot(true);
+    connect(&m_console.comInterface, &CommControl::OnComm, this, [this] { m_lastComm.start(); });
     connect(&m_nextFrame, &QTimer::timeout, this, [this] {
         QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
     });
@@ -61,9 +62,11 @@ bool frmKestrel::event(QEvent *event)
     // the window repaint its lists for each one. An update asked for sooner than one frame after
     // the last is held back; the changes gather and are painted together when the frame is due.
     if (event->type() == QEvent::UpdateRequest) {
-        if (m_lastFrame.isValid() && m_lastFrame.elapsed() < kFrameMs) {
+        const bool streaming = m_lastComm.isValid() && m_lastComm.elapsed() < kStreamingMs;
+        const qint64 frame = streaming ? kStreamingFrameMs : kFrameMs;
+        if (m_lastFrame.isValid() && m_lastFrame.elapsed() < frame) {
             if (!m_nextFrame.isActive())
-                m_nextFrame.start(int(kFrameMs - m_lastFrame.elapsed()));
+                m_nextFrame.start(int(frame - m_lastFrame.elapsed()));
             return true;
         }
         m_lastFrame.start();
@@ -232,6 +235,10 @@ QWidget *frmKestrel::makeControl(int row, QWidget *container)
     case Kind::Link: {
         auto *label = new QLabel(caption, container);
         label->setWordWrap(true);
+        // A label whose text changes repaints itself alone, not the panel behind it; its size is
+        // fixed, so a new text asks for no new layout.
+        label->setAutoFillBackground(true);
+        label->setFixedSize(look::px(c.width), look::px(c.height));
         label->setAlignment((c.flags & Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
         if (c.kind == Kind::Link) {
             label->setFont(look::arial(9.75, look::Italic | look::Underline));

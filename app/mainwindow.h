@@ -44,9 +44,13 @@ public:
     // The reference screens opened from this window, while they are open.
     QWidget *screen(const QString &name) const;
 
-    // The window repaints at most this often; what its lists and labels hold is always current,
-    // what the screen shows trails by at most one such frame while replies stream in.
+    // The window repaints at most once a frame: what its lists and labels hold is always current,
+    // what the screen shows trails by at most one frame. While the board's events stream in (one
+    // came within the last kStreamingMs) a frame is longer, so that painting does not cost more
+    // than the replies themselves.
     static constexpr int kFrameMs = 40;
+    static constexpr int kStreamingFrameMs = 100;
+    static constexpr int kStreamingMs = 250;
 
 protected:
     bool event(QEvent *event) override;
@@ -71,6 +75,7 @@ private:
     DocLinks m_docLinks;
     std::array<QPointer<QWidget>, 5> m_screens;   // the four board screens, then About
     QElapsedTimer m_lastFrame;
+    QElapsedTimer m_lastComm;
     QTimer m_nextFrame;
 };
 

@@ -1,5 +1,7 @@
 #include "app/tabstrip.h"
 
+#include <QPaintEvent>
+#include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
@@ -50,17 +52,30 @@ void TabStrip::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     m_tabs->setGeometry(0, 0, width(), m_tabs->sizeHint().height());
+    m_frame = QPixmap();
 }
 
-void TabStrip::paintEvent(QPaintEvent *)
+void TabStrip::paintEvent(QPaintEvent *event)
 {
-    QStylePainter painter(this);
-    QStyleOptionTabWidgetFrame frame;
-    frame.initFrom(this);
-    frame.rect = QRect(0, m_tabs->sizeHint().height(), width(), height() - m_tabs->sizeHint().height());
-    frame.shape = QTabBar::RoundedNorth;
-    frame.tabBarSize = m_tabs->sizeHint();
-    painter.drawPrimitive(QStyle::PE_FrameTabWidget, frame);
+    // Widgets beside the strip overlap its edge, so small parts of it repaint often: the frame is
+    // drawn once into a pixmap and copied from there.
+    const qreal ratio = devicePixelRatioF();
+    if (m_frame.isNull() || m_frame.size() != size() * ratio) {
+        m_frame = QPixmap(size() * ratio);
+        m_frame.setDevicePixelRatio(ratio);
+        m_frame.fill(Qt::transparent);
+        QStylePainter frame(&m_frame, this);
+        QStyleOptionTabWidgetFrame option;
+        option.initFrom(this);
+        option.rect = QRect(0, m_tabs->sizeHint().height(), width(),
+                            height() - m_tabs->sizeHint().height());
+        option.shape = QTabBar::RoundedNorth;
+        option.tabBarSize = m_tabs->sizeHint();
+        frame.drawPrimitive(QStyle::PE_FrameTabWidget, option);
+    }
+    QPainter painter(this);
+    painter.drawPixmap(event->rect(), m_frame, QRectF(QPointF(event->rect().topLeft()) * ratio,
+                                                     QSizeF(event->rect().size()) * ratio));
 }
 
 } // namespace kestrel

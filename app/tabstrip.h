@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QTabBar>
 #include <QWidget>
 
@@ -33,6 +34,7 @@ protected:
 
 private:
     QTabBar *m_tabs;
+    QPixmap m_frame;   // the frame below the tabs, drawn once per size
 };
 
 } // namespace kestrel

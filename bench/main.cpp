@@ -95,6 +95,26 @@ void benchReceive()
     std::printf("| one reply with the pause | %.1f |\n", perReply + median(pauses));
 }
 
+void benchFrame()
+{
+    Console console;
+    kestrel::Console &c = console.window.console();
+    c.receivePath.setPauseIterations(0);
+    std::vector<double> frames;
+    for (int i = 0; i < 300; ++i) {
+        console.device->arrive("08 50 06\r\n");
+        QCoreApplication::sendPostedEvents();   // the receive pass, no painting yet
+        QElapsedTimer clock;
+        clock.start();
+        QEvent update(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(&console.window, &update);   // paint what the reply changed
+        frames.push_back(clock.nsecsElapsed() / 1000.0);
+        QTest::qWait(45);                                          // past the frame interval
+    }
+    std::printf("\n### One frame (paint what a reply changed)\n\n| median microseconds |\n|---|\n| %.1f |\n",
+                median(frames));
+}
+
 void benchGrowth()
 {
     std::printf("\n### List growth (append, select last line, event loop turn)\n\n"
@@ -244,6 +264,17 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments().mid(1);
     if (args.value(0) == QLatin1String("startup-child"))
         return startupChild(app);
+    if (args.value(0) == QLatin1String("pause")) {   // the pause alone, in microseconds
+        std::vector<double> pauses;
+        for (int i = 0; i < 200; ++i) {
+            QElapsedTimer clock;
+            clock.start();
+            busyPause();
+            pauses.push_back(clock.nsecsElapsed() / 1000.0);
+        }
+        std::printf("%.1f\n", median(pauses));
+        return 0;
+    }
     const auto wants = [&](const char *name) {
         return args.isEmpty() || args.contains(QLatin1String(name));
     };
@@ -256,5 +287,7 @@ int main(int argc, char *argv[])
         benchStartup(app.applicationFilePath());
     if (wants("growth"))
         benchGrowth();
+    if (wants("frame"))
+        benchFrame();
     return 0;
 }

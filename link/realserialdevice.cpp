@@ -16,7 +16,12 @@ RealSerialDevice::RealSerialDevice(QString portName, QObject *parent)
     m_port.setPortName(m_name);
     m_poll.setTimerType(Qt::PreciseTimer);
     connect(&m_poll, &QTimer::timeout, this, &RealSerialDevice::pollLines);
-    connect(&m_port, &QSerialPort::readyRead, this, [this] { emit lineEvent(commevent::Receive); });
+    connect(&m_port, &QSerialPort::readyRead, this, [this] {
+        // Characters that a read of our own copies in are seen by that read's caller; only those
+        // that arrive between reads need a receive notification.
+        if (!m_draining)
+            emit lineEvent(commevent::Receive);
+    });
     connect(&m_port, &QSerialPort::errorOccurred, this, &RealSerialDevice::onError);
 }
 
@@ -103,8 +108,10 @@ void RealSerialDevice::drain()
         return;
     // waitForReadyRead(0) copies what the driver holds into the port's buffer without waiting;
     // when nothing waits it reports a timeout, which is no failure here.
+    m_draining = true;
     while (m_port.isOpen() && m_port.waitForReadyRead(0)) {
     }
+    m_draining = false;
     if (m_port.error() == QSerialPort::TimeoutError)
         m_port.clearError();
 }

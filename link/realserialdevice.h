@@ -41,6 +41,7 @@ private:
     enum class Watch { None, Counters, CtsPin };
 
     void requireOpen() const;
+    bool driverHolds() const;
     void drain();
     void startWatching();
     void pollLines();
@@ -56,6 +57,7 @@ private:
     bool m_cts = false;
     bool m_dtr = false;
     bool m_lost = false;   // the device went away while open
+    bool m_draining = false;
     QString m_lostWhy;
 };
 

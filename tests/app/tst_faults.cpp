@@ -1,0 +1,170 @@
+#include "app/commandline.h"
+#include "tests/app/windowrig.h"
+#include "tests/support/receiverig.h"
+
+#include <QPushButton>
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <pty.h>
+#include <unistd.h>
+
+using namespace kestrel;
+using namespace kestrel::test;
+
+namespace {
+double heapBytes()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks) + double(info.hblkhd);
+}
+
+// One reply through the receive path, as the serial handler runs it.
+void pass(ReceiveRig &rig, const QByteArray &reply)
+{
+    rig.device().arrive(reply);
+    Trap trap = rig.log.quietTrap(CommEventHandler::kErrorMessage);
+    rig.receivePath.receive(trap);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class FaultsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void ptyClosingIsReportedAndTheConsoleGoesOn()
+    {
+        int board = -1, console = -1;
+        char name[128] = {};
+        QVERIFY(::openpty(&board, &console, name, nullptr, nullptr) == 0);
+        ::close(console);
+        PortMap ports(&commandline::makeDevice);
+        ports.setName(1, QString::fromLatin1(name));
+        frmKestrel window(ports);
+        WindowRig::closeSplashes();
+        window.show();
+        QTest::mouseClick(window.control("Option1"), Qt::LeftButton, {},
+                          window.control("Option1")->rect().center());
+        QVERIFY(window.console().comInterface.PortOpen());
+
+        ::close(board);   // the cable is pulled
+        const QString lost = QStringLiteral("Communications Error, Comm device lost: %1: ")
+                                 .arg(QString::fromLatin1(name));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.console().lstActionLog.rows().isEmpty(), 3000);
+        QVERIFY(window.console().lstActionLog.row(0).startsWith(lost));
+        QVERIFY(window.console().lstActionLog.row(0).endsWith(QStringLiteral(" - 8022")));
+        QVERIFY(!window.console().comInterface.PortOpen());
+
+        window.TabStrip1()->selectTab(4);
+        window.control<QPushButton>("cmdDispenseDime")->click();
+        QCOMPARE(window.console().lstActionLog.rows().last(), QStringLiteral("Dispense Dime"));
+        WindowRig::closeSplashes();
+    }
+
+    void adapterPulledWhileReplying()
+    {
+        WindowRig rig;
+        rig.click("Option2");
+        rig.device(2).arrive("08 50 06\r\n");
+        rig.device(2).vanish(QStringLiteral("USB adapter removed"));
+        deliverEvents();
+        // The reply that came before the loss is still decoded; then the loss is reported.
+        QCOMPARE(rig.log().size(), 2);
+        QCOMPARE(rig.log().first(), QStringLiteral("Received a Nickel"));
+        QVERIFY(rig.log().last().startsWith(QStringLiteral("Communications Error, Comm device lost: ")));
+        QVERIFY(rig.log().last().endsWith(QStringLiteral(": USB adapter removed - 8022")));
+        QVERIFY(!rig.console().comInterface.PortOpen());
+        rig.click("Option1");                      // another port works as before
+        QVERIFY(rig.console().comInterface.PortOpen());
+    }
+
+    void logDirectoryBecomingUnwritableMidRun()
+    {
+        ReceiveRig rig;
+        const QString good = rig.logFile.path();
+        pass(rig, "08 50 06\r\n");
+        rig.logFile.setPath(rig.dir.filePath("gone/log.txt"));
+        pass(rig, "08 51 08\r\n");
+        rig.logFile.setPath(good);
+        pass(rig, "08 52 06\r\n");
+        QCOMPARE(rig.total.cents(), 40);
+        QCOMPARE(rig.logLines().count(), 5);          // three coins, two error lines
+        QCOMPARE(rig.logFileLines(), QStringList({"03-07-202609:05:0308 50 06",
+                                                  "03-07-202609:05:0308 52 06"}));
+    }
+
+    void floodOfRepliesStaysExactAndLeavesNothingBehind()
+    {
+        ReceiveRig rig;
+        const double before = heapBytes();
+        const QByteArray replies[] = {"08 50 06\r\n", "08 51 08\r\n", "08 52 06\r\n",
+                                      "30 80 09", "30 84 09", "08 0C", "99 99 99"};
+        constexpr int kReplies = 100000;
+        for (int i = 0; i < kReplies; ++i)
+            pass(rig, replies[i % 7]);
+        const QString each = QString::number(kReplies / 7 + 1);   // the first five come 14286 times
+        QCOMPARE(rig.coinCount.rows().mid(0, 3), QStringList({each, each, each}));
+        QCOMPARE(rig.billCount.row(0), each);
+        QCOMPARE(rig.billCount.row(4), each);
+        const qint64 cents = qint64(kReplies / 7 + 1) * (5 + 10 + 25 + 100 + 2000);
+        QCOMPARE(rig.total.cents(), cents);
+        QCOMPARE(rig.raw.count(), kReplies);
+        QCOMPARE(rig.logFileLines().size(), kReplies);
+
+        // What stays is the lists' own lines: once they are cleared the heap is back where it was.
+        rig.tallies.ClearAll();
+        QVERIFY2(heapBytes() - before < 1 << 20, qPrintable(QString::number(heapBytes() - before)));
+    }
+
+    void badInput_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("cents");
+        QTest::newRow("NUL bytes after a reply") << QByteArray("08 50 06\0\0\r\n", 12) << 5;
+        QTest::newRow("NUL inside the code") << QByteArray("08 5\0 06", 8) << 0;
+        QTest::newRow("non-ASCII bytes") << QByteArray("\xff\xfe\x80 08 50 06\xe9") << 0;
+        QTest::newRow("a megabyte in one read") << (QByteArray("30 84 09") + QByteArray(1 << 20, 'Z')) << 2000;
+        QTest::newRow("only line ends") << QByteArray("\r\n\r\n") << 0;
+    }
+    void badInput()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, cents);
+        ReceiveRig rig;
+        pass(rig, reply);
+        QCOMPARE(rig.raw.rows(), QStringList{QString::fromLatin1(reply)});   // shown as it came
+        QCOMPARE(rig.total.cents(), qint64(cents));
+        QByteArray logged = reply;
+        logged.replace('\r', QByteArray()).replace('\n', QByteArray());
+        QCOMPARE(fileBytes(rig.logFile.path()), "03-07-202609:05:03" + logged + "\r\n");
+        pass(rig, "08 51 08\r\n");                                            // and nothing is left askew
+        QCOMPARE(rig.total.cents(), qint64(cents + 10));
+        QCOMPARE(rig.logLines().last(), QStringLiteral("Received a Dime"));
+    }
+
+    void noticeWithBinaryText()
+    {
+        ReceiveRig rig;
+        const QByteArray text("\x01\x00\xff\r\nSERVICE\x7f", 13);
+        rig.device().afterOp = [&](FakeSerialDevice::Op op) {
+            if (op == FakeSerialDevice::Op::Read && rig.raw.count() == 0 && rig.device().peek().isEmpty())
+                rig.device().arrive(text);
+        };
+        pass(rig, "CC");
+        QCOMPARE(rig.status.text(), QString::fromLatin1(text));
+        QCOMPARE(rig.logLines(), QStringList{QString::fromLatin1(text)});
+        QCOMPARE(rig.total.cents(), 0);
+        QCOMPARE(rig.logFileLines(), QStringList{"03-07-202609:05:03CC"});
+    }
+};
+
+QTEST_MAIN(FaultsTest)
+#include "tst_faults.moc"
