@@ -39,14 +39,7 @@ struct BoardRig
         WindowRig::closeSplashes();
     }
 
-    void click(const char *name)
-    {
-        QWidget *widget = window->control(QString::fromLatin1(name));
-        for (QWidget *w = widget; w; w = w->parentWidget())
-            if (w->objectName().startsWith(QLatin1String("Pictab")))
-                window->TabStrip1()->selectTab(w->objectName().mid(6).toInt() + 1);
-        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
-    }
+    void click(const char *name) { clickOnItsTab(*window, name); }
     // Presses a command button and waits until its frame has reached the board.
     bool send(const char *button)
     {

@@ -9,6 +9,16 @@
 
 namespace kestrel::test {
 
+// Shows the tab whose panel holds the control, then clicks the control as the operator would.
+inline void clickOnItsTab(frmKestrel &window, const char *name)
+{
+    QWidget *widget = window.control(QString::fromLatin1(name));
+    for (QWidget *w = widget; w; w = w->parentWidget())
+        if (w->objectName().startsWith(QLatin1String("Pictab")))
+            window.TabStrip1()->selectTab(w->objectName().mid(6).toInt() + 1);
+    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+}
+
 // The real main window over fake devices on all four ports, shown offscreen. The second splash
 // screen that the load step shows is closed at once.
 struct WindowRig
@@ -49,15 +59,7 @@ struct WindowRig
     QStringList log() { return console().lstActionLog.rows(); }
     template <class T = QWidget>
     T *control(const char *name) { return window->control<T>(QString::fromLatin1(name)); }
-    // Shows the tab whose panel holds the control, then clicks it as the operator would.
-    void click(const char *name)
-    {
-        QWidget *widget = control(name);
-        for (QWidget *w = widget; w; w = w->parentWidget())
-            if (w->objectName().startsWith(QLatin1String("Pictab")))
-                window->TabStrip1()->selectTab(w->objectName().mid(6).toInt() + 1);
-        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
-    }
+    void click(const char *name) { clickOnItsTab(*window, name); }
 
     PortMap ports;
     std::unique_ptr<frmKestrel> window;
