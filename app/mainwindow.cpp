@@ -1,10 +1,10 @@
 #include "app/mainwindow.h"
 
 #include "app/exitcommand.h"
-#include "commands/commandtables.h"
 #include "app/layout.h"
 #include "app/lineview.h"
 #include "app/wrapbutton.h"
+#include "commands/commandtables.h"
 #include "link/portselection.h"
 #include "screens/about.h"
 #include "screens/boardscreens.h"
@@ -13,12 +13,11 @@
 #include "screens/splash.h"
 
 #include <QApplication>
-#include <QMouseEvent>
-
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -299,10 +298,10 @@ void frmKestrel::wireLinksAndScreens()
     for (int i = 0; i < 4; ++i) {
         QPointer<QWidget> &slot = m_screens[i];
         const BoardScreen::Which which = kBoardButtons[i].which;
-        connect(control<QPushButton>(QString::fromLatin1(kBoardButtons[i].button)), &QPushButton::clicked,
-                this, [&slot, which] {
-                    showOnce<QWidget>(slot, [which] { return new BoardScreen(which); });
-                });
+        auto *button = control<QPushButton>(QString::fromLatin1(kBoardButtons[i].button));
+        connect(button, &QPushButton::clicked, this, [&slot, which] {
+            showOnce<QWidget>(slot, [which] { return new BoardScreen(which); });
+        });
     }
     QPointer<QWidget> &about = m_screens[4];
     connect(findChild<QAction *>(QStringLiteral("mnuhelpabout")), &QAction::triggered, this,
