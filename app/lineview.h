@@ -27,7 +27,6 @@ public:
     int topRow() const;
     int rowAt(const QPoint &point) const;   // -1 below the last row
     QRect rowRect(int row) const;           // in this widget's coordinates
-    QScrollBar *scrollBar() const { return m_bar; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -42,7 +42,6 @@ void CommControl::setPortOpen(bool open)
             return;
         m_device->close();
         detach();
-        emit portOpenChanged(false);
         return;
     }
     if (m_device)
@@ -53,7 +52,6 @@ void CommControl::setPortOpen(bool open)
     device->setDtr(m_dtr);
     device->open();
     attach(device);
-    emit portOpenChanged(true);
 }
 
 void CommControl::setDTREnable(bool high)
@@ -106,7 +104,6 @@ void CommControl::attach(SerialDevice *device)
             } catch (const Failure &) {
             }
             detach();
-            emit portOpenChanged(false);
             emit deviceLost(number, description);
         }, Qt::QueuedConnection);
     });

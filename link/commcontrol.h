@@ -37,13 +37,10 @@ public:
     int InputLen() const { return 0; }   // 0: every Input returns all that waits
     int CommEvent() const { return m_event; }
 
-    SerialDevice *openDevice() const { return m_device; }
-
 signals:
     void OnComm();
     // The open device went away; the port is closed.
     void deviceLost(int number, const QString &description);
-    void portOpenChanged(bool open);
 
 private:
     void attach(SerialDevice *device);

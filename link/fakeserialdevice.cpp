@@ -100,7 +100,6 @@ void FakeSerialDevice::arrive(const QByteArray &bytes)
 
 void FakeSerialDevice::changeCts()
 {
-    m_cts = !m_cts;
     emit lineEvent(commevent::CtsChange);
 }
 

@@ -35,7 +35,7 @@ public:
 
     // What the line does.
     void arrive(const QByteArray &bytes);      // characters arrive; a receive event follows
-    void changeCts();                          // CTS flips; a CTS-change event follows
+    void changeCts();                          // CTS changes; a CTS-change event follows
     void raiseEvent(int code);                 // any event code, line errors included
     void vanish(const QString &why);           // the device goes away while open
 
@@ -51,7 +51,6 @@ public:
     const QList<QByteArray> &writes() const { return m_writes; }
     const QList<bool> &dtrChanges() const { return m_dtrChanges; }
     bool dtr() const { return m_dtr; }
-    bool cts() const { return m_cts; }
     int openCount() const { return m_openCount; }
     void forgetWrites() { m_writes.clear(); }
 
@@ -67,7 +66,6 @@ private:
     QString m_name;
     bool m_open = false;
     bool m_dtr = false;
-    bool m_cts = false;
     int m_openCount = 0;
     QByteArray m_received;
     QList<QByteArray> m_writes;

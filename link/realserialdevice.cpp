@@ -104,8 +104,7 @@ void RealSerialDevice::write(const QByteArray &bytes)
 
 void RealSerialDevice::drain()
 {
-    if (m_lost)
-        return;
+    requireOpen();
     // waitForReadyRead(0) copies what the driver holds into the port's buffer without waiting;
     // when nothing waits it reports a timeout, which is no failure here.
     m_draining = true;
@@ -114,29 +113,24 @@ void RealSerialDevice::drain()
     m_draining = false;
     if (m_port.error() == QSerialPort::TimeoutError)
         m_port.clearError();
+    requireOpen();   // the device may have gone while it was read
 }
 
 QByteArray RealSerialDevice::read()
 {
-    requireOpen();
     drain();
-    requireOpen();
     return m_port.readAll();
 }
 
 QByteArray RealSerialDevice::peek()
 {
-    requireOpen();
     drain();
-    requireOpen();
     return m_port.peek(m_port.bytesAvailable());
 }
 
 int RealSerialDevice::waiting()
 {
-    requireOpen();
     drain();
-    requireOpen();
     return int(m_port.bytesAvailable());
 }
 

@@ -41,7 +41,7 @@ private:
     enum class Watch { None, Counters, CtsPin };
 
     void requireOpen() const;
-    bool driverHolds() const;
+    // Copies what the driver holds into the port's buffer; fails when the port is closed or lost.
     void drain();
     void startWatching();
     void pollLines();

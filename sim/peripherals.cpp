@@ -36,6 +36,11 @@ const TubeReplies kTubeReplies[CoinChanger::kTubes] = {
 // A three-byte reply ends with CR LF; a status code goes alone, as the console reads it.
 QString line(const char *reply) { return QString::fromLatin1(reply) + QStringLiteral("\r\n"); }
 QString status(const char *reply) { return QString::fromLatin1(reply); }
+// A bill reply: the routing (stacked 0x80, escrow 0x90, returned 0xA0) with the bill type.
+QString billReply(int routing, int bill)
+{
+    return QStringLiteral("30 %1 09\r\n").arg(routing | bill, 2, 16, QLatin1Char('0')).toUpper();
+}
 QString text(const char *prefix, const QByteArray &data)
 {
     return QString::fromLatin1(prefix) + QLatin1Char(' ') + hex(data) + QStringLiteral("\r\n");
@@ -160,9 +165,9 @@ QStringList BillValidator::handle(const QByteArray &frame)
         m_inEscrow = -1;
         if (at(frame, 1) == 0x01) {
             ++m_stacked;
-            return {QStringLiteral("30 %1 09\r\n").arg(0x80 | bill, 2, 16, QLatin1Char('0')).toUpper()};
+            return {billReply(0x80, bill)};
         }
-        return {QStringLiteral("30 %1 09\r\n").arg(0xA0 | bill, 2, 16, QLatin1Char('0')).toUpper()};
+        return {billReply(0xA0, bill)};
     }
     case 0x36:
         return {text("30", QByteArray(1, char(m_stacked >> 8)) + char(m_stacked & 0xFF))};
@@ -183,10 +188,10 @@ QString BillValidator::insert(Bill bill)
         return status("30 0B");   // bill rejected
     if (m_escrow & bit) {
         m_inEscrow = bill;
-        return QStringLiteral("30 %1 09\r\n").arg(0x90 | bill, 2, 16, QLatin1Char('0')).toUpper();
+        return billReply(0x90, bill);
     }
     ++m_stacked;
-    return QStringLiteral("30 %1 09\r\n").arg(0x80 | bill, 2, 16, QLatin1Char('0')).toUpper();
+    return billReply(0x80, bill);
 }
 
 // ---- cashless reader -------------------------------------------------------------------------
