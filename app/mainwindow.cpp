@@ -154,6 +154,17 @@ void frmKestrel::wireHandlers()
                            [option] { option->setEnabled(false); });
         });
     }
+    // A port whose device went away is closed: its option no longer shows it picked, so that the
+    // operator can pick it again once the device is back.
+    connect(&c.comInterface, &CommControl::deviceLost, this, [this] {
+        auto *option = control<QRadioButton>(
+            QStringLiteral("Option%1").arg(m_console.comInterface.CommPort()));
+        if (option && option->isChecked()) {
+            option->setAutoExclusive(false);
+            option->setChecked(false);
+            option->setAutoExclusive(true);
+        }
+    });
 
     static constexpr struct { const char *name; OnExitFailure onFailure; } kExits[] = {
         {"cmdExitSetup", OnExitFailure::Stop},

@@ -1,14 +1,16 @@
 // Kestrel's benchmarks. Each prints a Markdown table; run `kestrel_bench` (all) or name one:
-// receive, growth, handshake, startup. Figures are wall-clock medians on whatever machine runs
-// them, so compare runs made on the same machine.
+// receive, linepause, growth, handshake, startup, frame. Figures are medians on whatever machine
+// runs them, so compare runs made on the same machine.
 
 #include "app/commandline.h"
 #include "app/mainwindow.h"
-#include "link/busypause.h"
+#include "link/linepause.h"
+#include "link/linetiming.h"
 #include "link/commevents.h"
 #include "link/fakeserialdevice.h"
 #include "link/realserialdevice.h"
 #include "sim/virtualboard.h"
+#include "tests/support/ptyboard.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,6 +21,8 @@
 #include <QTest>
 
 #include <algorithm>
+#include <thread>
+#include <ctime>
 #include <cstdio>
 #include <fcntl.h>
 #include <malloc.h>
@@ -40,6 +44,21 @@ double heapBytes()
 {
     const struct mallinfo2 info = mallinfo2();
     return double(info.uordblks) + double(info.hblkhd);
+}
+
+// Processor time this thread has used, in microseconds.
+double cpuMicroseconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e6 + double(now.tv_nsec) / 1e3;
+}
+
+double wallMicroseconds()
+{
+    return std::chrono::duration<double, std::micro>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 void closeSplashes()
@@ -93,6 +112,68 @@ void benchReceive()
     std::printf("| one reply, receive event to end of pass, without the pause (window shown) | %.1f |\n", perReply);
     std::printf("| the pause alone (500,000 iterations), median | %.1f |\n", median(pauses));
     std::printf("| one reply with the pause | %.1f |\n", perReply + median(pauses));
+}
+
+// The pause before a read, at line speed: from the receive notification (the reply's first
+// character) to the read of the whole reply, wall time and processor time, against the
+// 500,000-iteration loop alone. The wait on the port after the loop must cost no processor time.
+void benchLinePause()
+{
+    std::printf("\n### The pause before a read, replies at 9600 baud\n\n"
+                "| line | replies | whole | wall ms per reply | CPU us per reply | loop alone: CPU us "
+                "| CPU of the pause / CPU of the loop |\n|---|---|---|---|---|---|---|\n");
+    constexpr int kReplies = 200;
+    const QByteArray reply("08 50 06\r\n");
+    const auto measure = [&](const char *line, std::unique_ptr<SerialDevice> device,
+                             const std::function<void()> &sendOne) {
+        PortMap ports(nullptr);
+        CommControl com(ports);
+        ports.setDevice(1, std::move(device));
+        com.setPortOpen(true);
+        std::vector<double> walls, cpus, loops;
+        int whole = 0;
+        for (int i = 0; i < kReplies; ++i) {
+            sendOne();
+            while (com.InBufferCount() == 0)
+                com.waitForInput(std::chrono::milliseconds(100));   // the first character
+            const double wall = wallMicroseconds();
+            const double cpu = cpuMicroseconds();
+            pauseBeforeRead(com);
+            walls.push_back(wallMicroseconds() - wall);
+            cpus.push_back(cpuMicroseconds() - cpu);
+            whole += com.Input() == QString::fromLatin1(reply);
+            const double loopCpu = cpuMicroseconds();
+            busyPause();
+            loops.push_back(cpuMicroseconds() - loopCpu);
+            com.waitForInput(std::chrono::milliseconds(20));         // the silence between
+            com.Input();
+        }
+        com.setPortOpen(false);
+        std::printf("| %s | %d | %d | %.2f | %.1f | %.1f | %.3f |\n", line, kReplies, whole,
+                    median(walls) / 1000, median(cpus), median(loops), median(cpus) / median(loops));
+    };
+    {
+        auto board = std::make_unique<sim::VirtualBoard>();
+        board->setReplySpacing(0);
+        sim::VirtualBoard *line = board.get();
+        measure("virtual board", std::move(board),
+                [line, &reply] { line->sendReply(QString::fromLatin1(reply)); });
+    }
+    {
+        test::PtyBoard pty;
+        measure("real port on a pty", std::make_unique<RealSerialDevice>(pty.path()),
+                [&] { pty.send(reply); });
+    }
+    // What one wake-up from a sleep costs this machine: the floor under any wait that sleeps.
+    std::vector<double> sleeps;
+    for (int i = 0; i < 200; ++i) {
+        const double cpu = cpuMicroseconds();
+        std::this_thread::sleep_for(linetiming::kSilentGap);
+        sleeps.push_back(cpuMicroseconds() - cpu);
+    }
+    std::printf("\nOne sleep of the silent gap (%.2f ms) alone costs %.1f us of CPU on this machine.\n",
+                std::chrono::duration<double, std::milli>(linetiming::kSilentGap).count(),
+                median(sleeps));
 }
 
 void benchFrame()
@@ -281,6 +362,8 @@ int main(int argc, char *argv[])
     std::printf("## Kestrel benchmarks\n");
     if (wants("receive"))
         benchReceive();
+    if (wants("linepause"))
+        benchLinePause();
     if (wants("handshake"))
         benchHandshake();
     if (wants("startup"))

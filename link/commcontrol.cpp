@@ -3,11 +3,15 @@
 #include "link/commerrors.h"
 #include "link/commevents.h"
 
+#include <algorithm>
+
 namespace kestrel {
 
 CommControl::CommControl(PortMap &ports, QObject *parent)
     : QObject(parent), m_ports(ports)
 {
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &CommControl::retryReceive);
 }
 
 CommControl::~CommControl()
@@ -88,11 +92,43 @@ int CommControl::InBufferCount()
     return requireOpen()->waiting();
 }
 
+bool CommControl::waitForInput(std::chrono::nanoseconds timeout)
+{
+    return m_device && m_device->waitForCharacters(timeout);
+}
+
+void CommControl::drainOutput()
+{
+    if (m_device)
+        m_device->drainOutput();
+}
+
+void CommControl::retryReceiveLater()
+{
+    if (!m_device || m_retry.isActive())
+        return;
+    m_retry.start(m_retryMs);
+    m_retryMs = std::min(m_retryMs * 2, kRetryLongestMs);
+}
+
+void CommControl::retryReceive()
+{
+    if (!m_device)
+        return;
+    try {
+        if (m_device->waiting() > 0)
+            postReceive();
+    } catch (const Failure &) {
+        retryReceiveLater();   // still failing: look again later, without a line in the log
+    }
+}
+
 void CommControl::attach(SerialDevice *device)
 {
     m_device = device;
     ++m_generation;
     m_receivePosted = false;
+    m_retryMs = kRetryFirstMs;
     connect(device, &SerialDevice::lineEvent, this, &CommControl::onLineEvent);
     connect(device, &SerialDevice::lost, this, [this](int number, const QString &description) {
         const quint64 generation = m_generation;
@@ -116,11 +152,13 @@ void CommControl::detach()
     m_device = nullptr;
     ++m_generation;
     m_receivePosted = false;
+    m_retry.stop();
 }
 
 void CommControl::onLineEvent(int code)
 {
     if (code == commevent::Receive) {
+        m_retryMs = kRetryFirstMs;   // new characters: a port that reads again is retried soon
         postReceive();
         return;
     }

@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
+
+#include <chrono>
 
 namespace kestrel {
 
@@ -37,6 +40,19 @@ public:
     int InputLen() const { return 0; }   // 0: every Input returns all that waits
     int CommEvent() const { return m_event; }
 
+    // Blocks, handling no event, until more characters reach the port or the timeout passes;
+    // tells whether any came. False when no port is open. Never throws.
+    bool waitForInput(std::chrono::nanoseconds timeout);
+    // Blocks until the last byte written has left on the line. Nothing when no port is open.
+    void drainOutput();
+    // The receive path could not look at or read what waits (a failing count or read): a receive
+    // notification follows later if characters still wait, after a back-off that doubles while the
+    // port keeps failing, so that a failing port is retried without spinning.
+    void retryReceiveLater();
+
+    static constexpr int kRetryFirstMs = 10;
+    static constexpr int kRetryLongestMs = 1000;
+
 signals:
     void OnComm();
     // The open device went away; the port is closed.
@@ -49,6 +65,7 @@ private:
     void onLineEvent(int code);
     void deliver(int code, quint64 generation);
     void postReceive();
+    void retryReceive();
 
     PortMap &m_ports;
     int m_commPort = 1;
@@ -57,6 +74,8 @@ private:
     QPointer<SerialDevice> m_device;     // the open device, or null
     quint64 m_generation = 0;            // events posted before a close are dropped
     bool m_receivePosted = false;
+    QTimer m_retry;
+    int m_retryMs = kRetryFirstMs;
 };
 
 } // namespace kestrel

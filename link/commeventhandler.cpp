@@ -85,7 +85,7 @@ void CommEventHandler::transmit(Trap &trap)
         if (m_com.DTREnable())
             m_com.setOutput(m_pendingFrame);
     });
-    busyPause(m_pause);
+    pauseAfterWrite(m_com, m_pause);
     trap([&] { m_com.setDTREnable(false); });
 }
 

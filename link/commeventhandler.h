@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/actionlog.h"
-#include "link/busypause.h"
+#include "link/linepause.h"
 #include "link/commcontrol.h"
 #include "link/receiveentry.h"
 
@@ -19,7 +19,7 @@ public:
                      ReceiveEntry *receivePath = nullptr, std::int32_t pauseIterations = kPauseIterations);
 
     void setReceivePath(ReceiveEntry *receivePath) { m_receivePath = receivePath; }
-    // The pause after a frame is written; benchmarks measure the handshake without it.
+    // The loop of the pause after a frame is written; benchmarks measure the handshake without it.
     void setPauseIterations(std::int32_t iterations) { m_pause = iterations; }
 
     // Handles the event now reported in CommEvent.

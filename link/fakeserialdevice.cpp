@@ -33,6 +33,7 @@ void FakeSerialDevice::open()
     if (m_open)
         throw commerrors::alreadyOpen();
     m_open = true;
+    m_lost = false;
     ++m_openCount;
     done(Op::Open);
 }
@@ -41,6 +42,7 @@ void FakeSerialDevice::close()
 {
     check(Op::Close);
     m_open = false;
+    m_lost = false;
     m_received.clear();
     done(Op::Close);
 }
@@ -63,10 +65,22 @@ void FakeSerialDevice::setDtr(bool high)
 void FakeSerialDevice::write(const QByteArray &bytes)
 {
     check(Op::Write);
+    if (m_lost)
+        throw commerrors::deviceLost(m_name, QStringLiteral("gone"));
     if (!m_open)
         throw commerrors::notOpen();
     m_writes.append(bytes);
     done(Op::Write);
+}
+
+void FakeSerialDevice::drainOutput()
+{
+    try {
+        check(Op::Drain);
+    } catch (const Failure &) {
+        return;   // a drain never fails: there is nothing left to wait for
+    }
+    done(Op::Drain);
 }
 
 QByteArray FakeSerialDevice::read()
@@ -92,6 +106,15 @@ int FakeSerialDevice::waiting()
     return int(m_received.size());
 }
 
+bool FakeSerialDevice::waitForCharacters(std::chrono::nanoseconds)
+{
+    if (!m_open || m_lost)
+        return false;
+    const qsizetype before = m_received.size();
+    done(Op::Wait);   // characters a test makes arrive now arrived during the wait
+    return m_received.size() > before;
+}
+
 void FakeSerialDevice::arrive(const QByteArray &bytes)
 {
     m_received.append(bytes);
@@ -110,7 +133,7 @@ void FakeSerialDevice::raiseEvent(int code)
 
 void FakeSerialDevice::vanish(const QString &why)
 {
-    m_open = false;
+    m_lost = true;
     const Failure lostFailure = commerrors::deviceLost(m_name, why);
     emit lost(lostFailure.number(), lostFailure.description());
 }

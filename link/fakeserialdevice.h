@@ -13,12 +13,13 @@ namespace kestrel {
 
 // A scriptable serial device for tests and benchmarks. It records every byte written and every DTR
 // change, lets the test make characters arrive, change CTS and raise line errors, and makes any
-// operation fail with a chosen number and description.
+// operation fail with a chosen number and description. It takes no time: a frame is out as soon as
+// it is written, and a wait for characters returns at once with what arrived during it (afterOp).
 class FakeSerialDevice : public SerialDevice
 {
     Q_OBJECT
 public:
-    enum class Op { Open, Close, IsOpen, SetDtr, Write, Read, Peek, Waiting };
+    enum class Op { Open, Close, IsOpen, SetDtr, Write, Drain, Read, Peek, Waiting, Wait };
 
     explicit FakeSerialDevice(QString name = QStringLiteral("fake"), QObject *parent = nullptr);
 
@@ -29,9 +30,11 @@ public:
     bool isOpen() const override;
     void setDtr(bool high) override;
     void write(const QByteArray &bytes) override;
+    void drainOutput() override;
     QByteArray read() override;
     QByteArray peek() override;
     int waiting() override;
+    bool waitForCharacters(std::chrono::nanoseconds timeout) override;
 
     // What the line does.
     void arrive(const QByteArray &bytes);      // characters arrive; a receive event follows
@@ -65,6 +68,7 @@ private:
 
     QString m_name;
     bool m_open = false;
+    bool m_lost = false;
     bool m_dtr = false;
     int m_openCount = 0;
     QByteArray m_received;

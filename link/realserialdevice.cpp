@@ -2,10 +2,20 @@
 
 #include "link/commerrors.h"
 #include "link/commevents.h"
+#include "link/linetiming.h"
 
+#include <QDeadlineTimer>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#include <termios.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
 #endif
 
 namespace kestrel {
@@ -17,9 +27,9 @@ RealSerialDevice::RealSerialDevice(QString portName, QObject *parent)
     m_poll.setTimerType(Qt::PreciseTimer);
     connect(&m_poll, &QTimer::timeout, this, &RealSerialDevice::pollLines);
     connect(&m_port, &QSerialPort::readyRead, this, [this] {
-        // Characters that a read of our own copies in are seen by that read's caller; only those
+        // Characters that a read of our own takes in are seen by that read's caller; only those
         // that arrive between reads need a receive notification.
-        if (!m_draining)
+        if (!m_takingIn)
             emit lineEvent(commevent::Receive);
     });
     connect(&m_port, &QSerialPort::errorOccurred, this, &RealSerialDevice::onError);
@@ -35,6 +45,7 @@ void RealSerialDevice::open()
 {
     if (m_port.isOpen())
         throw commerrors::alreadyOpen();
+    m_lost = false;
     m_port.setPortName(m_name);
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QString why = m_port.errorString();
@@ -57,8 +68,24 @@ void RealSerialDevice::open()
         m_port.close();
         throw commerrors::setupFailed(m_name, why);
     }
+    askForLowLatency();
     setDtr(m_dtr);
     startWatching();
+}
+
+void RealSerialDevice::askForLowLatency()
+{
+#ifdef Q_OS_LINUX
+    // USB adapters (FTDI's among them) otherwise hold received characters for up to 16 ms before
+    // passing them on, which would split a reply even with the silence rule. A driver that has no
+    // such setting (a pty, many on-board UARTs) refuses, which is no failure.
+    serial_struct settings{};
+    const int fd = int(m_port.handle());
+    if (::ioctl(fd, TIOCGSERIAL, &settings) == 0 && !(settings.flags & ASYNC_LOW_LATENCY)) {
+        settings.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(fd, TIOCSSERIAL, &settings);
+    }
+#endif
 }
 
 void RealSerialDevice::close()
@@ -73,7 +100,7 @@ void RealSerialDevice::close()
 void RealSerialDevice::setDtr(bool high)
 {
     m_dtr = high;
-    if (!m_port.isOpen())
+    if (!m_port.isOpen() || m_lost)
         return;
     if (!m_port.setDataTerminalReady(high)) {
         // A pty or a network-backed port has no modem lines; there DTR has nothing to drive.
@@ -85,69 +112,138 @@ void RealSerialDevice::setDtr(bool high)
         m_poll.setInterval(high ? kPendingPollMs : kIdlePollMs);
 }
 
-void RealSerialDevice::requireOpen() const
+void RealSerialDevice::write(const QByteArray &bytes)
 {
     if (m_lost)
         throw commerrors::deviceLost(m_name, m_lostWhy);
     if (!m_port.isOpen())
         throw commerrors::notOpen();
-}
-
-void RealSerialDevice::write(const QByteArray &bytes)
-{
-    requireOpen();
     if (m_port.write(bytes) != bytes.size())
         throw commerrors::writeFailed(m_name, m_port.errorString());
     // Hand the bytes to the driver now, before the handler pauses and drops DTR.
     m_port.flush();
 }
 
-void RealSerialDevice::drain()
+void RealSerialDevice::drainOutput()
 {
-    requireOpen();
-    // waitForReadyRead(0) copies what the driver holds into the port's buffer without waiting;
-    // when nothing waits it reports a timeout, which is no failure here.
-    m_draining = true;
-    while (m_port.isOpen() && m_port.waitForReadyRead(0)) {
+    if (!m_port.isOpen() || m_lost)
+        return;
+    // Whatever the driver did not take at once, then until the last bit has left the UART. With
+    // no flow control the line never holds the frame back, so this ends within the frame's time.
+    const QDeadlineTimer cap(std::chrono::duration_cast<std::chrono::milliseconds>(
+        linetiming::kPauseCap + linetiming::onTheWire(int(m_port.bytesToWrite()))));
+    while (m_port.bytesToWrite() > 0 && !cap.hasExpired()
+           && m_port.waitForBytesWritten(int(cap.remainingTime()))) {
     }
-    m_draining = false;
+#if defined(Q_OS_UNIX)
+    ::tcdrain(int(m_port.handle()));
+#elif defined(Q_OS_WIN)
+    ::FlushFileBuffers(m_port.handle());
+#endif
     if (m_port.error() == QSerialPort::TimeoutError)
         m_port.clearError();
-    requireOpen();   // the device may have gone while it was read
+}
+
+void RealSerialDevice::takeIn()
+{
+    if (!m_port.isOpen() || m_lost)
+        return;
+    // waitForReadyRead(0) copies what the driver holds into the port's buffer without waiting;
+    // when nothing waits it reports a timeout, which is no failure here.
+    m_takingIn = true;
+    while (m_port.isOpen() && !m_lost && m_port.waitForReadyRead(0)) {
+    }
+    m_takingIn = false;
+    if (m_port.error() == QSerialPort::TimeoutError)
+        m_port.clearError();
 }
 
 QByteArray RealSerialDevice::read()
 {
-    drain();
+    if (!m_port.isOpen())
+        throw commerrors::notOpen();
+    takeIn();
     return m_port.readAll();
 }
 
 QByteArray RealSerialDevice::peek()
 {
-    drain();
+    if (!m_port.isOpen())
+        throw commerrors::notOpen();
+    takeIn();
     return m_port.peek(m_port.bytesAvailable());
 }
 
 int RealSerialDevice::waiting()
 {
-    drain();
+    if (!m_port.isOpen())
+        throw commerrors::notOpen();
+    takeIn();
     return int(m_port.bytesAvailable());
+}
+
+bool RealSerialDevice::waitForCharacters(std::chrono::nanoseconds timeout)
+{
+    if (!m_port.isOpen() || m_lost)
+        return false;
+    const qint64 before = m_port.bytesAvailable();
+#ifdef Q_OS_UNIX
+    // Blocks in the driver until a character comes: the wait costs no processor time, and it has
+    // the resolution a 3.6 ms silence needs.
+    pollfd watch{int(m_port.handle()), POLLIN, 0};
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    const timespec limit{time_t(seconds.count()), long((timeout - seconds).count())};
+    if (::ppoll(&watch, 1, &limit, nullptr) <= 0)
+        return false;
+    takeIn();
+#else
+    const int ms = int(std::chrono::ceil<std::chrono::milliseconds>(timeout).count());
+    m_takingIn = true;
+    m_port.waitForReadyRead(ms);
+    m_takingIn = false;
+    if (m_port.error() == QSerialPort::TimeoutError)
+        m_port.clearError();
+    takeIn();
+#endif
+    return m_port.bytesAvailable() > before;
+}
+
+bool RealSerialDevice::isGone() const
+{
+#ifdef Q_OS_UNIX
+    // A device that has gone is hung up: the far side of a pty closed, a USB adapter pulled. A
+    // read that merely found nothing (another read of ours took the characters first) leaves the
+    // descriptor as it was.
+    pollfd watch{int(m_port.handle()), POLLIN, 0};
+    if (::poll(&watch, 1, 0) < 0)
+        return true;
+    return watch.revents & (POLLHUP | POLLERR | POLLNVAL);
+#else
+    return m_port.error() == QSerialPort::ResourceError;
+#endif
 }
 
 void RealSerialDevice::onError(QSerialPort::SerialPortError error)
 {
-    if (!m_port.isOpen())
+    if (!m_port.isOpen() || m_lost)
         return;
-    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
-        && !m_lost) {
-        // The serial control closes the port when it handles the loss; until then every access
-        // reports the loss.
-        m_lost = true;
-        m_lostWhy = m_port.errorString();
-        m_poll.stop();
-        const Failure failure = commerrors::deviceLost(m_name, m_lostWhy);
-        emit lost(failure.number(), failure.description());
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
+        && error != QSerialPort::WriteError)
+        return;
+    if (!isGone()) {
+        // QSerialPort reports a read that returned nothing as a read error, with whatever the
+        // last failed system call left behind as its text. Characters taken in by our own read
+        // just before are the usual cause; the port is still there.
+        m_port.clearError();
+        return;
     }
+    // The serial control closes the port when it handles the loss; until then nothing more is
+    // read and writes fail.
+    m_lost = true;
+    m_lostWhy = m_port.errorString();
+    m_poll.stop();
+    const Failure failure = commerrors::deviceLost(m_name, m_lostWhy);
+    emit lost(failure.number(), failure.description());
 }
 
 bool RealSerialDevice::readCounters(Counters &out) const
@@ -199,7 +295,7 @@ void RealSerialDevice::startWatching()
 
 void RealSerialDevice::pollLines()
 {
-    if (!m_port.isOpen())
+    if (!m_port.isOpen() || m_lost)
         return;
     if (m_watch == Watch::CtsPin) {
         bool cts = m_cts;

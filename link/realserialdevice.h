@@ -8,10 +8,11 @@
 namespace kestrel {
 
 // A real serial port (a COM port, /dev/ttyS*, a USB adapter, or a pty) at 9600 8-N-1 without flow
-// control. Reads drain what the operating system holds at that moment, not only what the event loop
-// has copied, because the receive path reads inside a busy pause. CTS changes and line errors are
-// watched by polling the driver's modem-line and error counters, so two quick CTS changes give two
-// events; where the driver has no counters the CTS pin itself is polled.
+// control. Reads take in what the operating system holds at that moment, not only what the event
+// loop has copied, because the receive path reads inside a pause that handles no event; waits for
+// characters block on the port itself. CTS changes and line errors are watched by polling the
+// driver's modem-line and error counters, so two quick CTS changes give two events; where the
+// driver has no counters the CTS pin itself is polled.
 class RealSerialDevice : public SerialDevice
 {
     Q_OBJECT
@@ -25,9 +26,11 @@ public:
     bool isOpen() const override { return m_port.isOpen(); }
     void setDtr(bool high) override;
     void write(const QByteArray &bytes) override;
+    void drainOutput() override;
     QByteArray read() override;
     QByteArray peek() override;
     int waiting() override;
+    bool waitForCharacters(std::chrono::nanoseconds timeout) override;
 
     // How often the modem lines are looked at while a frame waits for CTS, and otherwise.
     static constexpr int kPendingPollMs = 1;
@@ -40,9 +43,10 @@ private:
     };
     enum class Watch { None, Counters, CtsPin };
 
-    void requireOpen() const;
-    // Copies what the driver holds into the port's buffer; fails when the port is closed or lost.
-    void drain();
+    // Copies what the driver holds into the port's buffer; nothing once the device is lost.
+    void takeIn();
+    void askForLowLatency();
+    bool isGone() const;
     void startWatching();
     void pollLines();
     bool readCounters(Counters &out) const;
@@ -57,7 +61,7 @@ private:
     bool m_cts = false;
     bool m_dtr = false;
     bool m_lost = false;   // the device went away while open
-    bool m_draining = false;
+    bool m_takingIn = false;
     QString m_lostWhy;
 };
 

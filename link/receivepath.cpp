@@ -11,28 +11,37 @@ void ReceivePath::receive(Trap &trap)
 {
     CommControl &com = m_t.com;
     for (;;) {
-        // A loop test that fails ends the loop: with the port gone it would fail on every pass.
+        // A loop test that fails ends the loop rather than spinning on a port that fails every
+        // time; the serial control raises the receive notification again after a back-off.
         bool waiting = false;
-        if (!trap([&] { waiting = com.InBufferCount() > 0; }) || !waiting)
+        if (!trap([&] { waiting = com.InBufferCount() > 0; })) {
+            com.retryReceiveLater();
             return;
-        busyPause(m_pause);
+        }
+        if (!waiting)
+            return;
+        pauseBeforeRead(com, m_pause);
 
         QString input;
-        // A read that fails ends the loop too, rather than spinning on characters it cannot read;
-        // the next receive notification tries again.
+        // A read that fails ends the loop too, and is retried the same way.
         const bool read = trap([&] { input = com.Input(); });
         QString code;
         trap([&] { code = replyCode(input); });
         trap([&] { m_t.rawReplies.append(input); });
         trap([&] { m_t.log.list().selectLast(); });
-        m_t.recogniser.recognise(code, trap, [&] { return com.Input(); });
+        m_t.recogniser.recognise(code, trap, [&] {
+            awaitNoticeText(com);
+            return com.Input();
+        });
         trap([&] { m_t.tallies.showTotalAfterReply(); });
         trap([&] { m_t.debuggingValue.setRow(0, QString::number(com.InBufferCount())); });
         trap([&] { m_t.debuggingValue.setRow(1, QString::number(com.InputLen())); });
         trap([&] { m_t.debuggingValue.setRow(2, com.peekInput()); });
         m_t.logFile.append(input, trap);
-        if (!read)
+        if (!read) {
+            com.retryReceiveLater();
             return;
+        }
     }
 }
 

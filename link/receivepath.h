@@ -4,17 +4,18 @@
 #include "decode/logfile.h"
 #include "decode/recogniser.h"
 #include "decode/tallies.h"
-#include "link/busypause.h"
+#include "link/linepause.h"
 #include "link/commcontrol.h"
 #include "link/receiveentry.h"
 
 namespace kestrel {
 
-// What the serial handler does when characters have arrived. While characters wait: pause, read
-// them all as one reply, cut the reply code (its first eight characters, blanks trimmed), show the
-// raw text, recognise the code, redraw the money label, refresh the debugging values and log the
-// reply. Characters that arrive during a pass are left waiting for the next pass, which reads and
-// recognises them; the debugging panel only looks at them.
+// What the serial handler does when characters have arrived. While characters wait: pause until
+// the reply has arrived whole (the line falls silent), read it all as one reply, cut the reply code
+// (its first eight characters, blanks trimmed), show the raw text, recognise the code, redraw the
+// money label, refresh the debugging values and log the reply. Characters that arrive after the
+// pause are left waiting for the next pass, which reads and recognises them; the debugging panel
+// only looks at them.
 class ReceivePath : public ReceiveEntry
 {
 public:
@@ -34,7 +35,8 @@ public:
 
     void receive(Trap &trap) override;
 
-    // The pause before each read; benchmarks and the fuzzer measure the path without it.
+    // The loop of the pause before each read; benchmarks and the fuzzer measure the path without
+    // it.
     void setPauseIterations(std::int32_t iterations) { m_pause = iterations; }
 
     // The reply code: the first eight characters with leading and trailing blanks removed.

@@ -74,10 +74,12 @@ BoardWindow::BoardWindow(VirtualBoard &board, QWidget *parent)
     layout->addWidget(pages);
     layout->addWidget(framesBox, 1);
 
-    connect(&board, &VirtualBoard::frameReceived, this, [this](const QByteArray &frame) {
-        m_frames->addItem(describeFrame(frame));
-        m_frames->scrollToBottom();
-    });
+    connect(&board, &VirtualBoard::frameReceived, this,
+            [this](const QByteArray &frame, const QTime &arrived) {
+                m_frames->addItem(arrived.toString(QStringLiteral("HH:mm:ss.zzz  "))
+                                  + describeFrame(frame));
+                m_frames->scrollToBottom();
+            });
     connect(&board, &VirtualBoard::stateChanged, this, &BoardWindow::showState);
     showState();
 }

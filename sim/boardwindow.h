@@ -12,7 +12,8 @@ namespace kestrel::sim {
 
 // The virtual board's window: what the operator of a real machine would do (insert coins and bills,
 // provoke the changer's and validator's faults, send any reply by hand, a free-text notice, a line
-// error), the frames the board has received with the MDB command each is, and the board's state.
+// error), the frames the board has received with the time each arrived (to the millisecond) and
+// the MDB command each is, and the board's state.
 class BoardWindow : public QWidget
 {
     Q_OBJECT

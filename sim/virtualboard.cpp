@@ -2,6 +2,9 @@
 
 #include "link/commerrors.h"
 #include "link/commevents.h"
+#include "link/linetiming.h"
+
+#include <thread>
 
 namespace kestrel::sim {
 
@@ -16,8 +19,12 @@ VirtualBoard::VirtualBoard(QObject *parent)
         m_cts = !m_cts;
         emit lineEvent(commevent::CtsChange);
     });
-    m_replies.setInterval(kReplySpacingMs);
-    connect(&m_replies, &QTimer::timeout, this, &VirtualBoard::deliverNext);
+    connect(&m_line, &BoardLine::arrived, this, [this] {
+        if (m_open)
+            emit lineEvent(commevent::Receive);
+    });
+    connect(&m_line, &BoardLine::replyArrived, this,
+            [this](const QByteArray &text) { emit replySent(QString::fromLatin1(text)); });
 }
 
 void VirtualBoard::open()
@@ -31,11 +38,8 @@ void VirtualBoard::open()
 void VirtualBoard::close()
 {
     m_open = false;
-    m_received.clear();
-    m_queue.clear();
-    m_followUpArmed = false;
+    m_line.clear();
     m_ctsTimer.stop();
-    m_replies.stop();
     emit stateChanged();
 }
 
@@ -52,7 +56,11 @@ void VirtualBoard::write(const QByteArray &frame)
 {
     if (!m_open)
         throw commerrors::notOpen();
-    emit frameReceived(frame);
+    const Clock::time_point now = Clock::now();
+    m_frameArrives = paced() ? std::max(now, m_frameArrives) + linetiming::onTheWire(int(frame.size()))
+                             : now;
+    const auto untilArrival = std::chrono::ceil<std::chrono::milliseconds>(m_frameArrives - now);
+    emit frameReceived(frame, QTime::currentTime().addMSecs(int(untilArrival.count())));
     QStringList replies;
     if (m_changer.handles(frame))
         replies = m_changer.handle(frame);
@@ -60,59 +68,66 @@ void VirtualBoard::write(const QByteArray &frame)
         replies = m_validator.handle(frame);
     else if (m_reader.handles(frame))
         replies = m_reader.handle(frame);
-    for (const QString &reply : replies)
-        queue(reply);
+    queue(replies, m_frameArrives, std::chrono::milliseconds(kReplyDelayMs));
     emit stateChanged();
+}
+
+void VirtualBoard::drainOutput()
+{
+    // The frame is on its way until its last byte has reached the board.
+    if (m_open)
+        std::this_thread::sleep_until(m_frameArrives);
 }
 
 QByteArray VirtualBoard::read()
 {
     if (!m_open)
         throw commerrors::notOpen();
-    QByteArray out;
-    out.swap(m_received);
-    if (m_followUpArmed) {
-        // The text of a notice follows its "CC" at once, for the console's next read.
-        m_followUpArmed = false;
-        m_received = m_followUp.toLatin1();
-    }
-    return out;
+    return m_line.take();
 }
 
 QByteArray VirtualBoard::peek()
 {
     if (!m_open)
         throw commerrors::notOpen();
-    return m_received;
+    return m_line.peek();
 }
 
 int VirtualBoard::waiting()
 {
     if (!m_open)
         throw commerrors::notOpen();
-    return int(m_received.size());
+    return m_line.waiting();
+}
+
+bool VirtualBoard::waitForCharacters(std::chrono::nanoseconds timeout)
+{
+    return m_open && m_line.waitFor(timeout);
 }
 
 void VirtualBoard::insertCoin(CoinChanger::Coin coin)
 {
-    queue(m_changer.insert(coin));
+    queue({m_changer.insert(coin)});
     emit stateChanged();
 }
 
 void VirtualBoard::insertBill(BillValidator::Bill bill)
 {
-    queue(m_validator.insert(bill));
+    queue({m_validator.insert(bill)});
     emit stateChanged();
 }
 
 void VirtualBoard::sendReply(const QString &text)
 {
-    queue(text);
+    queue({text});
 }
 
 void VirtualBoard::sendNotice(const QString &text)
 {
-    queue(QStringLiteral("CC"), text);
+    if (!m_open)
+        return;
+    queue({QStringLiteral("CC")});
+    m_line.send(text.toLatin1(), Clock::now(), std::chrono::milliseconds(kNoticeSilenceMs));
 }
 
 void VirtualBoard::raiseLineEvent(int code)
@@ -121,29 +136,13 @@ void VirtualBoard::raiseLineEvent(int code)
         emit lineEvent(code);
 }
 
-void VirtualBoard::queue(const QString &text, const QString &followUp)
+void VirtualBoard::queue(const QStringList &replies, Clock::time_point from,
+                         std::chrono::nanoseconds delay)
 {
     if (!m_open)
         return;   // nobody listens on a closed port
-    m_queue.append({text, followUp});
-    if (!m_replies.isActive())
-        m_replies.start();
-}
-
-void VirtualBoard::deliverNext()
-{
-    if (m_queue.isEmpty() || !m_open) {
-        m_replies.stop();
-        return;
-    }
-    const Reply reply = m_queue.takeFirst();
-    m_received.append(reply.text.toLatin1());
-    m_followUp = reply.followUp;
-    m_followUpArmed = !reply.followUp.isNull();
-    emit replySent(reply.text);
-    emit lineEvent(commevent::Receive);
-    if (m_queue.isEmpty())
-        m_replies.stop();
+    for (const QString &reply : replies)
+        m_line.send(reply.toLatin1(), from + delay, m_spacing);
 }
 
 } // namespace kestrel::sim

@@ -1,24 +1,33 @@
 #pragma once
 
 #include "link/serialdevice.h"
+#include "sim/boardline.h"
 #include "sim/peripherals.h"
 
-#include <QList>
+#include <QTime>
 #include <QTimer>
 
 namespace kestrel::sim {
 
 // A virtual interface board with a coin changer, a bill validator and a cashless reader behind it,
 // as one more serial device: the console cannot tell it from a real port. It answers a raised DTR
-// with a CTS change after a few milliseconds, takes the frame the console writes, hands it to the
-// peripheral it is addressed to, and sends their replies as hex text, one reply per read, spaced in
-// time. The operator's actions on the board (coins, bills, faults) reply the same way.
+// with a CTS change after a few milliseconds, takes the frame the console writes (which takes the
+// frame's time on the line to arrive), hands it to the peripheral it is addressed to, and sends
+// their replies as hex text a character at a time at line speed, each reply after a silence. The
+// operator's actions on the board (coins, bills, faults) reply the same way. Unpaced, for tests and
+// benchmarks, frames and replies travel whole and take no time on the line.
 class VirtualBoard : public SerialDevice
 {
     Q_OBJECT
 public:
     static constexpr int kCtsDelayMs = 3;
+    // From a frame's last byte to its first reply's first character: a peripheral answers within
+    // the 5 ms the bus allows.
+    static constexpr int kReplyDelayMs = 3;
+    // The silence between one reply and the next.
     static constexpr int kReplySpacingMs = 40;
+    // A notice goes out as "CC", this silence, then its text.
+    static constexpr int kNoticeSilenceMs = 10;
 
     explicit VirtualBoard(QObject *parent = nullptr);
 
@@ -29,15 +38,17 @@ public:
     bool isOpen() const override { return m_open; }
     void setDtr(bool high) override;
     void write(const QByteArray &frame) override;
+    void drainOutput() override;
     QByteArray read() override;
     QByteArray peek() override;
     int waiting() override;
+    bool waitForCharacters(std::chrono::nanoseconds timeout) override;
 
     // What the operator does on the board.
     void insertCoin(CoinChanger::Coin coin);
     void insertBill(BillValidator::Bill bill);
     void sendReply(const QString &text);             // sent exactly as typed
-    void sendNotice(const QString &text);            // "CC", and the text right after it is read
+    void sendNotice(const QString &text);            // "CC", a silence, then the text
     void raiseLineEvent(int code);                   // framing, overrun, parity...
 
     const CoinChanger &changer() const { return m_changer; }
@@ -45,23 +56,25 @@ public:
     const BillValidator &validator() const { return m_validator; }
     const CashlessReader &reader() const { return m_reader; }
     bool dtr() const { return m_dtr; }
-    int pendingReplies() const { return int(m_queue.size()); }
+    int pendingReplies() const { return m_line.pending(); }
 
-    void setReplySpacing(int ms) { m_replies.setInterval(ms); }
+    void setReplySpacing(int ms) { m_spacing = std::chrono::milliseconds(ms); }
+    // Paced (the default): a character at a time at 9600 baud. Unpaced: whole.
+    void setPaced(bool paced) { m_line.setPaced(paced); }
+    bool paced() const { return m_line.paced(); }
 
 signals:
-    void frameReceived(const QByteArray &frame);
+    // A frame from the console has arrived whole, at `arrived` (time of day).
+    void frameReceived(const QByteArray &frame, const QTime &arrived);
+    // A reply has wholly reached the console's side of the line.
     void replySent(const QString &text);
     void stateChanged();
 
 private:
-    struct Reply
-    {
-        QString text;
-        QString followUp;   // sent on the read that takes this reply
-    };
-    void queue(const QString &text, const QString &followUp = QString());
-    void deliverNext();
+    using Clock = BoardLine::Clock;
+    // Puts replies on the line, the first after `delay` from `from`, each after the spacing.
+    void queue(const QStringList &replies, Clock::time_point from = Clock::now(),
+               std::chrono::nanoseconds delay = {});
 
     CoinChanger m_changer;
     BillValidator m_validator;
@@ -70,12 +83,10 @@ private:
     bool m_open = false;
     bool m_dtr = false;
     bool m_cts = false;
-    QByteArray m_received;          // what the console has not read yet
-    QString m_followUp;
-    bool m_followUpArmed = false;
-    QList<Reply> m_queue;
+    BoardLine m_line;
+    Clock::time_point m_frameArrives;   // when the last frame written has wholly arrived
+    std::chrono::nanoseconds m_spacing = std::chrono::milliseconds(kReplySpacingMs);
     QTimer m_ctsTimer;
-    QTimer m_replies;
 };
 
 } // namespace kestrel::sim

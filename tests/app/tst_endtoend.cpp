@@ -1,10 +1,14 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
+#include "sim/boardwindow.h"
 #include "sim/mdbnames.h"
 #include "sim/virtualboard.h"
 #include "tests/app/windowrig.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -72,11 +76,13 @@ private slots:
     {
         BoardRig rig;
         QVERIFY(rig.board);
+        QVERIFY(rig.board->paced());               // a character at a time, as a real board
         QVERIFY(rig.window->console().comInterface.PortOpen());
         QVERIFY(rig.send("cmdDispenseDime"));
         QCOMPARE(rig.frames, QStringList{"0F 02 02"});
         QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Dispensing Dime - Code (08 91 08)"), 3000);
         QCOMPARE(rig.log(), QStringList({"Dispense Dime", "Dispensing Dime - Code (08 91 08)"}));
+        QCOMPARE(rig.window->console().List1.rows(), QStringList{"08 91 08\r\n"});   // read whole
         QCOMPARE(rig.label("lblSpecialInstruction"), QStringLiteral("Dispensing Dime"));
         QCOMPARE(rig.board->changer().tubeCount(1), 19);
         QVERIFY(!rig.board->dtr());
@@ -94,9 +100,13 @@ private slots:
         QVERIFY(rig.send("enable_all_coin_types"));
         QVERIFY(rig.send("Command1"));            // enable bills
         QTRY_COMPARE_WITH_TIMEOUT(rig.board->pendingReplies(), 0, 3000);
+        // One at a time, as a customer feeds them: each reply is read before the next comes.
         rig.board->insertCoin(sim::CoinChanger::Nickel);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Received a Nickel"), 3000);
         rig.board->insertCoin(sim::CoinChanger::Dime);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Received a Dime"), 3000);
         rig.board->insertCoin(sim::CoinChanger::Quarter);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Received a Quarter"), 3000);
         rig.board->insertBill(sim::BillValidator::Five);
         QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Received a Five Dollar Bill - ($5)"), 3000);
         QCOMPARE(c.lstCoinCount.rows(), QStringList({"1", "1", "1", "0", "0"}));
@@ -133,6 +143,31 @@ private slots:
         QCOMPARE(rig.label("lblSpecialInstruction"), QStringLiteral("Dime rejected"));
         QCOMPARE(c.lstCoinCount.row(1), QStringLiteral("0"));
         QCOMPARE(c.TotalReceived.cents(), 0);
+    }
+
+    void boardWindowSendsByHandAtLineSpeed()
+    {
+        BoardRig rig;
+        sim::BoardWindow boardWindow(*rig.board);
+        boardWindow.show();
+        auto *reply = boardWindow.findChild<QLineEdit *>("reply");
+        QTest::keyClicks(reply, "30 82 09");
+        QTest::mouseClick(boardWindow.findChild<QPushButton *>("sendReply"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Received a Five Dollar Bill - ($5)"), 3000);
+        QCOMPARE(rig.window->console().List1.rows(), QStringList{"30 82 09"});
+
+        QTest::keyClicks(boardWindow.findChild<QLineEdit *>("notice"), "Exact change only");
+        QTest::mouseClick(boardWindow.findChild<QPushButton *>("sendNotice"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.label("lblSpecialInstruction"), QStringLiteral("Exact change only"), 3000);
+        QCOMPARE(rig.lastLog(), QStringLiteral("Exact change only"));
+
+        // Each frame received is listed with the time it arrived, to the millisecond.
+        QVERIFY(rig.send("cmdTubeStatus"));
+        auto *frames = boardWindow.findChild<QListWidget *>("frames");
+        QCOMPARE(frames->count(), 1);
+        QVERIFY2(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  0A  TUBE STATUS$")
+                     .match(frames->item(0)->text()).hasMatch(),
+                 qPrintable(frames->item(0)->text()));
     }
 
     void faultsAndNoticesFromTheBoard()

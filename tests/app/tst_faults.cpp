@@ -3,6 +3,7 @@
 #include "tests/support/receiverig.h"
 
 #include <QPushButton>
+#include <QRadioButton>
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -82,6 +83,10 @@ private slots:
         QVERIFY(rig.log().last().startsWith(QStringLiteral("Communications Error, Comm device lost: ")));
         QVERIFY(rig.log().last().endsWith(QStringLiteral(": USB adapter removed - 8022")));
         QVERIFY(!rig.console().comInterface.PortOpen());
+        QVERIFY(!rig.control<QRadioButton>("Option2")->isChecked());
+        rig.click("Option2");                      // the adapter is back: pick the port again
+        QVERIFY(rig.console().comInterface.PortOpen());
+        QCOMPARE(rig.device(2).openCount(), 2);
         rig.click("Option1");                      // another port works as before
         QVERIFY(rig.console().comInterface.PortOpen());
     }

@@ -283,16 +283,54 @@ private slots:
         QCOMPARE(rig.logLines(), QStringList{QString()});
     }
 
-    void failingReadEndsThePassWithAnErrorLine()
+    void failingReadEndsThePassAndIsRetried()
+    {
+        ReceiveRig rig;
+        rig.device().failOn(FakeSerialDevice::Op::Read, Failure(8020, "Error reading comm device"), 1);
+        rig.reply("08 50 06");
+        QCOMPARE(rig.logLines(), QStringList{"Communications Error, Error reading comm device - 8020"});
+        QCOMPARE(rig.total.cents(), 0);
+        // No more characters come, yet the reply still waiting is read once the port reads again.
+        QTRY_COMPARE(rig.logLines().last(), QStringLiteral("Received a Nickel"));
+        QCOMPARE(rig.raw.rows().last(), QStringLiteral("08 50 06"));
+    }
+
+    void failingBufferCountIsRetried()
+    {
+        ReceiveRig rig;
+        rig.device().failOn(FakeSerialDevice::Op::Waiting, Failure(8020, "no count"), 1);
+        rig.reply("08 50 06");
+        QCOMPARE(rig.logLines(), QStringList{"Communications Error, no count - 8020"});
+        QVERIFY(rig.raw.rows().isEmpty());
+        QTRY_COMPARE(rig.raw.rows(), QStringList{"08 50 06"});
+        QCOMPARE(rig.logLines().last(), QStringLiteral("Received a Nickel"));
+    }
+
+    void portThatKeepsFailingIsRetriedWithoutSpinning()
     {
         ReceiveRig rig;
         rig.device().failOn(FakeSerialDevice::Op::Read, Failure(8020, "Error reading comm device"));
         rig.reply("08 50 06");
-        QVERIFY(rig.logLines().contains("Communications Error, Error reading comm device - 8020"));
-        QCOMPARE(rig.total.cents(), 0);
-        rig.device().clearFailures();
-        rig.reply("");
-        QCOMPARE(rig.logLines().last(), QStringLiteral("Received a Nickel"));
+        QTest::qWait(700);
+        // Retried after 10, 20, 40, 80, 160 and 320 ms: a handful of passes, not hundreds.
+        const int passes = int(rig.logLines().size());
+        QVERIFY2(passes >= 3 && passes <= 8, qPrintable(QString::number(passes)));
+        rig.com.setPortOpen(false);                      // a closed port is not retried
+        QTest::qWait(1100);
+        QCOMPARE(int(rig.logLines().size()), passes);
+    }
+
+    void noticeTextThatComesDuringTheWaitIsShown()
+    {
+        ReceiveRig rig;
+        // The board sends the text after a silence: it arrives while the console waits for it.
+        rig.device().afterOp = [&](FakeSerialDevice::Op op) {
+            if (op == FakeSerialDevice::Op::Wait && rig.raw.count() == 1 && rig.device().peek().isEmpty())
+                rig.device().arrive("Exact change");
+        };
+        rig.reply("CC");
+        QCOMPARE(rig.status.text(), QStringLiteral("Exact change"));
+        QCOMPARE(rig.logLines(), QStringList{"Exact change"});
     }
 };
 

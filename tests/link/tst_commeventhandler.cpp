@@ -68,6 +68,23 @@ private slots:
         QVERIFY(rig.logLines().isEmpty());
     }
 
+    void dtrFallsOnlyOnceTheFrameIsOut()
+    {
+        LinkRig rig;
+        QList<FakeSerialDevice::Op> order;
+        rig.device().afterOp = [&](FakeSerialDevice::Op op) {
+            if (op == FakeSerialDevice::Op::Write || op == FakeSerialDevice::Op::Drain
+                || op == FakeSerialDevice::Op::SetDtr)
+                order << op;
+        };
+        park(rig, QByteArray("\x02\x01AAAAAAAAAA"));
+        rig.device().changeCts();
+        deliverEvents();
+        using Op = FakeSerialDevice::Op;
+        QCOMPARE(order, QList<Op>({Op::SetDtr, Op::Write, Op::Drain, Op::SetDtr}));
+        QVERIFY(!rig.device().dtr());
+    }
+
     void ctsWhileIdleWritesNothing()
     {
         // One frame per handshake: the board changing CTS back, a second change for the same

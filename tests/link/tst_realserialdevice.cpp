@@ -106,7 +106,10 @@ private slots:
         m_board = -1;
         QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 3000);
         QCOMPARE(lost.at(0).at(0).toInt(), 8022);
-        QVERIFY_THROWS_EXCEPTION(Failure, device.read());
+        // Once lost, nothing more is read and a frame cannot go out.
+        QCOMPARE(device.waiting(), 0);
+        QVERIFY(!device.waitForCharacters(std::chrono::milliseconds(5)));
+        QVERIFY_THROWS_EXCEPTION(Failure, device.write("\x08"));
     }
 };
 

@@ -2,6 +2,7 @@
 #include "sim/mdbnames.h"
 #include "sim/virtualboard.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -162,9 +163,33 @@ private slots:
         QCOMPARE(answer(board, "13 00"), QStringList{"10 05 00 01\r\n"});
     }
 
-    void repliesComeOneReadAtATime()
+    void repliesComeAtLineSpeedWithASilenceBetween()
     {
         VirtualBoard board;
+        board.setReplySpacing(30);
+        board.open();
+        QSignalSpy events(&board, &SerialDevice::lineEvent);
+        QElapsedTimer clock;
+        clock.start();
+        board.sendReply("08 50 06\r\n");
+        board.sendReply("30 06");
+        // The characters come about a millisecond apart: the tenth about 9.4 ms after the first.
+        QVERIFY(board.waiting() < 10);
+        QByteArray reply;
+        while (reply.size() < 10 && board.waitForCharacters(std::chrono::milliseconds(5)))
+            reply += board.read();
+        QCOMPARE(reply, QByteArray("08 50 06\r\n"));
+        QVERIFY2(clock.nsecsElapsed() >= 9'000'000, qPrintable(QString::number(clock.nsecsElapsed())));
+        // Then the line is silent until the next reply, which the event loop hears of.
+        QVERIFY(!board.waitForCharacters(std::chrono::milliseconds(20)));
+        QVERIFY(events.wait(500));
+        QTRY_COMPARE_WITH_TIMEOUT(board.peek(), QByteArray("30 06"), 500);
+    }
+
+    void unpacedRepliesComeWhole()
+    {
+        VirtualBoard board;
+        board.setPaced(false);
         board.setReplySpacing(30);
         board.open();
         QSignalSpy events(&board, &SerialDevice::lineEvent);
@@ -176,17 +201,34 @@ private slots:
         QCOMPARE(board.read(), QByteArray("30 06"));
     }
 
-    void noticeTextFollowsItsCc()
+    void noticeTextFollowsItsCcAfterASilence()
     {
         VirtualBoard board;
         board.setReplySpacing(1);
         board.open();
-        QSignalSpy events(&board, &SerialDevice::lineEvent);
+        QSignalSpy sent(&board, &VirtualBoard::replySent);
         board.sendNotice("Exact change only");
-        QVERIFY(events.wait(500));
+        QVERIFY(sent.wait(500));
         QCOMPARE(board.read(), QByteArray("CC"));
+        QVERIFY(!board.waitForCharacters(std::chrono::milliseconds(5)));     // the silence
+        QTRY_COMPARE_WITH_TIMEOUT(sent.size(), 2, 500);
         QCOMPARE(board.read(), QByteArray("Exact change only"));
         QCOMPARE(board.read(), QByteArray());
+    }
+
+    void frameTakesItsTimeOnTheLine()
+    {
+        VirtualBoard board;
+        board.open();
+        QSignalSpy frames(&board, &VirtualBoard::frameReceived);
+        QElapsedTimer clock;
+        clock.start();
+        board.write(bytes("02 01 41 41 41 41 41 41 41 41 41 41"));
+        board.drainOutput();
+        // Twelve bytes at 9600 baud: 12.5 ms before the last one is out.
+        QVERIFY2(clock.nsecsElapsed() >= 12'000'000, qPrintable(QString::number(clock.nsecsElapsed())));
+        QCOMPARE(frames.size(), 1);
+        QVERIFY(frames.first().at(1).toTime().isValid());
     }
 
     void closedBoardSendsNothing()

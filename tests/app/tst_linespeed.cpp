@@ -1,0 +1,202 @@
+#include "app/console.h"
+#include "decode/replytables.h"
+#include "link/portselection.h"
+#include "link/realserialdevice.h"
+#include "tests/support/eventwait.h"
+#include "tests/support/ptyboard.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <iterator>
+
+using namespace kestrel;
+using namespace kestrel::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// What the window owns, with its "Comm1" on a pty behind which a board sends at 9600 baud, a
+// character at a time, through the real-port backend.
+struct LineRig
+{
+    LineRig()
+        : ports([](const QString &name) { return std::make_unique<RealSerialDevice>(name); })
+    {
+        ports.setName(1, board.path());
+        console = std::make_unique<Console>(ports);
+        console->logFile.setPath(dir.filePath(QStringLiteral("log.txt")));
+        console->tallies.InitializeCount();
+        selectPort(console->comInterface, 1, console->log, [] {});
+    }
+
+    QStringList log() const { return console->lstActionLog.rows(); }
+    QStringList raw() const { return console->List1.rows(); }
+    QStringList logFileLines() const
+    {
+        QFile file(console->logFile.path());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"));
+        lines.removeLast();
+        return lines;
+    }
+    // Until the board has sent everything and the console has read `reads` replies.
+    bool settle(int reads, std::chrono::milliseconds within = 20s)
+    {
+        const bool done = runUntil(
+            [&] { return board.idle() && console->List1.count() >= reads; }, int(within.count()));
+        runFor(50);
+        if (!done || console->List1.count() != reads)
+            qWarning() << "reads:" << console->List1.rows();
+        return done && console->List1.count() == reads;
+    }
+
+    PtyBoard board;
+    QTemporaryDir dir;
+    PortMap ports;
+    std::unique_ptr<Console> console;
+};
+
+struct Sent
+{
+    QStringList texts, messages;
+    qint64 cents = 0;
+    int coins[5] = {}, bills[5] = {};
+};
+
+} // namespace
+
+class LineSpeedTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void everyReplyRowIsReadWholeAndRecognisedOnce()
+    {
+        LineRig rig;
+        QVERIFY(rig.console->comInterface.PortOpen());
+        // Every row of the changer's and the validator's tables, as the board sends them: the
+        // three-byte replies with CR LF, the status codes alone; 20 ms of silence before each.
+        Sent sent;
+        const auto sendRows = [&](const ReplyRow *begin, const ReplyRow *end) {
+            for (const ReplyRow *row = begin; row != end; ++row) {
+                QByteArray text(row->reply);
+                if (text.size() == 8)
+                    text += "\r\n";
+                rig.board.send(text, 20ms);
+                sent.texts << QString::fromLatin1(text);
+                sent.messages << QString::fromLatin1(row->message);
+                sent.cents += row->cents;
+                if (row->tally == ReplyRow::Tally::Coin)
+                    ++sent.coins[row->row];
+                else if (row->tally == ReplyRow::Tally::Bill)
+                    ++sent.bills[row->row];
+            }
+        };
+        using namespace replies;
+        sendRows(std::begin(kCoinsTakenIn), std::end(kCoinsTakenIn));
+        sendRows(std::begin(kCoinsPaidOut), std::end(kCoinsPaidOut));
+        sendRows(std::begin(kCoinsRejected), std::end(kCoinsRejected));
+        sendRows(std::begin(kChangerStatus), std::end(kChangerStatus));
+        sendRows(std::begin(kBillsTakenIn), std::end(kBillsTakenIn));
+        sendRows(std::begin(kValidatorStatus), std::end(kValidatorStatus));
+        QCOMPARE(sent.texts.size(), 61);
+
+        QVERIFY(rig.settle(61));
+        // One pass per reply, each reply whole, each recognised once, nothing else in the log.
+        QCOMPARE(rig.raw(), sent.texts);
+        QCOMPARE(rig.log(), sent.messages);
+        QCOMPARE(rig.console->TotalReceived.cents(), sent.cents);
+        for (int row = 0; row < 5; ++row) {
+            QCOMPARE(rig.console->lstCoinCount.row(row), QString::number(sent.coins[row]));
+            QCOMPARE(rig.console->lstBillCount.row(row), QString::number(sent.bills[row]));
+        }
+        const QStringList lines = rig.logFileLines();
+        QCOMPARE(lines.size(), 61);
+        for (int i = 0; i < 61; ++i) {
+            QString reply = sent.texts[i];
+            reply.remove(QStringLiteral("\r\n"));
+            QCOMPARE(lines[i].mid(18), reply);
+        }
+    }
+
+    void noticeTextFollowsItsCcAfterASilence()
+    {
+        LineRig rig;
+        rig.board.send("CC");
+        rig.board.send("  Use coins only  please", 10ms);
+        QVERIFY(runUntil([&] { return !rig.log().isEmpty() && rig.board.idle(); }));
+        runFor(50);
+        QCOMPARE(rig.console->lblSpecialInstruction.text(), QStringLiteral("Use coins only"));
+        QCOMPARE(rig.log(), QStringList{"Use coins only"});
+        QCOMPARE(rig.raw(), QStringList{"CC"});
+    }
+
+    void replyFollowedByNoiseWithoutASilenceIsOneRead()
+    {
+        LineRig rig;
+        const QByteArray text("08 50 06\r\n~~~!\x07~~~", 18);
+        rig.board.send(text);
+        QVERIFY(rig.settle(1));
+        QCOMPARE(rig.raw(), QStringList{QString::fromLatin1(text)});
+        QCOMPARE(rig.log(), QStringList{"Received a Nickel"});
+        QCOMPARE(rig.console->TotalReceived.cents(), 5);
+    }
+
+    void aLineThatNeverFallsSilentIsReadEvery50ms()
+    {
+        LineRig rig;
+        // 240 characters back to back last 250 ms: the pause's 50 ms cap cuts them into reads.
+        rig.board.send(QByteArray(240, 'Z'));
+        QVERIFY(runUntil([&] { return rig.board.idle(); }));
+        runFor(100);
+        const QStringList reads = rig.raw();
+        QVERIFY2(reads.size() >= 4, qPrintable(QString::number(reads.size())));
+        int total = 0;
+        for (const QString &read : reads) {
+            QVERIFY2(read.size() <= 60, qPrintable(QString::number(read.size())));
+            total += int(read.size());
+        }
+        QCOMPARE(total, 240);
+    }
+
+    void closingTheFarSideIsOneLostDevice()
+    {
+        LineRig rig;
+        rig.board.send("08 50 06\r\n");
+        QVERIFY(rig.settle(1));
+        rig.board.hangUp();
+        QVERIFY(runUntil([&] { return rig.log().size() >= 2; }, 3000));
+        runFor(300);
+        QCOMPARE(rig.log().size(), 2);
+        QVERIFY(rig.log().last().startsWith(
+            QStringLiteral("Communications Error, Comm device lost: %1: ").arg(rig.board.path())));
+        QVERIFY(rig.log().last().endsWith(QStringLiteral(" - 8022")));
+        QVERIFY(!rig.console->comInterface.PortOpen());
+    }
+
+    void singleCharactersForAMinuteLoseNothing()
+    {
+        LineRig rig;
+        // A character, a silence longer than the end-of-reply gap, over and over: each its own
+        // read, none of them taken for a device that went away.
+        constexpr int kCharacters = 9000;   // about a minute at 6.7 ms each
+        for (int i = 0; i < kCharacters; ++i)
+            rig.board.send(QByteArray(1, char('0' + i % 10)), 5600us);
+        QVERIFY(runUntil([&] { return rig.board.idle(); }, 120000));
+        runFor(100);
+        for (const QString &line : rig.log())
+            QVERIFY2(!line.contains(QStringLiteral("Comm device lost")), qPrintable(line));
+        QVERIFY(rig.console->comInterface.PortOpen());
+        qsizetype received = 0;
+        for (const QString &read : rig.raw())
+            received += read.size();
+        QCOMPARE(received, qsizetype(kCharacters));
+        QVERIFY(rig.raw().size() > kCharacters * 9 / 10);   // a busy machine may join a few
+    }
+};
+
+QTEST_GUILESS_MAIN(LineSpeedTest)
+#include "tst_linespeed.moc"

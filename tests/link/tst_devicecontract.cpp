@@ -1,0 +1,162 @@
+#include "link/commevents.h"
+#include "link/fakeserialdevice.h"
+#include "link/realserialdevice.h"
+#include "sim/virtualboard.h"
+#include "tests/support/ptyboard.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+using namespace kestrel;
+using namespace kestrel::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// One backend with the far end of its line: what the board sends, what it received, and (where the
+// backend can lose its device) the cable pulled.
+struct Backend
+{
+    virtual ~Backend() = default;
+    virtual SerialDevice &device() = 0;
+    virtual void boardSends(const QByteArray &text) = 0;
+    virtual QByteArray boardReceived() = 0;
+    virtual bool canBeLost() const { return true; }
+    virtual void pullTheCable() {}
+};
+
+struct Fake : Backend
+{
+    FakeSerialDevice fake;
+    SerialDevice &device() override { return fake; }
+    void boardSends(const QByteArray &text) override { fake.arrive(text); }
+    QByteArray boardReceived() override
+    {
+        const QByteArray all = fake.written();
+        fake.forgetWrites();
+        return all;
+    }
+    void pullTheCable() override { fake.vanish(QStringLiteral("adapter pulled")); }
+};
+
+struct Virtual : Backend
+{
+    Virtual()
+    {
+        QObject::connect(&board, &sim::VirtualBoard::frameReceived,
+                         [this](const QByteArray &frame) { frames += frame; });
+    }
+    sim::VirtualBoard board;
+    QByteArray frames;
+    SerialDevice &device() override { return board; }
+    void boardSends(const QByteArray &text) override { board.sendReply(QString::fromLatin1(text)); }
+    QByteArray boardReceived() override { return std::exchange(frames, {}); }
+    bool canBeLost() const override { return false; }   // nothing to pull
+};
+
+struct RealOnPty : Backend
+{
+    PtyBoard board;
+    RealSerialDevice real{board.path()};
+    SerialDevice &device() override { return real; }
+    void boardSends(const QByteArray &text) override { board.send(text); }
+    QByteArray boardReceived() override { return board.received(); }
+    void pullTheCable() override { board.hangUp(); }
+};
+
+using Make = std::function<std::unique_ptr<Backend>()>;
+
+// Waits on the device alone, handling no event, until `count` characters wait.
+bool awaitWaiting(SerialDevice &device, int count)
+{
+    for (int i = 0; i < 200 && device.waiting() < count; ++i)
+        device.waitForCharacters(10ms);
+    return device.waiting() == count;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Make)
+
+// What every backend of the serial control promises (link/serialdevice.h), checked against each.
+class DeviceContractTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void contract_data()
+    {
+        QTest::addColumn<Make>("make");
+        QTest::newRow("test fake") << Make([] { return std::make_unique<Fake>(); });
+        QTest::newRow("virtual board") << Make([] { return std::make_unique<Virtual>(); });
+        QTest::newRow("real port on a pty") << Make([] { return std::make_unique<RealOnPty>(); });
+    }
+    void contract()
+    {
+        QFETCH(Make, make);
+        const std::unique_ptr<Backend> backend = make();
+        SerialDevice &device = backend->device();
+
+        // Closed: closing again, DTR, waiting and draining are no failure; writing is.
+        QVERIFY(!device.isOpen());
+        device.close();
+        device.setDtr(true);
+        QVERIFY(!device.waitForCharacters(1ms));
+        device.drainOutput();
+        QVERIFY_THROWS_EXCEPTION(Failure, device.write("\x08"));
+
+        device.open();
+        QVERIFY(device.isOpen());
+        QVERIFY_THROWS_EXCEPTION(Failure, device.open());
+        device.setDtr(false);                         // no modem lines is no failure either
+        device.setDtr(true);
+
+        // Receiving: counted, peeked and read without the event loop copying anything first.
+        QSignalSpy events(&device, &SerialDevice::lineEvent);
+        backend->boardSends("08 50 06\r\n");
+        QVERIFY(awaitWaiting(device, 10));
+        QCOMPARE(device.peek(), QByteArray("08 50 06\r\n"));
+        QCOMPARE(device.waiting(), 10);
+        QCOMPARE(device.read(), QByteArray("08 50 06\r\n"));
+        QCOMPARE(device.waiting(), 0);
+        QVERIFY(device.read().isEmpty());
+        QVERIFY(!device.waitForCharacters(5ms));     // a silent line
+
+        // Characters no read of ours took in are announced through the event loop.
+        events.clear();
+        backend->boardSends(QByteArray("30\0\xff", 4));
+        QTRY_VERIFY_WITH_TIMEOUT(events.contains(QVariantList{int(commevent::Receive)}), 2000);
+        QVERIFY(awaitWaiting(device, 4));
+        QCOMPARE(device.read(), QByteArray("30\0\xff", 4));
+
+        // Sending: every byte, NUL and 0xFF included, out before drainOutput returns.
+        const QByteArray frame("\x55\x00\xff\x41", 4);
+        device.write(frame);
+        device.drainOutput();
+        QByteArray received;
+        QTRY_COMPARE_WITH_TIMEOUT((received += backend->boardReceived()), frame, 2000);
+
+        // Loss: raised once, then nothing more is taken in and frames cannot go out.
+        if (backend->canBeLost()) {
+            QSignalSpy lost(&device, &SerialDevice::lost);
+            backend->pullTheCable();
+            QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 3000);
+            QCOMPARE(lost.first().at(0).toInt(), 8022);
+            QCOMPARE(device.waiting(), 0);
+            QVERIFY(device.read().isEmpty());
+            QVERIFY(!device.waitForCharacters(5ms));
+            device.drainOutput();
+            QVERIFY_THROWS_EXCEPTION(Failure, device.write("\x08"));
+            QTest::qWait(50);
+            QCOMPARE(lost.count(), 1);
+        }
+        device.close();
+        QVERIFY(!device.isOpen());
+        device.close();
+    }
+};
+
+QTEST_GUILESS_MAIN(DeviceContractTest)
+#include "tst_devicecontract.moc"
