@@ -119,4 +119,19 @@ const Control kControls[] = {
 
 const int kControlCount = int(sizeof(kControls) / sizeof(kControls[0]));
 
+// Named after the heading above the list where it has one.
+const ListName kListNames[] = {
+    {"List1", "Replies received"},
+    {"lstActionLog", "Action Log"},
+    {"lstDebugging", "Comm Port Property Information"},
+    {"lstDebuggingValue", "Comm Port Property values"},
+    {"lstBill", "Bill Totals"},
+    {"lstBillCount", "Bill counts"},
+    {"List2", "Cashless device list"},
+    {"lstCoin", "Coin Totals"},
+    {"lstCoinCount", "Coin counts"},
+    {"lstUSBResults", "USB results"},
+};
+const int kListNameCount = int(sizeof(kListNames) / sizeof(kListNames[0]));
+
 } // namespace kestrel::layout

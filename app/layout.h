@@ -32,7 +32,16 @@ struct Panel
     const char *tooltip;
 };
 
+// What assistive tools call each list (a list has no caption of its own on the window).
+struct ListName
+{
+    const char *list;
+    const char *accessibleName;
+};
+
 extern const Control kControls[];
+extern const ListName kListNames[];
+extern const int kListNameCount;
 extern const int kControlCount;
 constexpr int kPanelCount = 6;
 extern const Panel kPanels[kPanelCount];

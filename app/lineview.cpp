@@ -1,12 +1,15 @@
 #include "app/lineview.h"
 
+#include "app/listaccessible.h"
 #include "core/trap.h"
 
 #include <QCoreApplication>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleFactory>
+#include <QToolTip>
 
 namespace kestrel {
 
@@ -14,6 +17,7 @@ LineView::LineView(QWidget *parent)
     : QFrame(parent)
     , m_bar(new QScrollBar(Qt::Vertical, this))
 {
+    listaccessibility::install();
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setFocusPolicy(Qt::StrongFocus);
     // The list and its scroll bar paint their own background, so that a row appended or the bar
@@ -41,15 +45,20 @@ void LineView::setLines(LineListModel *model)
                 updateRange();
                 if (inView(first, last))
                     update(rowsArea());
+                listaccessibility::rowsAdded(this, first, last);
             });
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { listaccessibility::rowsGoing(this); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
         updateRange();
         update(rowsArea());
+        listaccessibility::rowsGone(this);
     });
     connect(model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &from, const QModelIndex &to) {
                 if (inView(from.row(), to.row()))
                     update(rowsArea());
+                listaccessibility::rowsChanged(this, from.row(), to.row());
             });
     connect(model, &LineListModel::selectedRowChanged, this, &LineView::onSelected);
     updateRange();
@@ -64,9 +73,14 @@ QRect LineView::rowsArea() const
     return area;
 }
 
-int LineView::visibleRows() const
+int LineView::fullRowsInView() const
 {
     return qMax(1, contentsRect().height() / m_rowHeight);
+}
+
+bool LineView::isRowInView(int row) const
+{
+    return row >= topRow() && (row - topRow()) * m_rowHeight < contentsRect().height();
 }
 
 int LineView::topRow() const
@@ -76,7 +90,7 @@ int LineView::topRow() const
 
 bool LineView::inView(int first, int last) const
 {
-    return last >= topRow() && first <= topRow() + visibleRows();
+    return last >= topRow() && first <= topRow() + fullRowsInView();
 }
 
 int LineView::rowAt(const QPoint &point) const
@@ -96,7 +110,7 @@ QRect LineView::rowRect(int row) const
 void LineView::updateRange()
 {
     const int count = m_model ? m_model->count() : 0;
-    const int maximum = qMax(0, count - visibleRows());
+    const int maximum = qMax(0, count - fullRowsInView());
     if (m_bar->maximum() != maximum)
         m_bar->setRange(0, maximum);
     // The bar shows only while some rows are out of view, as on the classic list box.
@@ -111,7 +125,7 @@ void LineView::placeBar()
     const QRect area = contentsRect();
     const int width = m_bar->sizeHint().width();
     m_bar->setGeometry(area.right() - width + 1, area.top(), width, area.height());
-    m_bar->setPageStep(visibleRows());
+    m_bar->setPageStep(fullRowsInView());
 }
 
 void LineView::showRow(int row)
@@ -120,14 +134,15 @@ void LineView::showRow(int row)
         return;
     if (row < topRow())
         m_bar->setValue(row);
-    else if (row >= topRow() + visibleRows())
-        m_bar->setValue(row - visibleRows() + 1);
+    else if (row >= topRow() + fullRowsInView())
+        m_bar->setValue(row - fullRowsInView() + 1);
 }
 
 void LineView::onSelected(int row)
 {
     if (m_shownSelection >= 0 && inView(m_shownSelection, m_shownSelection))
         update(rowRect(m_shownSelection));
+    listaccessibility::selectionMoved(this, m_shownSelection, row);
     m_shownSelection = row;
     showRow(row);
     if (row >= 0 && inView(row, row))
@@ -140,6 +155,28 @@ void LineView::select(int row)
     // (the list changed under the pointer) is ignored.
     if (m_model && row >= 0 && row < m_model->count())
         Trap()([&] { m_model->select(row); });
+}
+
+bool LineView::event(QEvent *event)
+{
+    // A row cut off at the right edge shows its whole text when hovered: an error line ends with
+    // the failure's description and number, the part that matters.
+    if (event->type() == QEvent::ToolTip && m_model) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const int row = rowAt(help->pos());
+        const QString text = row >= 0 ? LineListModel::shown(m_model->row(row)) : QString();
+        if (!text.isEmpty()
+            && fontMetrics().horizontalAdvance(text) + kTextIndent > rowsArea().width()) {
+            // As rich text, so that a long row wraps instead of running off the screen.
+            QToolTip::showText(help->globalPos(),
+                               QStringLiteral("<p>%1</p>").arg(text.toHtmlEscaped()), this,
+                               rowRect(row));
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QFrame::event(event);
 }
 
 void LineView::paintEvent(QPaintEvent *event)
@@ -160,7 +197,7 @@ void LineView::paintEvent(QPaintEvent *event)
         if (selected)
             painter.fillRect(rect, colours.brush(QPalette::Highlight));
         painter.setPen(colours.color(selected ? QPalette::HighlightedText : QPalette::Text));
-        painter.drawText(rect.adjusted(3, 0, 0, 0),
+        painter.drawText(rect.adjusted(kTextIndent, 0, 0, 0),
                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                          LineListModel::shown(m_model->row(row)));
     }
@@ -182,8 +219,8 @@ void LineView::keyPressEvent(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Up: select(qMax(0, current - 1)); break;
     case Qt::Key_Down: select(qMin(last, current + 1)); break;
-    case Qt::Key_PageUp: select(qMax(0, current - visibleRows())); break;
-    case Qt::Key_PageDown: select(qMin(last, current + visibleRows())); break;
+    case Qt::Key_PageUp: select(qMax(0, current - fullRowsInView())); break;
+    case Qt::Key_PageDown: select(qMin(last, current + fullRowsInView())); break;
     case Qt::Key_Home: select(0); break;
     case Qt::Key_End: select(last); break;
     default: return QFrame::keyPressEvent(event);
@@ -200,6 +237,7 @@ void LineView::resizeEvent(QResizeEvent *event)
     QFrame::resizeEvent(event);
     placeBar();
     updateRange();
+    showRow(m_shownSelection);   // a list made shorter keeps its selected row in view
 }
 
 void LineView::changeEvent(QEvent *event)
@@ -209,6 +247,7 @@ void LineView::changeEvent(QEvent *event)
         m_rowHeight = fontMetrics().height() + 1;
         placeBar();
         updateRange();
+        showRow(m_shownSelection);
     }
 }
 

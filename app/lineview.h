@@ -13,7 +13,8 @@ namespace kestrel {
 // selected row highlighted, a scroll bar at the right when the rows do not all fit. It paints only
 // the rows in view and does a fixed amount of work per row appended, so a log of a million lines
 // costs no more than one of ten. A click or a key moves the model's selected row; a row the
-// program selects is scrolled into view.
+// program selects is scrolled wholly into view. A row cut off at the right edge shows its whole
+// text in a tooltip. Assistive tools see a list with one item per row (listaccessible.h).
 class LineView : public QFrame
 {
     Q_OBJECT
@@ -27,8 +28,11 @@ public:
     int topRow() const;
     int rowAt(const QPoint &point) const;   // -1 below the last row
     QRect rowRect(int row) const;           // in this widget's coordinates
+    int fullRowsInView() const;             // rows wholly in view
+    bool isRowInView(int row) const;        // wholly or partly
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -37,8 +41,9 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    static constexpr int kTextIndent = 3;   // pixels between the frame and a row's text
+
     QRect rowsArea() const;
-    int visibleRows() const;
     bool inView(int first, int last) const;
     void updateRange();
     void placeBar();

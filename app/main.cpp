@@ -1,10 +1,13 @@
+#include "app/boardplacement.h"
 #include "app/commandline.h"
+#include "app/programlife.h"
 #include "app/startup.h"
-#include "screens/look.h"
 #include "screens/version.h"
 #include "sim/boardwindow.h"
 
 #include <QApplication>
+#include <QScreen>
+#include <QTimer>
 
 using namespace kestrel;
 
@@ -27,9 +30,12 @@ int main(int argc, char *argv[])
                                             .arg(version::kMajor)
                                             .arg(version::kMinor)
                                             .arg(version::kRevision));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(version::kTitle));
+    // No display name and no program-wide icon: the platform would add the display name to every
+    // title bar, and give the icon to the screens that have none of their own. The main window and
+    // the splash set their own.
     QApplication::setOrganizationName(QString::fromLatin1(version::kCompany));
-    QApplication::setWindowIcon(look::appIcon());
+    // The program ends when its last window has closed, the main window (a tool window) included.
+    ProgramLife life([] { QCoreApplication::quit(); });
 
     QCommandLineParser parser;
     commandline::addOptions(parser);
@@ -38,21 +44,36 @@ int main(int argc, char *argv[])
     PortMap ports(&commandline::makeDevice);
     commandline::applyOptions(parser, ports);
 
-    // Each virtual board opens its window beside the console, and closes with it.
+    // Each virtual board has a window of its own, which opens with the console and closes with it.
     QList<QPointer<sim::BoardWindow>> boardWindows;
     for (sim::VirtualBoard *board : commandline::virtualBoards(ports))
         boardWindows.append(new sim::BoardWindow(*board));
 
     Startup startup(ports);
     QObject::connect(&startup, &Startup::mainWindowCreated, [&boardWindows](frmKestrel *window) {
-        int top = window->y();
-        for (const QPointer<sim::BoardWindow> &boardWindow : boardWindows) {
-            // Beside the console, where it hides none of the console's controls.
-            boardWindow->move(window->frameGeometry().right() + 12, top);
-            top += 40;
-            boardWindow->show();
+        for (const QPointer<sim::BoardWindow> &boardWindow : boardWindows)
             QObject::connect(window, &QObject::destroyed, boardWindow, &QWidget::close);
-        }
+        // Once the console stands on the screen: beside it where the board fits, else where it
+        // hides the fewest of its controls.
+        QTimer::singleShot(0, window, [window, boardWindows] {
+            const QRect available = window->screen()->availableGeometry();
+            const QMargins frame(window->geometry().left() - window->frameGeometry().left(),
+                                 window->geometry().top() - window->frameGeometry().top(),
+                                 window->frameGeometry().right() - window->geometry().right(),
+                                 window->frameGeometry().bottom() - window->geometry().bottom());
+            QList<QRect> covered = window->controlRects();
+            for (const QPointer<sim::BoardWindow> &boardWindow : boardWindows) {
+                if (!boardWindow)
+                    continue;
+                boardWindow->adjustSize();
+                const QSize size = boardWindow->size().grownBy(frame);
+                const QPoint place = placeBoardWindow(window->frameGeometry(), size, available,
+                                                      covered);
+                boardWindow->move(place);
+                boardWindow->show();
+                covered.append(QRect(place, size));   // a second board avoids the first
+            }
+        });
     });
     startup.begin();
     const int status = app.exec();

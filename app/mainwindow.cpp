@@ -37,8 +37,9 @@ frmKestrel::frmKestrel(PortMap &ports, QWidget *parent)
     setWindowIcon(look::appIcon());
     buildControls();
     buildMenus();
+    // The client area below the menu bar stands at the window's place; the menu bar above it.
     const int menuHeight = menuBar()->sizeHint().height();
-    setGeometry(look::px(kWindowLeft), look::px(kWindowTop), look::px(kClientWidth),
+    setGeometry(look::px(kWindowLeft), look::px(kWindowTop) - menuHeight, look::px(kClientWidth),
                 look::px(kClientHeight) + menuHeight);
     m_endProgram = [] {
         for (QWidget *window : QApplication::topLevelWidgets())
@@ -245,9 +246,9 @@ QWidget *frmKestrel::makeControl(int row, QWidget *container)
     case Kind::Link: {
         auto *label = new QLabel(caption, container);
         label->setWordWrap(true);
-        // A label whose text changes repaints itself alone, not the panel behind it; its size is
-        // fixed, so a new text asks for no new layout.
-        label->setAutoFillBackground(true);
+        // Its size is fixed, so a new text asks for no new layout. The labels whose text changes
+        // also paint their own background (showCaption); the fixed headings stay transparent, so
+        // that they never hide the frame they stand in.
         label->setFixedSize(look::px(c.width), look::px(c.height));
         label->setAlignment((c.flags & Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
         if (c.kind == Kind::Link) {
@@ -263,6 +264,9 @@ QWidget *frmKestrel::makeControl(int row, QWidget *container)
     case Kind::List: {
         auto *view = new LineView(container);
         view->setLines(m_console.list(QString::fromLatin1(c.name)));
+        for (int i = 0; i < kListNameCount; ++i)
+            if (qstrcmp(kListNames[i].list, c.name) == 0)
+                view->setAccessibleName(QString::fromLatin1(kListNames[i].accessibleName));
         widget = view;
         break;
     }
@@ -319,12 +323,28 @@ void frmKestrel::wireLinksAndScreens()
             [&about] { showOnce<QWidget>(about, [] { return new HelpScreen; }); });
 }
 
-QWidget *frmKestrel::screen(const QString &name) const
+QWidget *frmKestrel::referenceScreen(const QString &name) const
 {
     for (const QPointer<QWidget> &slot : m_screens)
         if (slot && slot->objectName() == name)
             return slot;
     return nullptr;
+}
+
+QList<QRect> frmKestrel::controlRects() const
+{
+    QList<QRect> rects;
+    for (int row = 0; row < kControlCount; ++row) {
+        const Control &c = kControls[row];
+        if (c.kind == Kind::Frame)
+            continue;
+        QWidget *widget = control(QString::fromLatin1(c.name));
+        if (c.kind == Kind::TabStrip)
+            widget = TabStrip1()->tabBar();
+        if (widget && widget->isVisibleTo(this))
+            rects.append(QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()));
+    }
+    return rects;
 }
 
 bool frmKestrel::eventFilter(QObject *watched, QEvent *event)
@@ -341,6 +361,8 @@ bool frmKestrel::eventFilter(QObject *watched, QEvent *event)
 void frmKestrel::showCaption(TextCaption &caption, const QString &controlName)
 {
     if (auto *label = control<QLabel>(controlName)) {
+        // It repaints itself alone when its text changes, not the panel behind it.
+        label->setAutoFillBackground(true);
         label->setText(caption.text());
         connect(&caption, &TextCaption::changed, label, &QLabel::setText);
     } else if (auto *button = control<QPushButton>(controlName)) {

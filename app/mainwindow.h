@@ -42,7 +42,11 @@ public:
     DocLinks &docLinks() { return m_docLinks; }
 
     // The reference screens opened from this window, while they are open.
-    QWidget *screen(const QString &name) const;
+    QWidget *referenceScreen(const QString &name) const;
+
+    // Where the operator's controls now shown stand on the screen (buttons, lists, labels, options
+    // and the tabs; not the frames and panels that hold them).
+    QList<QRect> controlRects() const;
 
     // The window repaints at most once a frame: what its lists and labels hold is always current,
     // what the screen shows trails by at most one frame. While the board's events stream in (one

@@ -114,11 +114,15 @@ BoardScreen::BoardScreen(Which which, QWidget *parent)
         connect(closeItem, &QAction::triggered, this, &QWidget::close);
     }
 
-    const QSize client_size(look::px(row.clientWidth), look::px(row.clientHeight));
+    // The client area (below the menu bar, where there is one) has the screen's size; a fixed
+    // screen has it at its place, not its frame.
+    const QSize clientSize(look::px(row.clientWidth), look::px(row.clientHeight));
     const int menuHeight = menuWidget() ? menuBar()->sizeHint().height() : 0;
-    resize(client_size.width(), client_size.height() + menuHeight);
     if (row.fixedPlace)
-        move(look::px(row.left), look::px(row.top));
+        setGeometry(look::px(row.left), look::px(row.top) - menuHeight, clientSize.width(),
+                    clientSize.height() + menuHeight);
+    else
+        resize(clientSize.width(), clientSize.height() + menuHeight);
 }
 
 } // namespace kestrel

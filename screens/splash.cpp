@@ -102,8 +102,9 @@ QLabel *frmSplash::addLabel(const char *name, const QString &text, int left, int
 
 void frmSplash::keyPressEvent(QKeyEvent *event)
 {
-    // Only keys that produce a character close the screen; arrows, function keys and Shift do not.
-    if (!event->text().isEmpty())
+    // Only keys that produce a character close the screen; arrows, function keys, Shift and
+    // Delete (which some platforms report with the DEL character) do not.
+    if (!event->text().isEmpty() && event->key() != Qt::Key_Delete)
         unload();
     else
         QWidget::keyPressEvent(event);

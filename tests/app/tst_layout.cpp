@@ -180,6 +180,8 @@ private slots:
         QVERIFY(m_window->windowFlags() & Qt::Tool);
         QVERIFY(!(m_window->windowFlags() & Qt::WindowMinimizeButtonHint));
         QCOMPARE(m_window->centralWidget()->size(), QSize(734, 548));
+        // The client area below the menu bar stands at 225, 795 twips.
+        QCOMPARE(m_window->centralWidget()->mapToGlobal(QPoint(0, 0)), QPoint(15, 53));
         QCOMPARE(m_window->font().family(), QStringLiteral("Arial"));
         QCOMPARE(m_window->font().pointSizeF(), 8.25);
 

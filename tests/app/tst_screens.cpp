@@ -125,25 +125,31 @@ private slots:
         rig.click(button.toLatin1());
         rig.click(button.toLatin1());
         QCOMPARE(windowsNamed(screen), 1);
-        auto *window = qobject_cast<QMainWindow *>(rig.window->screen(screen));
+        auto *window = qobject_cast<QMainWindow *>(rig.window->referenceScreen(screen));
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), caption);
         QCOMPARE(window->centralWidget()->size(), client);
         window->findChild<QPushButton *>(closeButton)->click();
         settle();
         QCOMPARE(windowsNamed(screen), 0);
-        QVERIFY(!rig.window->screen(screen));
+        QVERIFY(!rig.window->referenceScreen(screen));
         rig.click(button.toLatin1());            // opens again after a close
         QCOMPARE(windowsNamed(screen), 1);
-        delete rig.window->screen(screen);
+        delete rig.window->referenceScreen(screen);
     }
 
     void fixedScreensStandWhereDesigned()
     {
+        // Their client areas (below the LED screen's menu bar) stand at their places, not the
+        // frames around them.
         BoardScreen leds(BoardScreen::Which::LedsAndJumpers);
-        QCOMPARE(leds.pos(), QPoint(96, 150));
+        leds.show();
+        QCOMPARE(leds.centralWidget()->mapToGlobal(QPoint(0, 0)), QPoint(96, 150));
+        QCOMPARE(leds.centralWidget()->size(), QSize(634, 448));
         BoardScreen connectors(BoardScreen::Which::Connectors);
-        QCOMPARE(connectors.pos(), QPoint(161, 255));
+        connectors.show();
+        QCOMPARE(connectors.centralWidget()->mapToGlobal(QPoint(0, 0)), QPoint(161, 255));
+        QCOMPARE(connectors.centralWidget()->size(), QSize(664, 384));
         QCOMPARE(leds.findChild<QLabel *>("Label1")->text(), QStringLiteral("LED and Jumper Functions"));
         QCOMPARE(leds.findChild<QLabel *>("Label1")->font().pointSizeF(), 24.0);
     }
@@ -152,14 +158,14 @@ private slots:
     {
         WindowRig rig;
         rig.click("cmdShowLEDjump");
-        auto *window = qobject_cast<QMainWindow *>(rig.window->screen("frmLEDjump"));
+        auto *window = qobject_cast<QMainWindow *>(rig.window->referenceScreen("frmLEDjump"));
         QAction *file = window->menuBar()->actions().value(0);
         QCOMPARE(file->text(), QStringLiteral("&File"));
         QAction *close = window->findChild<QAction *>("mnuClose");
         QCOMPARE(close->text(), QStringLiteral("&Close"));
         close->trigger();
         settle();
-        QVERIFY(!rig.window->screen("frmLEDjump"));
+        QVERIFY(!rig.window->referenceScreen("frmLEDjump"));
     }
 
     void picturesHaveTheirFormatsAndSizes_data()
@@ -201,7 +207,7 @@ private slots:
         rig.window->findChild<QAction *>("mnuhelpabout")->trigger();
         rig.window->findChild<QAction *>("mnuhelpabout")->trigger();
         QCOMPARE(windowsNamed("HelpScreen"), 1);
-        QWidget *about = rig.window->screen("HelpScreen");
+        QWidget *about = rig.window->referenceScreen("HelpScreen");
         QCOMPARE(about->windowTitle(), QStringLiteral("About Kestrel"));
         QCOMPARE(about->size(), QSize(391, 476));
         QCOMPARE(about->findChild<QLabel *>("AboutHelp")->text(),

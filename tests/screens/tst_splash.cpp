@@ -76,6 +76,8 @@ private slots:
         QTest::newRow("arrow") << int(Qt::Key_Left) << "" << false;
         QTest::newRow("function key") << int(Qt::Key_F5) << "" << false;
         QTest::newRow("shift") << int(Qt::Key_Shift) << "" << false;
+        // The X server reports Delete with the DEL character; it is no character key all the same.
+        QTest::newRow("delete") << int(Qt::Key_Delete) << "\x7f" << false;
     }
     void characterKeysClose()
     {
