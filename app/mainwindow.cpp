@@ -32,6 +32,8 @@ frmKestrel::frmKestrel(PortMap &ports, QWidget *parent)
     , m_docLinks(m_console.log, m_desktop, QCoreApplication::applicationDirPath())
 {
     setObjectName(QStringLiteral("frmKestrel"));
+    // A tool window, yet it keeps the program running while it is open (app/programlife.h).
+    setAttribute(Qt::WA_QuitOnClose, true);
     setWindowTitle(QString::fromLatin1(kWindowCaption));
     setFont(look::arial(8.25));
     setWindowIcon(look::appIcon());

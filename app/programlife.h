@@ -6,12 +6,13 @@
 
 namespace kestrel {
 
-// When the program ends: once the last window that keeps it running has closed. Every top-level
-// window keeps it running (the main window, a picture screen, the About screen, the splash) unless
-// it is marked not to (Qt::WA_QuitOnClose off: the virtual board's window, which goes with the
-// console). Qt's own rule leaves tool windows out, and the main window is a tool window: the
-// console would never end on Exit, and closing a picture screen would end it while the console
-// stands. So the program follows this rule instead of Qt's.
+// When the program ends: once the last window that keeps it running has closed. A window keeps it
+// running while it carries Qt::WA_QuitOnClose: ordinary windows (a picture screen, the About
+// screen) have it from Qt; the main window and the splash screen, which are tool windows, set it
+// themselves; the virtual board's window, which goes with the console, clears it. Qt's own rule
+// leaves tool windows out, and the main window is a tool window: the console would never end on
+// Exit, and closing a picture screen would end it while the console stands. So the program
+// follows this rule instead of Qt's.
 class ProgramLife : public QObject
 {
     Q_OBJECT

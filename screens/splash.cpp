@@ -16,6 +16,9 @@ frmSplash::frmSplash(QWidget *parent)
     , m_frame(new QFrame(this))
 {
     setObjectName(QStringLiteral("frmSplash"));
+    // A tool window, yet the program runs while it is the only window open (before the main
+    // window, and after it when the operator exits at once).
+    setAttribute(Qt::WA_QuitOnClose, true);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString());
     setGeometry(pixels(2355, 3165, 7635, 4110));

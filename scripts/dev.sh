@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-liberation)
+# The desktop tests: the real executable under Xvfb, with the accessibility bus.
+test_packages=(xvfb xdotool dbus-daemon dbus-bin at-spi2-core python3 python3-pyatspi python3-xlib)
 
 install_missing() {
     local missing=()
@@ -32,7 +34,7 @@ run)
     exec build/app/kestrel "$@"
     ;;
 test)
-    install_missing
+    install_missing "${test_packages[@]}"
     build
     QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" ctest --test-dir build --output-on-failure \
         --parallel "$(nproc)"

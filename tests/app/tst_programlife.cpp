@@ -2,6 +2,7 @@
 #include "app/programlife.h"
 #include "tests/app/windowrig.h"
 
+#include "screens/splash.h"
 #include "sim/boardwindow.h"
 
 #include <QMainWindow>
@@ -21,18 +22,31 @@ class ProgramLifeTest : public QObject
     {
         auto *w = new QWidget(nullptr, flags);
         w->setAttribute(Qt::WA_DeleteOnClose);
-        w->setAttribute(Qt::WA_QuitOnClose, keepsRunning);
+        if (!keepsRunning)
+            w->setAttribute(Qt::WA_QuitOnClose, false);
         w->resize(100, 100);
         w->show();
         return w;
     }
 
 private slots:
+    void theConsoleAndItsSplashKeepTheProgramRunning()
+    {
+        // Tool windows, which Qt's own rule would leave out.
+        WindowRig rig;
+        QVERIFY(rig.window->windowFlags() & Qt::Tool);
+        QVERIFY(rig.window->testAttribute(Qt::WA_QuitOnClose));
+        frmSplash splash;
+        QVERIFY(splash.testAttribute(Qt::WA_QuitOnClose));
+        sim::VirtualBoard board;
+        QVERIFY(!sim::BoardWindow(board).testAttribute(Qt::WA_QuitOnClose));
+    }
+
     void endsWhenTheLastWindowThatKeepsItRunningCloses()
     {
         int ended = 0;
         ProgramLife life([&] { ++ended; });
-        QWidget *console = window(Qt::Tool);                       // the main window's frame
+        QWidget *console = window(Qt::Window);                     // keeps it running
         QWidget *picture = window(Qt::Window);                     // a picture screen
         QWidget *about = window(Qt::Window);
         QWidget *board = window(Qt::Window, false);                // the virtual board's window
@@ -53,7 +67,7 @@ private slots:
     {
         int ended = 0;
         ProgramLife life([&] { ++ended; });
-        QWidget *console = window(Qt::Tool);
+        QWidget *console = window(Qt::Window);
         console->close();
         QTest::qWait(20);
         QCOMPARE(ended, 1);
@@ -64,8 +78,8 @@ private slots:
         // The splash screen closes right after it has shown the main window.
         int ended = 0;
         ProgramLife life([&] { ++ended; });
-        QWidget *splash = window(Qt::Tool | Qt::FramelessWindowHint);
-        QWidget *console = window(Qt::Tool);
+        QWidget *splash = window(Qt::Window | Qt::FramelessWindowHint);
+        QWidget *console = window(Qt::Window);
         splash->close();
         QTest::qWait(20);
         QCOMPARE(ended, 0);
