@@ -7,11 +7,34 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QScrollBar>
 #include <QStyleFactory>
 #include <QToolTip>
 
 namespace kestrel {
+
+namespace {
+// The classic scroll bar with its groove in one flat colour: the classic dotted groove is a pattern
+// fill, the dearest thing on the console's screen while a board streams replies and the bar moves
+// with every one.
+class FlatBarStyle : public QProxyStyle
+{
+public:
+    FlatBarStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Windows"))) {}
+
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override
+    {
+        if (element == CE_ScrollBarAddPage || element == CE_ScrollBarSubPage) {
+            painter->fillRect(option->rect, option->palette.midlight());
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
+} // namespace
 
 LineView::LineView(QWidget *parent)
     : QFrame(parent)
@@ -26,9 +49,8 @@ LineView::LineView(QWidget *parent)
     setAutoFillBackground(true);
     m_bar->setAutoFillBackground(true);
     // Flat classic scroll bars: they cost little to repaint while replies stream in.
-    static QStyle *const plain = QStyleFactory::create(QStringLiteral("Windows"));
-    if (plain)
-        m_bar->setStyle(plain);
+    static QStyle *const plain = new FlatBarStyle;
+    m_bar->setStyle(plain);
     m_bar->setSingleStep(1);
     m_bar->hide();
     connect(m_bar, &QScrollBar::valueChanged, this, [this] { update(rowsArea()); });

@@ -247,6 +247,7 @@ QWidget *frmKestrel::makeControl(int row, QWidget *container)
     case Kind::Label:
     case Kind::Link: {
         auto *label = new QLabel(caption, container);
+        label->setTextFormat(Qt::PlainText);   // a caption is never markup
         label->setWordWrap(true);
         // Its size is fixed, so a new text asks for no new layout. The labels whose text changes
         // also paint their own background (showCaption); the fixed headings stay transparent, so

@@ -53,7 +53,7 @@ public:
     // came within the last kStreamingMs) a frame is longer, so that painting does not cost more
     // than the replies themselves.
     static constexpr int kFrameMs = 40;
-    static constexpr int kStreamingFrameMs = 100;
+    static constexpr int kStreamingFrameMs = 250;
     static constexpr int kStreamingMs = 250;
 
 protected:

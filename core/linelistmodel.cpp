@@ -24,6 +24,8 @@ QString LineListModel::row(int index) const
 void LineListModel::setRow(int index, const QString &text)
 {
     checkIndex(index);
+    if (m_rows.at(index) == text)
+        return;   // the debugging values mostly stay as they were: nothing to repaint
     m_rows[index] = text;
     const QModelIndex changed = createIndex(index, 0);
     emit dataChanged(changed, changed, {Qt::DisplayRole});

@@ -7,13 +7,58 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <utility>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace kestrel {
 
-LogFile::LogFile(QString path, Clock clock)
-    : m_path(std::move(path)), m_clock(std::move(clock))
+namespace {
+
+QString lastError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// The few calls a line needs, on the platform's own file handles: a line per reply, at the rate a
+// board sends them, costs less this way than through stdio or QFile, and behaves the same: open
+// for appending, write, close.
+#ifdef Q_OS_WIN
+int openForAppending(const QString &path, const QByteArray &)
 {
+    return ::_wopen(reinterpret_cast<const wchar_t *>(path.utf16()),
+                    _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+qint64 endOf(int fd) { return ::_lseeki64(fd, 0, SEEK_END); }
+qint64 writeAll(int fd, const QByteArray &bytes) { return ::_write(fd, bytes.constData(), unsigned(bytes.size())); }
+void cutBack(int fd, qint64 size) { ::_chsize_s(fd, size); }
+int closeFile(int fd) { return ::_close(fd); }
+#else
+int openForAppending(const QString &, const QByteArray &encoded)
+{
+    return ::open(encoded.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+}
+qint64 endOf(int fd) { return ::lseek(fd, 0, SEEK_END); }
+qint64 writeAll(int fd, const QByteArray &bytes) { return ::write(fd, bytes.constData(), size_t(bytes.size())); }
+void cutBack(int fd, qint64 size) { (void)::ftruncate(fd, off_t(size)); }
+int closeFile(int fd) { return ::close(fd); }
+#endif
+
+} // namespace
+
+LogFile::LogFile(QString path, Clock clock)
+    : m_clock(std::move(clock))
+{
+    setPath(path);
+}
+
+void LogFile::setPath(const QString &path)
+{
+    m_path = path;
+    m_encodedPath = QFile::encodeName(path);
 }
 
 QString LogFile::defaultPath()
@@ -22,45 +67,67 @@ QString LogFile::defaultPath()
                                     + QStringLiteral("/log.txt"));
 }
 
-QByteArray LogFile::line(const QDateTime &when, const QString &text)
+QDateTime LogFile::wallClock()
 {
-    QString oneLine = text;
-    oneLine.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
-    return when.toString(QStringLiteral("MM-dd-yyyy")).toLatin1()
-           + when.toString(QStringLiteral("HH:mm:ss")).toLatin1() + oneLine.toLatin1() + "\r\n";
+    static qint64 minute = -1;
+    static int offset = 0;
+    const QDateTime utc = QDateTime::currentDateTimeUtc();
+    const qint64 now = utc.toSecsSinceEpoch() / 60;
+    if (now != minute) {
+        minute = now;
+        offset = QDateTime::currentDateTime().offsetFromUtc();
+    }
+    return utc.toOffsetFromUtc(offset);
 }
 
-namespace {
-QString lastError() { return QString::fromLocal8Bit(std::strerror(errno)); }
-} // namespace
+QByteArray LogFile::line(const QDateTime &when, const QString &text)
+{
+    const QDate date = when.date();
+    const QTime time = when.time();
+    char stamp[32];
+    const int length = std::snprintf(stamp, sizeof stamp, "%02d-%02d-%04d%02d:%02d:%02d",
+                                     date.month(), date.day(), date.year(), time.hour(),
+                                     time.minute(), time.second());
+    QByteArray bytes;
+    bytes.reserve(length + text.size() + 2);
+    bytes.append(stamp, length);
+    for (QChar c : text)
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            bytes.append(c.toLatin1());
+    return bytes + "\r\n";
+}
 
 void LogFile::append(const QString &text, Trap &trap)
 {
-    // Plain C stdio: a line per reply, at the rate a board sends them, is cheaper this way than
-    // through QFile's engine, and behaves the same: open for appending, write, close.
-    std::FILE *file = nullptr;
+    int fd = -1;
     trap([&] {
-#ifdef Q_OS_WIN
-        file = ::_wfopen(reinterpret_cast<const wchar_t *>(m_path.utf16()), L"ab");
-#else
-        file = std::fopen(QFile::encodeName(m_path).constData(), "ab");
-#endif
-        if (!file)
+        fd = openForAppending(m_path, m_encodedPath);
+        if (fd < 0)
             throw failures::fileAccess(m_path, lastError());
     });
     trap([&] {
-        if (!file)
+        if (fd < 0)
             throw failures::badFileNumber();
+        // The line goes in one write, whole or not at all: after a short write (a full disk) the
+        // file is cut back to where the line began, so that the next line starts a line of its
+        // own and no half line stays behind.
         const QByteArray bytes = line(m_clock(), text);
-        if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file) != size_t(bytes.size()))
-            throw failures::fileAccess(m_path, lastError());
+        const qint64 before = endOf(fd);
+        const qint64 written = writeAll(fd, bytes);
+        if (written != bytes.size()) {
+            const QString why = written < 0 ? lastError()
+                                            : QString::fromLocal8Bit(std::strerror(ENOSPC));
+            if (written > 0 && before >= 0)
+                cutBack(fd, before);
+            throw failures::fileAccess(m_path, why);
+        }
     });
     trap([&] {
-        if (file && std::fclose(std::exchange(file, nullptr)) != 0)
+        if (fd >= 0 && closeFile(std::exchange(fd, -1)) != 0)
             throw failures::fileAccess(m_path, lastError());
     });
-    if (file)
-        std::fclose(file);
+    if (fd >= 0)
+        closeFile(fd);
 }
 
 } // namespace kestrel

@@ -18,22 +18,27 @@ class LogFile
 public:
     using Clock = std::function<QDateTime()>;
 
-    explicit LogFile(QString path = defaultPath(), Clock clock = &QDateTime::currentDateTime);
+    explicit LogFile(QString path = defaultPath(), Clock clock = &wallClock);
 
     // "log.txt" in the program's own directory.
     static QString defaultPath();
+    // The local date and time now. The time zone's offset is looked up once a minute rather than
+    // for every line (each lookup reads the system's zone file), which every change of offset
+    // respects: they all fall on a minute.
+    static QDateTime wallClock();
     static QByteArray line(const QDateTime &when, const QString &text);
 
     const QString &path() const { return m_path; }
-    void setPath(const QString &path) { m_path = path; }
+    void setPath(const QString &path);
 
     // Appends one line: open, write, close, each a step of the caller's trap, so a failed open is
     // followed by a failed write, each with its own error line. Line ends inside the text are
-    // dropped so that one reply stays one line.
+    // dropped so that one reply stays one line. A line is written whole or not at all.
     void append(const QString &text, Trap &trap);
 
 private:
     QString m_path;
+    QByteArray m_encodedPath;   // the path as the file system takes it
     Clock m_clock;
 };
 

@@ -15,17 +15,17 @@ void MoneyTotal::add(qint64 cents)
 
 namespace money {
 
-namespace {
-QString twoDecimals(qint64 cents)
-{
-    return QStringLiteral("%1").arg(qAbs(cents % 100), 2, 10, QLatin1Char('0'));
-}
-} // namespace
-
 QString plain(qint64 cents, const QLocale &locale)
 {
-    const QString sign = cents < 0 ? QStringLiteral("-") : QString();
-    return sign + QString::number(qAbs(cents / 100)) + locale.decimalPoint() + twoDecimals(cents);
+    // Written out by hand: the label shows it after every reply.
+    QString text = QString::number(qAbs(cents / 100));
+    if (cents < 0)
+        text.prepend(QLatin1Char('-'));
+    const qint64 hundredths = qAbs(cents % 100);
+    text += locale.decimalPoint();
+    text += QLatin1Char(char('0' + hundredths / 10));
+    text += QLatin1Char(char('0' + hundredths % 10));
+    return text;
 }
 
 QString currency(qint64 cents, const QLocale &locale)

@@ -8,6 +8,7 @@
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #endif
 #ifdef Q_OS_LINUX
@@ -144,14 +145,27 @@ void RealSerialDevice::drainOutput()
         m_port.clearError();
 }
 
+bool RealSerialDevice::driverHolds() const
+{
+#ifdef Q_OS_UNIX
+    // One question to the driver, where a look through the port would cost a select() and, when
+    // nothing waits, a timeout error with its translated text: the receive path asks this five
+    // times a reply.
+    int held = 0;
+    if (::ioctl(int(m_port.handle()), FIONREAD, &held) == 0)
+        return held > 0;
+#endif
+    return true;   // no such question: let the port look
+}
+
 void RealSerialDevice::takeIn()
 {
-    if (!m_port.isOpen() || m_lost)
+    if (!m_port.isOpen() || m_lost || !driverHolds())
         return;
     // waitForReadyRead(0) copies what the driver holds into the port's buffer without waiting;
     // when nothing waits it reports a timeout, which is no failure here.
     m_takingIn = true;
-    while (m_port.isOpen() && !m_lost && m_port.waitForReadyRead(0)) {
+    while (m_port.isOpen() && !m_lost && m_port.waitForReadyRead(0) && driverHolds()) {
     }
     m_takingIn = false;
     if (m_port.error() == QSerialPort::TimeoutError)
@@ -163,7 +177,7 @@ QByteArray RealSerialDevice::read()
     if (!m_port.isOpen())
         throw commerrors::notOpen();
     takeIn();
-    return m_port.readAll();
+    return m_port.read(m_port.bytesAvailable());
 }
 
 QByteArray RealSerialDevice::peek()

@@ -45,6 +45,7 @@ private:
 
     // Copies what the driver holds into the port's buffer; nothing once the device is lost.
     void takeIn();
+    bool driverHolds() const;
     void askForLowLatency();
     bool isGone() const;
     void startWatching();
