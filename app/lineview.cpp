@@ -16,22 +16,47 @@
 namespace kestrel {
 
 namespace {
-// The classic scroll bar with its groove in one flat colour: the classic dotted groove is a pattern
-// fill, the dearest thing on the console's screen while a board streams replies and the bar moves
-// with every one.
+// The classic scroll bar drawn in a few flat rectangles: the classic style's dotted groove and
+// bevelled parts are the dearest thing on the console's screen while a board streams replies and
+// the bar moves with every one.
 class FlatBarStyle : public QProxyStyle
 {
 public:
     FlatBarStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Windows"))) {}
 
-    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
-                     const QWidget *widget) const override
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option,
+                            QPainter *painter, const QWidget *widget) const override
     {
-        if (element == CE_ScrollBarAddPage || element == CE_ScrollBarSubPage) {
-            painter->fillRect(option->rect, option->palette.midlight());
+        const auto *bar = qstyleoption_cast<const QStyleOptionSlider *>(option);
+        if (control != CC_ScrollBar || !bar) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
             return;
         }
-        QProxyStyle::drawControl(element, option, painter, widget);
+        const QPalette &colours = bar->palette;
+        painter->fillRect(bar->rect, colours.midlight());
+        const struct { SubControl part; PrimitiveElement arrow; } parts[] = {
+            {SC_ScrollBarSubLine, PE_IndicatorArrowUp},
+            {SC_ScrollBarAddLine, PE_IndicatorArrowDown},
+            {SC_ScrollBarSlider, PE_CustomBase},
+        };
+        for (const auto &p : parts) {
+            const QRect r = subControlRect(control, bar, p.part, widget);
+            if (!r.isValid())
+                continue;
+            const bool down = (bar->activeSubControls & p.part) && (bar->state & State_Sunken);
+            painter->fillRect(r, colours.button());
+            painter->setPen(colours.color(down ? QPalette::Dark : QPalette::Light));
+            painter->drawLine(r.topLeft(), r.topRight());
+            painter->drawLine(r.topLeft(), r.bottomLeft());
+            painter->setPen(colours.color(down ? QPalette::Light : QPalette::Dark));
+            painter->drawLine(r.bottomLeft(), r.bottomRight());
+            painter->drawLine(r.topRight(), r.bottomRight());
+            if (p.arrow != PE_CustomBase) {
+                QStyleOption arrow(*bar);
+                arrow.rect = r.adjusted(2, 2, -2, -2);
+                proxy()->drawPrimitive(p.arrow, &arrow, painter, widget);
+            }
+        }
     }
 };
 } // namespace
@@ -62,29 +87,45 @@ void LineView::setLines(LineListModel *model)
     if (m_model)
         disconnect(m_model, nullptr, this, nullptr);
     m_model = model;
+    // The view follows its model lazily: a change only marks what must be brought up to date
+    // (catchUp) and asks for a repaint, so that a stream of replies moves the scroll bar once a
+    // frame rather than once a reply. Rows that do not reach the rows now shown repaint nothing
+    // but the bar.
     connect(model, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex &, int first, int last) {
-                updateRange();
-                if (inView(first, last))
+                m_stale = true;
+                if (!m_bar->isVisible() || first <= m_bar->value() + fullRowsInView())
                     update(rowsArea());
+                else
+                    m_bar->update();
                 listaccessibility::rowsAdded(this, first, last);
             });
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this,
             [this] { listaccessibility::rowsGoing(this); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
-        updateRange();
-        update(rowsArea());
+        m_stale = true;
+        update();
         listaccessibility::rowsGone(this);
     });
     connect(model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &from, const QModelIndex &to) {
-                if (inView(from.row(), to.row()))
+                if (to.row() >= m_bar->value() && from.row() <= m_bar->value() + fullRowsInView())
                     update(rowsArea());
                 listaccessibility::rowsChanged(this, from.row(), to.row());
             });
     connect(model, &LineListModel::selectedRowChanged, this, &LineView::onSelected);
-    updateRange();
+    m_stale = true;
     onSelected(model->selectedRow());
+}
+
+void LineView::catchUp() const
+{
+    if (!m_stale)
+        return;
+    auto *self = const_cast<LineView *>(this);
+    self->m_stale = false;
+    self->updateRange();
+    self->showRow(m_shownSelection);
 }
 
 QRect LineView::rowsArea() const
@@ -107,12 +148,8 @@ bool LineView::isRowInView(int row) const
 
 int LineView::topRow() const
 {
+    catchUp();
     return m_bar->value();
-}
-
-bool LineView::inView(int first, int last) const
-{
-    return last >= topRow() && first <= topRow() + fullRowsInView();
 }
 
 int LineView::rowAt(const QPoint &point) const
@@ -162,13 +199,10 @@ void LineView::showRow(int row)
 
 void LineView::onSelected(int row)
 {
-    if (m_shownSelection >= 0 && inView(m_shownSelection, m_shownSelection))
-        update(rowRect(m_shownSelection));
     listaccessibility::selectionMoved(this, m_shownSelection, row);
     m_shownSelection = row;
-    showRow(row);
-    if (row >= 0 && inView(row, row))
-        update(rowRect(row));
+    m_stale = true;   // the row is scrolled into view on catching up
+    update(rowsArea());
 }
 
 void LineView::select(int row)
@@ -203,6 +237,7 @@ bool LineView::event(QEvent *event)
 
 void LineView::paintEvent(QPaintEvent *event)
 {
+    catchUp();
     QFrame::paintEvent(event);
     if (!m_model)
         return;
@@ -251,6 +286,7 @@ void LineView::keyPressEvent(QKeyEvent *event)
 
 void LineView::wheelEvent(QWheelEvent *event)
 {
+    catchUp();
     QCoreApplication::sendEvent(m_bar, event);
 }
 
@@ -258,8 +294,8 @@ void LineView::resizeEvent(QResizeEvent *event)
 {
     QFrame::resizeEvent(event);
     placeBar();
-    updateRange();
-    showRow(m_shownSelection);   // a list made shorter keeps its selected row in view
+    m_stale = true;   // a list made shorter keeps its selected row in view
+    catchUp();
 }
 
 void LineView::changeEvent(QEvent *event)
@@ -268,8 +304,8 @@ void LineView::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange) {
         m_rowHeight = fontMetrics().height() + 1;
         placeBar();
-        updateRange();
-        showRow(m_shownSelection);
+        m_stale = true;
+        catchUp();
     }
 }
 

@@ -25,6 +25,9 @@ public:
     LineListModel *lines() const { return m_model; }
 
     int rowHeight() const { return m_rowHeight; }
+    // Brings the scroll bar up to the model: its range, and the selected row in view. The window
+    // calls it before each frame; every question about rows on the screen calls it first.
+    void catchUp() const;
     int topRow() const;
     int rowAt(const QPoint &point) const;   // -1 below the last row
     QRect rowRect(int row) const;           // in this widget's coordinates
@@ -44,7 +47,6 @@ private:
     static constexpr int kTextIndent = 3;   // pixels between the frame and a row's text
 
     QRect rowsArea() const;
-    bool inView(int first, int last) const;
     void updateRange();
     void placeBar();
     void showRow(int row);
@@ -55,6 +57,7 @@ private:
     QScrollBar *m_bar;
     int m_rowHeight = 0;
     int m_shownSelection = -1;
+    bool m_stale = false;   // the bar trails the model until catchUp()
 };
 
 } // namespace kestrel

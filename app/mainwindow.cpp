@@ -72,6 +72,11 @@ bool frmKestrel::event(QEvent *event)
             return true;
         }
         m_lastFrame.start();
+        // The lists bring their scroll bars, and the labels their texts, up to date once, for
+        // the frame about to be painted.
+        for (LineView *view : std::as_const(m_lists))
+            view->catchUp();
+        showLabelTexts();
     }
     return QMainWindow::event(event);
 }
@@ -99,6 +104,14 @@ void frmKestrel::Form_Load()
         shown->show();
         shown->setEnabled(true);
     });
+    showLabelTexts();   // the window first shows what the load step wrote
+}
+
+void frmKestrel::showLabelTexts()
+{
+    for (const ShownCaption &shown : std::as_const(m_labels))
+        if (shown.label->text() != shown.caption->text())
+            shown.label->setText(shown.caption->text());
 }
 
 void frmKestrel::showSplashAgain()
@@ -267,6 +280,7 @@ QWidget *frmKestrel::makeControl(int row, QWidget *container)
     case Kind::List: {
         auto *view = new LineView(container);
         view->setLines(m_console.list(QString::fromLatin1(c.name)));
+        m_lists.append(view);
         for (int i = 0; i < kListNameCount; ++i)
             if (qstrcmp(kListNames[i].list, c.name) == 0)
                 view->setAccessibleName(QString::fromLatin1(kListNames[i].accessibleName));
@@ -367,7 +381,10 @@ void frmKestrel::showCaption(TextCaption &caption, const QString &controlName)
         // It repaints itself alone when its text changes, not the panel behind it.
         label->setAutoFillBackground(true);
         label->setText(caption.text());
-        connect(&caption, &TextCaption::changed, label, &QLabel::setText);
+        // Its new text is shown with the next frame, as the lists' rows are: the money label
+        // changes with every reply, and each QLabel::setText() costs a round of notices.
+        m_labels.append({&caption, label});
+        connect(&caption, &TextCaption::changed, label, [label] { label->update(); });
     } else if (auto *button = control<QPushButton>(controlName)) {
         button->setText(caption.text());
         connect(&caption, &TextCaption::changed, button, &QPushButton::setText);

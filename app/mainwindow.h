@@ -13,7 +13,11 @@
 #include <array>
 #include <functional>
 
+class QLabel;
+
 namespace kestrel {
+
+class LineView;
 
 // The main window, frmKestrel: a left column with the raw replies, the action log, the debugging
 // lists, the money total and the status line; on the right a row of six tabs, each showing one
@@ -68,11 +72,19 @@ private:
     void buildMenus();
     QWidget *makeControl(int row, QWidget *container);
     void showCaption(TextCaption &caption, const QString &controlName);
+    void showLabelTexts();
     void wireLinksAndScreens();
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     Console m_console;
     QHash<QString, QWidget *> m_controls;
+    QList<LineView *> m_lists;
+    struct ShownCaption
+    {
+        TextCaption *caption;
+        QLabel *label;
+    };
+    QList<ShownCaption> m_labels;
     qint16 m_currentFrame = 0;
     std::function<void()> m_endProgram;
     DesktopOpener m_desktop;
