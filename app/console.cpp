@@ -1,11 +1,9 @@
 #include "app/console.h"
 
-#include "decode/pairedlists.h"
-
 namespace kestrel {
 
-Console::Console(PortMap &ports, QObject *parent)
-    : QObject(parent), comInterface(ports)
+Console::Console(PortMap &ports, const QString &logPath, QObject *parent)
+    : QObject(parent), SerialControlHolder(ports), ReceiveChain(comInterface, logPath)
 {
     connect(&comInterface, &CommControl::OnComm, this, [this] { events.OnComm(); });
     // A device that goes away while open (a USB adapter pulled) is reported like any failure of
@@ -17,22 +15,29 @@ Console::Console(PortMap &ports, QObject *parent)
                                                 Failure(number, description)));
                 });
             });
-    alignPair(lstCoin, lstCoinCount);
-    alignPair(lstBill, lstBillCount);
-    alignPair(lstDebugging, lstDebuggingValue);
 }
 
 LineListModel *Console::list(const QString &name)
 {
-    LineListModel *const lists[] = {&List1, &lstActionLog, &lstDebugging, &lstDebuggingValue,
-                                    &lstCoin, &lstCoinCount, &lstBill, &lstBillCount,
-                                    &lstUSBResults, &List2};
-    static const char *const names[] = {"List1", "lstActionLog", "lstDebugging",
-                                        "lstDebuggingValue", "lstCoin", "lstCoinCount",
-                                        "lstBill", "lstBillCount", "lstUSBResults", "List2"};
-    for (int i = 0; i < int(std::size(names)); ++i)
-        if (name == QLatin1String(names[i]))
-            return lists[i];
+    static constexpr struct
+    {
+        const char *name;
+        LineListModel Console::*list;
+    } kLists[] = {
+        {"List1", &Console::List1},
+        {"lstActionLog", &Console::lstActionLog},
+        {"lstDebugging", &Console::lstDebugging},
+        {"lstDebuggingValue", &Console::lstDebuggingValue},
+        {"lstCoin", &Console::lstCoin},
+        {"lstCoinCount", &Console::lstCoinCount},
+        {"lstBill", &Console::lstBill},
+        {"lstBillCount", &Console::lstBillCount},
+        {"lstUSBResults", &Console::lstUSBResults},
+        {"List2", &Console::List2},
+    };
+    for (const auto &entry : kLists)
+        if (name == QLatin1String(entry.name))
+            return &(this->*entry.list);
     return nullptr;
 }
 

@@ -8,11 +8,15 @@
 
 namespace kestrel {
 
-const PdfButton kPdfButtons[3] = {
+namespace {
+const PdfButton kPdfButtonRows[] = {
     {"cmdCoinPDF", "mdb_5.pdf", "Error opening PDF, verify files exsistence in program directory, "},
     {"cmdBillPDF", "mdb_6.pdf", "Error opening PDF, verify files exsistence in program's directory, "},
     {"cmdCashlessPDF", "mdb_7.pdf", "Error opening PDF, verify files exsistence in program directory, "},
 };
+} // namespace
+
+const Table<PdfButton> kPdfButtons = kPdfButtonRows;
 
 bool DesktopOpener::open(const QUrl &url)
 {

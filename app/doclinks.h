@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/actionlog.h"
+#include "core/table.h"
 
 #include <QUrl>
 
@@ -27,7 +28,7 @@ struct PdfButton
     const char *file;
     const char *errorMessage;
 };
-extern const PdfButton kPdfButtons[3];
+extern const Table<PdfButton> kPdfButtons;
 
 // The documentation and web links of the main window. A PDF button checks that its file is there
 // and makes one open request; a missing file or a failed request writes the button's error line,

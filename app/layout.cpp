@@ -6,7 +6,9 @@ namespace kestrel::layout {
 
 const char kWindowCaption[] = "KESTREL Interface ";
 
-const Panel kPanels[kPanelCount] = {
+namespace {
+
+const Panel kPanelRows[] = {
     {"Pictab0", "Setup", ""},
     {"Pictab1", "Bill Validator", ""},
     {"Pictab2", "Cashless Device", ""},
@@ -16,7 +18,7 @@ const Panel kPanels[kPanelCount] = {
 };
 
 // clang-format off
-const Control kControls[] = {
+const Control kControlRows[] = {
     // Left column and bottom row.
     {"List1", Kind::List, "frmKestrel", "", "", 120, 0, 4935, 3630, None},
     {"Command3", Kind::Button, "frmKestrel", "Clear", "Clear above log", 4200, 3360, 855, 375, None},
@@ -117,10 +119,8 @@ const Control kControls[] = {
 };
 // clang-format on
 
-const int kControlCount = int(sizeof(kControls) / sizeof(kControls[0]));
-
 // Named after the heading above the list where it has one.
-const ListName kListNames[] = {
+const ListName kListNameRows[] = {
     {"List1", "Replies received"},
     {"lstActionLog", "Action Log"},
     {"lstDebugging", "Comm Port Property Information"},
@@ -132,6 +132,35 @@ const ListName kListNames[] = {
     {"lstCoinCount", "Coin counts"},
     {"lstUSBResults", "USB results"},
 };
-const int kListNameCount = int(sizeof(kListNames) / sizeof(kListNames[0]));
+const ExitButton kExitRows[] = {
+    {"cmdExitSetup", OnExitFailure::Stop},
+    {"cmdExitBillVal", OnExitFailure::Continue},
+    {"cmdExitCashless", OnExitFailure::Continue},
+    {"cmdExitChanger", OnExitFailure::End},
+    {"cmdExitUSB", OnExitFailure::Stop},
+    {"cmdExitother", OnExitFailure::End},
+};
+
+const ScreenButton kScreenButtonRows[] = {
+    {"cmdShowLEDjump", BoardScreen::Which::LedsAndJumpers},
+    {"cmdshowfrmConnector", BoardScreen::Which::Connectors},
+    {"cmdShowQuillonLayout", BoardScreen::Which::QuillonLayout},
+    {"cmdShowQuillonConnectorScreen", BoardScreen::Which::QuillonConnectors},
+};
+
+const MenuItem kHelpItemRows[] = {
+    {"mnuVLMOnline", "VLM Online"},
+    {"mnuhelpabout", "About"},
+    {"mnuOrder", "Order"},
+};
+
+} // namespace
+
+const Table<Control> kControls = kControlRows;
+const Table<Panel> kPanels = kPanelRows;
+const Table<ListName> kListNames = kListNameRows;
+const Table<ExitButton> kExits = kExitRows;
+const Table<ScreenButton> kScreenButtons = kScreenButtonRows;
+const Table<MenuItem> kHelpItems = kHelpItemRows;
 
 } // namespace kestrel::layout

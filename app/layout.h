@@ -1,5 +1,9 @@
 #pragma once
 
+#include "app/exitcommand.h"
+#include "core/table.h"
+#include "screens/boardscreens.h"
+
 namespace kestrel {
 
 // The main window's composition as data: every control with its kind, container, caption, tooltip
@@ -39,12 +43,33 @@ struct ListName
     const char *accessibleName;
 };
 
-extern const Control kControls[];
-extern const ListName kListNames[];
-extern const int kListNameCount;
-extern const int kControlCount;
-constexpr int kPanelCount = 6;
-extern const Panel kPanels[kPanelCount];
+// The Exit button of each panel, and how it handles a failing step.
+struct ExitButton
+{
+    const char *control;
+    OnExitFailure onFailure;
+};
+
+// The Other tab's buttons and the board screen each opens.
+struct ScreenButton
+{
+    const char *control;
+    BoardScreen::Which screen;
+};
+
+// An item of a menu: its name and caption.
+struct MenuItem
+{
+    const char *name;
+    const char *caption;
+};
+
+extern const Table<Control> kControls;
+extern const Table<Panel> kPanels;        // in tab order
+extern const Table<ListName> kListNames;
+extern const Table<ExitButton> kExits;
+extern const Table<ScreenButton> kScreenButtons;
+extern const Table<MenuItem> kHelpItems;  // in menu order
 
 // The window's client area and where it stands on the screen, in twips.
 constexpr int kClientWidth = 11010;

@@ -25,10 +25,10 @@ namespace kestrel {
 
 using namespace layout;
 
-frmKestrel::frmKestrel(PortMap &ports, QWidget *parent)
+frmKestrel::frmKestrel(PortMap &ports, const QString &logPath, QWidget *parent)
     : QMainWindow(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                               | Qt::WindowCloseButtonHint)
-    , m_console(ports)
+    , m_console(ports, logPath)
     , m_docLinks(m_console.log, m_desktop, QCoreApplication::applicationDirPath())
 {
     setObjectName(QStringLiteral("frmKestrel"));
@@ -91,7 +91,7 @@ void frmKestrel::Form_Load()
     trap([&] { m_console.TotalReceived.reset(); });
     trap([&] { m_console.comInterface.setDTREnable(false); });
     TabStrip *tabs = TabStrip1();
-    for (int index = 0; index < kPanelCount; ++index) {
+    for (int index = 0; index < int(kPanels.size()); ++index) {
         QWidget *panel = Pictab(index);
         // Each panel lies exactly over the tab strip's client area, hidden and disabled.
         trap([&] { panel->setGeometry(tabs->clientArea().translated(tabs->pos())); });
@@ -140,7 +140,7 @@ void frmKestrel::wireHandlers()
 {
     Console &c = m_console;
     const auto onClick = [this](const char *name, auto handler) {
-        connect(control<QPushButton>(QString::fromLatin1(name)), &QPushButton::clicked, this,
+        connect(require<QPushButton>(name), &QPushButton::clicked, this,
                 handler);
     };
     onClick("Command3", [&c] { c.List1.clear(); });
@@ -163,7 +163,7 @@ void frmKestrel::wireHandlers()
     connect(TabStrip1(), &TabStrip::clicked, this, &frmKestrel::TabStrip1_Click);
 
     for (int port = 1; port <= PortMap::kPorts; ++port) {
-        auto *option = control<QRadioButton>(QStringLiteral("Option%1").arg(port));
+        auto *option = require<QRadioButton>(QStringLiteral("Option%1").arg(port).toLatin1());
         connect(option, &QRadioButton::toggled, this, [this, option, port](bool checked) {
             if (checked)
                 selectPort(m_console.comInterface, port, m_console.log,
@@ -182,25 +182,36 @@ void frmKestrel::wireHandlers()
         }
     });
 
-    static constexpr struct { const char *name; OnExitFailure onFailure; } kExits[] = {
-        {"cmdExitSetup", OnExitFailure::Stop},
-        {"cmdExitBillVal", OnExitFailure::Continue},
-        {"cmdExitCashless", OnExitFailure::Continue},
-        {"cmdExitChanger", OnExitFailure::End},
-        {"cmdExitUSB", OnExitFailure::Stop},
-        {"cmdExitother", OnExitFailure::End},
-    };
     const auto exitWith = [this](OnExitFailure onFailure) {
         runExit(onFailure, m_console.comInterface, m_console.log, [this] { close(); },
                 [this] { m_endProgram(); });
     };
-    for (const auto &exit : kExits)
-        onClick(exit.name, [exitWith, onFailure = exit.onFailure] { exitWith(onFailure); });
-    connect(findChild<QAction *>(QStringLiteral("mnuFileExit")), &QAction::triggered, this,
+    for (const ExitButton &exit : kExits)
+        onClick(exit.control, [exitWith, onFailure = exit.onFailure] { exitWith(onFailure); });
+    connect(requireAction("mnuFileExit"), &QAction::triggered, this,
             [exitWith] { exitWith(OnExitFailure::Ignore); });
 }
 
 frmKestrel::~frmKestrel() = default;
+
+QWidget *frmKestrel::requireWidget(const char *name, const QMetaObject &kind) const
+{
+    // The window is wired by control name: a name the layout does not have, or a control of
+    // another kind, is a fault of the program itself, found at start-up rather than as a button
+    // that quietly does nothing.
+    QWidget *widget = m_controls.value(QString::fromLatin1(name));
+    if (!widget || !kind.cast(widget))
+        qFatal("The window has no %s named %s", kind.className(), name);
+    return widget;
+}
+
+QAction *frmKestrel::requireAction(const char *name) const
+{
+    auto *action = findChild<QAction *>(QString::fromLatin1(name));
+    if (!action)
+        qFatal("The window has no menu item named %s", name);
+    return action;
+}
 
 QWidget *frmKestrel::Pictab(int index) const
 {
@@ -226,9 +237,11 @@ void frmKestrel::buildControls()
         m_controls.insert(widget->objectName(), widget);
         panels.append(widget);
     }
-    for (int row = 0; row < kControlCount; ++row) {
-        QWidget *container = m_controls.value(QString::fromLatin1(kControls[row].container));
-        Q_ASSERT(container);
+    for (const Control &row : kControls) {
+        QWidget *container = m_controls.value(QString::fromLatin1(row.container));
+        if (!container)
+            qFatal("The layout puts %s into %s, which is no control before it", row.name,
+                   row.container);
         QWidget *widget = makeControl(row, container);
         m_controls.insert(widget->objectName(), widget);
     }
@@ -248,9 +261,8 @@ void frmKestrel::buildControls()
     showCaption(m_console.cmdDTRtoggle, QStringLiteral("cmdDTRtoggle"));
 }
 
-QWidget *frmKestrel::makeControl(int row, QWidget *container)
+QWidget *frmKestrel::makeControl(const Control &c, QWidget *container)
 {
-    const Control &c = kControls[row];
     const QString caption = QString::fromLatin1(c.caption);
     QWidget *widget = nullptr;
     switch (c.kind) {
@@ -281,9 +293,9 @@ QWidget *frmKestrel::makeControl(int row, QWidget *container)
         auto *view = new LineView(container);
         view->setLines(m_console.list(QString::fromLatin1(c.name)));
         m_lists.append(view);
-        for (int i = 0; i < kListNameCount; ++i)
-            if (qstrcmp(kListNames[i].list, c.name) == 0)
-                view->setAccessibleName(QString::fromLatin1(kListNames[i].accessibleName));
+        for (const ListName &name : kListNames)
+            if (qstrcmp(name.list, c.name) == 0)
+                view->setAccessibleName(QString::fromLatin1(name.accessibleName));
         widget = view;
         break;
     }
@@ -311,32 +323,26 @@ QWidget *frmKestrel::makeControl(int row, QWidget *container)
 void frmKestrel::wireLinksAndScreens()
 {
     for (const PdfButton &button : kPdfButtons)
-        connect(control<QPushButton>(QString::fromLatin1(button.control)), &QPushButton::clicked,
-                this, [this, &button] { m_docLinks.openPdf(button); });
-    connect(findChild<QAction *>(QStringLiteral("mnuVLMOnline")), &QAction::triggered, this,
+        connect(require<QPushButton>(button.control), &QPushButton::clicked, this,
+                [this, &button] { m_docLinks.openPdf(button); });
+    connect(requireAction("mnuVLMOnline"), &QAction::triggered, this,
             [this] { m_docLinks.openHomePage(); });
-    connect(findChild<QAction *>(QStringLiteral("mnuOrder")), &QAction::triggered, this,
+    connect(requireAction("mnuOrder"), &QAction::triggered, this,
             [this] { m_docLinks.openOrderPage(); });
-    control(QStringLiteral("VLMOnline"))->installEventFilter(this);
+    require<QLabel>("VLMOnline")->installEventFilter(this);
 
     // Each reference screen exists at most once; a second click brings it to the front. The
     // screens are windows of their own: they stay open when this window closes.
-    static constexpr struct { const char *button; BoardScreen::Which which; } kBoardButtons[] = {
-        {"cmdShowLEDjump", BoardScreen::Which::LedsAndJumpers},
-        {"cmdshowfrmConnector", BoardScreen::Which::Connectors},
-        {"cmdShowQuillonLayout", BoardScreen::Which::QuillonLayout},
-        {"cmdShowQuillonConnectorScreen", BoardScreen::Which::QuillonConnectors},
-    };
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < kScreenButtons.size(); ++i) {
         QPointer<QWidget> &slot = m_screens[i];
-        const BoardScreen::Which which = kBoardButtons[i].which;
-        auto *button = control<QPushButton>(QString::fromLatin1(kBoardButtons[i].button));
-        connect(button, &QPushButton::clicked, this, [&slot, which] {
-            showOnce<QWidget>(slot, [which] { return new BoardScreen(which); });
-        });
+        const BoardScreen::Which which = kScreenButtons[i].screen;
+        connect(require<QPushButton>(kScreenButtons[i].control), &QPushButton::clicked, this,
+                [&slot, which] {
+                    showOnce<QWidget>(slot, [which] { return new BoardScreen(which); });
+                });
     }
-    QPointer<QWidget> &about = m_screens[4];
-    connect(findChild<QAction *>(QStringLiteral("mnuhelpabout")), &QAction::triggered, this,
+    QPointer<QWidget> &about = m_screens.back();
+    connect(requireAction("mnuhelpabout"), &QAction::triggered, this,
             [&about] { showOnce<QWidget>(about, [] { return new HelpScreen; }); });
 }
 
@@ -351,8 +357,7 @@ QWidget *frmKestrel::referenceScreen(const QString &name) const
 QList<QRect> frmKestrel::controlRects() const
 {
     QList<QRect> rects;
-    for (int row = 0; row < kControlCount; ++row) {
-        const Control &c = kControls[row];
+    for (const Control &c : kControls) {
         if (c.kind == Kind::Frame)
             continue;
         QWidget *widget = control(QString::fromLatin1(c.name));
@@ -401,12 +406,7 @@ void frmKestrel::buildMenus()
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuhelp"));
-    static constexpr struct { const char *name, *caption; } kHelpItems[] = {
-        {"mnuVLMOnline", "VLM Online"},
-        {"mnuhelpabout", "About"},
-        {"mnuOrder", "Order"},
-    };
-    for (const auto &entry : kHelpItems) {
+    for (const MenuItem &entry : kHelpItems) {
         QAction *item = help->addAction(QString::fromLatin1(entry.caption));
         item->setObjectName(QString::fromLatin1(entry.name));
     }

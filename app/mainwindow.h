@@ -2,6 +2,7 @@
 
 #include "app/console.h"
 #include "app/doclinks.h"
+#include "app/layout.h"
 #include "app/tabstrip.h"
 
 #include <QHash>
@@ -27,7 +28,9 @@ class frmKestrel : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit frmKestrel(PortMap &ports, QWidget *parent = nullptr);
+    // The log file is log.txt beside the program unless another path is given (tests).
+    explicit frmKestrel(PortMap &ports, const QString &logPath = LogFile::defaultPath(),
+                        QWidget *parent = nullptr);
     ~frmKestrel() override;
 
     Console &console() { return m_console; }
@@ -70,7 +73,15 @@ private:
     void wireHandlers();
     void buildControls();
     void buildMenus();
-    QWidget *makeControl(int row, QWidget *container);
+    QWidget *makeControl(const layout::Control &row, QWidget *container);
+    // The control of that name and kind; the program stops at once when there is none.
+    template <class T>
+    T *require(const char *name) const
+    {
+        return static_cast<T *>(requireWidget(name, T::staticMetaObject));
+    }
+    QWidget *requireWidget(const char *name, const QMetaObject &kind) const;
+    QAction *requireAction(const char *name) const;
     void showCaption(TextCaption &caption, const QString &controlName);
     void showLabelTexts();
     void wireLinksAndScreens();
@@ -89,7 +100,8 @@ private:
     std::function<void()> m_endProgram;
     DesktopOpener m_desktop;
     DocLinks m_docLinks;
-    std::array<QPointer<QWidget>, 5> m_screens;   // the four board screens, then About
+    // The board screens in the order of the Other tab's buttons, then About.
+    std::array<QPointer<QWidget>, 5> m_screens;
     QElapsedTimer m_lastFrame;
     QElapsedTimer m_lastComm;
     QTimer m_nextFrame;

@@ -1,5 +1,5 @@
 // Kestrel's benchmarks. Each prints a Markdown table; run `kestrel_bench` (all) or name one:
-// receive, linepause, growth, handshake, startup, frame. Figures are medians on whatever machine
+// receive, linepause, growth, handshake, startup, flood, frame. Figures are medians on whatever machine
 // runs them, so compare runs made on the same machine.
 
 #include "app/commandline.h"
@@ -7,10 +7,13 @@
 #include "link/linepause.h"
 #include "link/linetiming.h"
 #include "link/commevents.h"
-#include "link/fakeserialdevice.h"
+#include "tests/support/fakeserialdevice.h"
 #include "link/realserialdevice.h"
 #include "sim/virtualboard.h"
+#include "tests/support/receiverig.h"
+#ifdef Q_OS_LINUX
 #include "tests/support/ptyboard.h"
+#endif
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,10 +27,12 @@
 #include <thread>
 #include <ctime>
 #include <cstdio>
-#include <fcntl.h>
+#ifdef Q_OS_LINUX
 #include <malloc.h>
-#include <pty.h>
-#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 using namespace kestrel;
 
@@ -39,19 +44,33 @@ double median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-// Bytes the program holds on its heap now (what malloc has handed out and not taken back).
+// Bytes the program holds on its heap now (what malloc has handed out and not taken back); 0
+// where the C library does not say.
 double heapBytes()
 {
+#ifdef Q_OS_LINUX
     const struct mallinfo2 info = mallinfo2();
     return double(info.uordblks) + double(info.hblkhd);
+#else
+    return 0;
+#endif
 }
 
 // Processor time this thread has used, in microseconds.
 double cpuMicroseconds()
 {
+#if defined(Q_OS_WIN)
+    FILETIME created, ended, kernel, user;
+    ::GetThreadTimes(::GetCurrentThread(), &created, &ended, &kernel, &user);
+    const auto us = [](const FILETIME &t) {
+        return (double(t.dwHighDateTime) * 4294967296.0 + double(t.dwLowDateTime)) / 10.0;
+    };
+    return us(kernel) + us(user);
+#else
     timespec now{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) * 1e6 + double(now.tv_nsec) / 1e3;
+#endif
 }
 
 double wallMicroseconds()
@@ -73,9 +92,8 @@ struct Console
 {
     Console()
         : ports([](const QString &name) { return std::make_unique<FakeSerialDevice>(name); })
-        , window(ports)
+        , window(ports, dir.filePath(QStringLiteral("log.txt")))
     {
-        window.console().logFile.setPath(dir.filePath(QStringLiteral("log.txt")));
         closeSplashes();
         window.show();
         (void)QTest::qWaitForWindowExposed(&window);
@@ -159,11 +177,13 @@ void benchLinePause()
         measure("virtual board", std::move(board),
                 [line, &reply] { line->sendReply(QString::fromLatin1(reply)); });
     }
+#ifdef Q_OS_LINUX
     {
         test::PtyBoard pty;
         measure("real port on a pty", std::make_unique<RealSerialDevice>(pty.path()),
                 [&] { pty.send(reply); });
     }
+#endif
     // What one wake-up from a sleep costs this machine: the floor under any wait that sleeps.
     std::vector<double> sleeps;
     for (int i = 0; i < 200; ++i) {
@@ -194,6 +214,32 @@ void benchFrame()
     }
     std::printf("\n### One frame (paint what a reply changed)\n\n| median microseconds |\n|---|\n| %.1f |\n",
                 median(frames));
+}
+
+// 100,000 replies through the whole receive chain on a fake device, then Clear All: what the heap
+// holds afterwards beyond what it held before (the lists' lines are gone, nothing else may stay).
+void benchFlood()
+{
+    auto rig = std::make_unique<test::ReceiveRig>();
+    const QByteArray replies[] = {"08 50 06\r\n", "08 51 08\r\n", "08 52 06\r\n",
+                                  "30 80 09", "30 84 09", "08 0C", "99 99 99"};
+    const double before = heapBytes();
+    constexpr int kReplies = 100000;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kReplies; ++i) {
+        rig->device().arrive(replies[i % 7]);
+        Trap trap = rig->log.quietTrap(CommEventHandler::kErrorMessage);
+        rig->receivePath.receive(trap);
+    }
+    const double perReply = clock.nsecsElapsed() / 1000.0 / kReplies;
+    const double during = heapBytes() - before;
+    rig->tallies.ClearAll();
+    const double after = heapBytes() - before;
+    std::printf("\n### A flood of replies (100,000 through the receive chain, then Clear All)\n\n"
+                "| microseconds per reply | heap held with the lists full, MB | heap left after "
+                "Clear All, KB |\n|---|---|---|\n| %.1f | %.1f | %.1f |\n",
+                perReply, during / 1e6, after / 1e3);
 }
 
 void benchGrowth()
@@ -246,7 +292,8 @@ void benchHandshake()
     {
         PortMap ports(&commandline::makeDevice);
         ports.setName(1, QStringLiteral("virtual"));
-        frmKestrel window(ports);
+        QTemporaryDir scratch;
+        frmKestrel window(ports, scratch.filePath(QStringLiteral("log.txt")));
         closeSplashes();
         window.console().events.setPauseIterations(0);
         window.console().comInterface.setPortOpen(true);
@@ -269,40 +316,34 @@ void benchHandshake()
         }
         std::printf("| virtual board | %.1f |\n", median(samples));
     }
+#ifdef Q_OS_LINUX
     {
-        int board = -1, console = -1;
-        char name[128] = {};
-        if (::openpty(&board, &console, name, nullptr, nullptr) != 0)
-            return;
-        ::close(console);
-        ::fcntl(board, F_SETFL, ::fcntl(board, F_GETFL) | O_NONBLOCK);
+        test::PtyBoard board;
         PortMap ports(&commandline::makeDevice);
-        ports.setName(1, QString::fromLatin1(name));
-        frmKestrel window(ports);
+        ports.setName(1, board.path());
+        QTemporaryDir scratch;
+        frmKestrel window(ports, scratch.filePath(QStringLiteral("log.txt")));
         closeSplashes();
         window.console().events.setPauseIterations(0);
         window.console().comInterface.setPortOpen(true);
         SerialDevice *device = ports.device(1);
         std::vector<double> samples;
-        char buffer[64];
         for (int i = 0; i < 200; ++i) {
             window.console().send.QueueCommandFrame("\x0f\x02\x02", "Dispense Dime", "e, ");
             // A pty has no CTS line: the change is raised as the driver would report it.
             QElapsedTimer clock;
             clock.start();
             emit device->lineEvent(commevent::CtsChange);
-            ssize_t got = 0;
+            qsizetype got = 0;
             while (got < 3 && clock.elapsed() < 1000) {
                 QCoreApplication::processEvents();
-                const ssize_t n = ::read(board, buffer, sizeof buffer);
-                if (n > 0)
-                    got += n;
+                got += board.received().size();
             }
             samples.push_back(clock.nsecsElapsed() / 1000.0);
         }
-        ::close(board);
         std::printf("| real port on a pty | %.1f |\n", median(samples));
     }
+#endif
 }
 
 void benchStartup(const QString &self)
@@ -369,6 +410,8 @@ int main(int argc, char *argv[])
         benchStartup(app.applicationFilePath());
     if (wants("growth"))
         benchGrowth();
+    if (wants("flood"))
+        benchFlood();
     if (wants("frame"))
         benchFrame();
     return 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/table.h"
+
 #include <QByteArray>
 
 #include <cstdint>
@@ -10,7 +12,9 @@ namespace kestrel {
 // or terminator added; 0x00 and 0xFF may occur anywhere.
 struct Frame
 {
-    std::uint8_t bytes[12];
+    static constexpr int kLongest = 12;
+
+    std::uint8_t bytes[kLongest];
     int length;
 
     QByteArray toBytes() const
@@ -18,6 +22,15 @@ struct Frame
         return QByteArray(reinterpret_cast<const char *>(bytes), length);
     }
 };
+
+// A frame of the bytes given, counted by the compiler: frame(0x0F, 0x02, 0x02).
+template <class... Bytes>
+constexpr Frame frame(Bytes... bytes)
+{
+    static_assert(sizeof...(bytes) >= 1 && sizeof...(bytes) <= Frame::kLongest,
+                  "a command frame has 1 to 12 bytes");
+    return Frame{{std::uint8_t(bytes)...}, int(sizeof...(bytes))};
+}
 
 // One command button: the control it belongs to, the frame it parks, the line it logs and the
 // error message of its trap.
@@ -31,9 +44,9 @@ struct CommandRow
 
 namespace commands {
 
-extern const CommandRow kCoinChanger[11];
-extern const CommandRow kBillValidator[8];
-extern const CommandRow kCashless[15];
+extern const Table<CommandRow> kCoinChanger;
+extern const Table<CommandRow> kBillValidator;
+extern const Table<CommandRow> kCashless;
 
 // The bill validator's escrow toggle: its caption tells which of two BILL TYPE frames it sends.
 struct EscrowBranch

@@ -10,8 +10,8 @@ bool ReplyRecogniser::recognise(const QString &code, Trap &trap,
     if (code == QLatin1String(replies::kFreeText)) {
         QString text;
         trap([&] { text = trimSpaces(readMore().left(replies::kFreeTextLength)); });
-        trap([&] { m_t.status.setText(text); });
-        trap([&] { m_t.log.appendQuietly(m_t.status.text()); });
+        trap([&] { m_s.lblSpecialInstruction.setText(text); });
+        trap([&] { m_s.log.appendQuietly(m_s.lblSpecialInstruction.text()); });
         return true;
     }
     const ReplyRow *row = replies::find(code);
@@ -27,18 +27,18 @@ bool ReplyRecogniser::recognise(const QString &code, Trap &trap,
 void ReplyRecogniser::takeIn(const ReplyRow &row, Trap &trap)
 {
     const bool coin = row.tally == ReplyRow::Tally::Coin;
-    ListRows &names = coin ? m_t.coin : m_t.bill;
-    ListRows &counts = coin ? m_t.coinCount : m_t.billCount;
+    ListRows &names = coin ? m_s.lstCoin : m_s.lstBill;
+    ListRows &counts = coin ? m_s.lstCoinCount : m_s.lstBillCount;
     trap([&] { names.setRow(row.row, QString::fromLatin1(row.name)); });
     trap([&] { Tallies::countUp(counts, row.row); });
-    trap([&] { m_t.total.add(row.cents); });
-    trap([&] { m_t.log.appendQuietly(QString::fromLatin1(row.message)); });
+    trap([&] { m_s.TotalReceived.add(row.cents()); });
+    trap([&] { m_s.log.appendQuietly(QString::fromLatin1(row.message)); });
 }
 
 void ReplyRecogniser::notice(const QString &notice, const QString &message, Trap &trap)
 {
-    trap([&] { m_t.status.setText(notice); });
-    trap([&] { m_t.log.appendQuietly(message); });
+    trap([&] { m_s.lblSpecialInstruction.setText(notice); });
+    trap([&] { m_s.log.appendQuietly(message); });
 }
 
 } // namespace kestrel

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "core/actionlog.h"
-#include "core/caption.h"
-#include "core/listrows.h"
-#include "decode/money.h"
+#include "decode/replystate.h"
 #include "decode/replytables.h"
 
 #include <functional>
@@ -17,15 +14,7 @@ namespace kestrel {
 class ReplyRecogniser
 {
 public:
-    struct Targets
-    {
-        ListRows &coin, &coinCount, &bill, &billCount;
-        MoneyTotal &total;
-        Caption &status;
-        ActionLog &log;
-    };
-
-    explicit ReplyRecogniser(Targets targets) : m_t(targets) {}
+    explicit ReplyRecogniser(ReplyState &state) : m_s(state) {}
 
     // `readMore` reads the text that follows a free-text notice ("CC") from the port. Returns
     // whether the code matched a row.
@@ -35,7 +24,7 @@ private:
     void takeIn(const ReplyRow &row, Trap &trap);
     void notice(const QString &notice, const QString &message, Trap &trap);
 
-    Targets m_t;
+    ReplyState &m_s;
 };
 
 } // namespace kestrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/table.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -14,21 +16,23 @@ struct ReplyRow
 
     const char *reply;     // compared whole with the reply code
     Tally tally;
-    int row;               // tally row, for money rows
+    int row;               // for money rows: the coin or bill (denominations.h), its tally row
     const char *name;      // written to the tally's name list, for money rows
-    qint64 cents;          // value added to the total, for money rows
     const char *notice;    // status line, for notice rows
     const char *message;   // action-log line
+
+    // What a money row adds to the total: the value of its coin or bill.
+    qint64 cents() const;
 };
 
 namespace replies {
 
-extern const ReplyRow kCoinsTakenIn[12];
-extern const ReplyRow kCoinsPaidOut[11];
-extern const ReplyRow kCoinsRejected[11];
-extern const ReplyRow kChangerStatus[11];
-extern const ReplyRow kBillsTakenIn[5];
-extern const ReplyRow kValidatorStatus[11];
+extern const Table<ReplyRow> kCoinsTakenIn;
+extern const Table<ReplyRow> kCoinsPaidOut;
+extern const Table<ReplyRow> kCoinsRejected;
+extern const Table<ReplyRow> kChangerStatus;
+extern const Table<ReplyRow> kBillsTakenIn;
+extern const Table<ReplyRow> kValidatorStatus;
 
 // The free-text notice: the reply "CC" is followed by up to 17 characters for the status line.
 inline constexpr char kFreeText[] = "CC";

@@ -1,43 +1,39 @@
 #include "decode/tallies.h"
 
 #include "core/trap.h"
+#include "decode/denominations.h"
 
 #include <limits>
 
 namespace kestrel {
 
-const char *const Tallies::kCoinNames[5] = {"Nickel", "Dime", "Quarter", "Canadian Dollar",
-                                            "Canadian Two Dollar"};
-const char *const Tallies::kBillNames[5] = {"$1", "$2", "$5", "$10", "$20"};
-const char *const Tallies::kDebuggingNames[3] = {"In Buffer Count", "Input Buffer Lenght",
-                                                 "Buffer Content"};
+namespace {
+const char *const kDebuggingNameRows[] = {"In Buffer Count", "Input Buffer Lenght", "Buffer Content"};
+} // namespace
 
-Tallies::Tallies(Lists lists, MoneyTotal &total, Caption &totalLabel, Caption &statusLabel)
-    : m_lists(lists), m_total(total), m_totalLabel(totalLabel), m_statusLabel(statusLabel)
-{
-}
+const Table<const char *> Tallies::kDebuggingNames = kDebuggingNameRows;
 
 void Tallies::InitializeCount()
 {
     Trap quiet;
-    for (ListRows *list : {&m_lists.coin, &m_lists.coinCount, &m_lists.bill, &m_lists.billCount,
-                           &m_lists.actionLog, &m_lists.debugging, &m_lists.debuggingValue,
-                           &m_lists.rawReplies})
+    for (ListRows *list : {&m_s.lstCoin, &m_s.lstCoinCount, &m_s.lstBill, &m_s.lstBillCount,
+                           &m_s.lstActionLog, &m_s.lstDebugging, &m_s.lstDebuggingValue,
+                           &m_s.List1})
         quiet([&] { list->clear(); });
-    for (const char *name : kCoinNames) {
-        quiet([&] { m_lists.coin.append(QString::fromLatin1(name)); });
-        quiet([&] { m_lists.coinCount.append(QStringLiteral("0")); });
+    for (const denominations::Coin &coin : denominations::kCoins) {
+        quiet([&] { m_s.lstCoin.append(QString::fromLatin1(coin.name)); });
+        quiet([&] { m_s.lstCoinCount.append(QStringLiteral("0")); });
     }
-    for (const char *name : kBillNames) {
-        quiet([&] { m_lists.bill.append(QString::fromLatin1(name)); });
-        quiet([&] { m_lists.billCount.append(QStringLiteral("0")); });
+    for (const denominations::Bill &bill : denominations::kBills) {
+        quiet([&] { m_s.lstBill.append(QString::fromLatin1(bill.name)); });
+        quiet([&] { m_s.lstBillCount.append(QStringLiteral("0")); });
     }
     for (const char *name : kDebuggingNames)
-        quiet([&] { m_lists.debugging.append(QString::fromLatin1(name)); });
-    for (int i = 0; i < 3; ++i)
-        quiet([&] { m_lists.debuggingValue.append(QStringLiteral(" ")); });
+        quiet([&] { m_s.lstDebugging.append(QString::fromLatin1(name)); });
+    for (std::size_t i = 0; i < kDebuggingNames.size(); ++i)
+        quiet([&] { m_s.lstDebuggingValue.append(QStringLiteral(" ")); });
     // Each selection aligns its partner list.
-    for (ListRows *list : {&m_lists.coin, &m_lists.bill, &m_lists.debugging})
+    for (ListRows *list : {&m_s.lstCoin, &m_s.lstBill, &m_s.lstDebugging})
         quiet([&] { list->select(0); });
 }
 
@@ -45,8 +41,8 @@ void Tallies::UpdateTotalRecived()
 {
     Trap quiet;
     quiet([&] {
-        m_totalLabel.setText(QStringLiteral("Money Received so far: ")
-                             + money::currency(m_total.cents()));
+        m_s.lblTotalReceived.setText(QStringLiteral("Money Received so far: ")
+                             + money::currency(m_s.TotalReceived.cents()));
     });
 }
 
@@ -54,28 +50,28 @@ void Tallies::ClearAll()
 {
     Trap quiet;
     quiet([&] { InitializeCount(); });
-    quiet([&] { m_lists.actionLog.clear(); });
-    quiet([&] { m_total.reset(); });
-    quiet([&] { m_totalLabel.setText(QStringLiteral("Money Received so far: $0.00")); });
-    quiet([&] { m_statusLabel.setText(QStringLiteral("Special Instructions:")); });
+    quiet([&] { m_s.lstActionLog.clear(); });
+    quiet([&] { m_s.TotalReceived.reset(); });
+    quiet([&] { m_s.lblTotalReceived.setText(QStringLiteral("Money Received so far: $0.00")); });
+    quiet([&] { m_s.lblSpecialInstruction.setText(QStringLiteral("Special Instructions:")); });
 }
 
 void Tallies::ClearCoinTotals()
 {
-    m_lists.coin.clear();
-    m_lists.coinCount.clear();
+    m_s.lstCoin.clear();
+    m_s.lstCoinCount.clear();
 }
 
 void Tallies::ClearBillTotals()
 {
-    m_lists.bill.clear();
-    m_lists.billCount.clear();
+    m_s.lstBill.clear();
+    m_s.lstBillCount.clear();
 }
 
 void Tallies::showTotalAfterReply()
 {
-    m_totalLabel.setText(QStringLiteral("Total Money Received so far: ")
-                         + money::plain(m_total.cents()));
+    m_s.lblTotalReceived.setText(QStringLiteral("Total Money Received so far: ")
+                         + money::plain(m_s.TotalReceived.cents()));
 }
 
 void Tallies::countUp(ListRows &counts, int row)

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "core/caption.h"
-#include "core/listrows.h"
-#include "decode/money.h"
+#include "core/table.h"
+#include "decode/replystate.h"
 
 namespace kestrel {
 
@@ -11,14 +10,7 @@ namespace kestrel {
 class Tallies
 {
 public:
-    struct Lists
-    {
-        ListRows &coin, &coinCount, &bill, &billCount;
-        ListRows &debugging, &debuggingValue;
-        ListRows &actionLog, &rawReplies;
-    };
-
-    Tallies(Lists lists, MoneyTotal &total, Caption &totalLabel, Caption &statusLabel);
+    explicit Tallies(ReplyState &state) : m_s(state) {}
 
     // Empties every list, then fills the five coin rows and five bill rows with count "0" and the
     // three debugging labels with blank values, and selects row 0 of each pair. Failing steps are
@@ -40,15 +32,11 @@ public:
     // its old count.
     static void countUp(ListRows &counts, int row);
 
-    static const char *const kCoinNames[5];
-    static const char *const kBillNames[5];
-    static const char *const kDebuggingNames[3];
+    // The debugging panel's three labels.
+    static const Table<const char *> kDebuggingNames;
 
 private:
-    Lists m_lists;
-    MoneyTotal &m_total;
-    Caption &m_totalLabel;
-    Caption &m_statusLabel;
+    ReplyState &m_s;
 };
 
 } // namespace kestrel

@@ -14,7 +14,7 @@
 #include "decode/tallies.h"
 #include "link/commcontrol.h"
 #include "link/commeventhandler.h"
-#include "link/fakeserialdevice.h"
+#include "tests/support/fakeserialdevice.h"
 #include "link/receivepath.h"
 
 #include <QCoreApplication>
@@ -28,24 +28,26 @@ using namespace kestrel;
 
 namespace {
 
-struct Rig
+// The whole receive chain on a fake device behind Comm1, its log file in a scratch directory.
+struct RigBase
 {
-    Rig()
-        : ports(nullptr)
-        , com(ports)
-        , log(actionLog)
-        , tallies({coin, coinCount, bill, billCount, debugging, debuggingValue, actionLog, raw},
-                  total, totalLabel, status)
-        , recogniser({coin, coinCount, bill, billCount, total, status, log})
-        , logFile(dir.filePath(QStringLiteral("log.txt")))
-        , receivePath({com, raw, log, debuggingValue, tallies, recogniser, logFile}, 0)
+    RigBase() : ports(nullptr), com(ports)
     {
         auto fake = std::make_unique<FakeSerialDevice>();
         device = fake.get();
         ports.setDevice(1, std::move(fake));
+    }
+    QTemporaryDir dir;
+    PortMap ports;
+    CommControl com;
+    FakeSerialDevice *device = nullptr;
+};
+
+struct Rig : RigBase, ReceiveChain
+{
+    Rig() : ReceiveChain(com, dir.filePath(QStringLiteral("log.txt")), &LogFile::wallClock, 0)
+    {
         com.setPortOpen(true);
-        alignPair(coin, coinCount);
-        alignPair(bill, billCount);
         tallies.InitializeCount();
         device->afterOp = [this](FakeSerialDevice::Op op) {
             if (op == FakeSerialDevice::Op::Read && !pending.isEmpty())
@@ -53,18 +55,6 @@ struct Rig
         };
     }
 
-    QTemporaryDir dir;
-    PortMap ports;
-    CommControl com;
-    FakeSerialDevice *device = nullptr;
-    LineListModel raw, coin, coinCount, bill, billCount, debugging, debuggingValue, actionLog;
-    ActionLog log;
-    MoneyTotal total;
-    TextCaption totalLabel, status;
-    Tallies tallies;
-    ReplyRecogniser recogniser;
-    LogFile logFile;
-    ReceivePath receivePath;
     QList<QByteArray> pending;
     int runs = 0;
 };
@@ -108,16 +98,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (rig->pending.isEmpty())
         return 0;
 
-    const qint64 before = rig->total.cents();
+    const qint64 before = rig->TotalReceived.cents();
     rig->device->arrive(rig->pending.takeFirst());
     Trap trap = rig->log.quietTrap(CommEventHandler::kErrorMessage);
     rig->receivePath.receive(trap);
 
     // The total only grows; every count stays a number; the raw list holds one row per read.
-    check(rig->total.cents() >= before);
-    for (int row = 0; row < rig->coinCount.count(); ++row) {
+    check(rig->TotalReceived.cents() >= before);
+    for (int row = 0; row < rig->lstCoinCount.count(); ++row) {
         bool numeric = false;
-        rig->coinCount.row(row).toInt(&numeric);
+        rig->lstCoinCount.row(row).toInt(&numeric);
         check(numeric);
     }
 

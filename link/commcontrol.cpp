@@ -2,6 +2,7 @@
 
 #include "link/commerrors.h"
 #include "link/commevents.h"
+#include "link/linelog.h"
 
 #include <algorithm>
 
@@ -118,7 +119,8 @@ void CommControl::retryReceive()
     try {
         if (m_device->waiting() > 0)
             postReceive();
-    } catch (const Failure &) {
+    } catch (const Failure &failure) {
+        qCDebug(lcLink) << "receive retry: the port still fails:" << failure.description();
         retryReceiveLater();   // still failing: look again later, without a line in the log
     }
 }

@@ -2,6 +2,7 @@
 
 #include "link/commerrors.h"
 #include "link/commevents.h"
+#include "link/linelog.h"
 #include "link/linetiming.h"
 
 #include <QDeadlineTimer>
@@ -82,9 +83,14 @@ void RealSerialDevice::askForLowLatency()
     // such setting (a pty, many on-board UARTs) refuses, which is no failure.
     serial_struct settings{};
     const int fd = int(m_port.handle());
-    if (::ioctl(fd, TIOCGSERIAL, &settings) == 0 && !(settings.flags & ASYNC_LOW_LATENCY)) {
+    if (::ioctl(fd, TIOCGSERIAL, &settings) != 0) {
+        qCDebug(lcLink) << m_name << "has no low-latency setting";
+        return;
+    }
+    if (!(settings.flags & ASYNC_LOW_LATENCY)) {
         settings.flags |= ASYNC_LOW_LATENCY;
-        ::ioctl(fd, TIOCSSERIAL, &settings);
+        if (::ioctl(fd, TIOCSSERIAL, &settings) != 0)
+            qCDebug(lcLink) << m_name << "refused low latency";
     }
 #endif
 }
@@ -248,6 +254,8 @@ void RealSerialDevice::onError(QSerialPort::SerialPortError error)
         // QSerialPort reports a read that returned nothing as a read error, with whatever the
         // last failed system call left behind as its text. Characters taken in by our own read
         // just before are the usual cause; the port is still there.
+        qCDebug(lcLink) << m_name << "reported" << error << m_port.errorString()
+                        << "but is still there";
         m_port.clearError();
         return;
     }
@@ -255,6 +263,7 @@ void RealSerialDevice::onError(QSerialPort::SerialPortError error)
     // read and writes fail.
     m_lost = true;
     m_lostWhy = m_port.errorString();
+    qCInfo(lcLink) << m_name << "went away:" << m_lostWhy;
     m_poll.stop();
     const Failure failure = commerrors::deviceLost(m_name, m_lostWhy);
     emit lost(failure.number(), failure.description());

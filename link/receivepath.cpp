@@ -9,7 +9,7 @@ QString ReceivePath::replyCode(const QString &input)
 
 void ReceivePath::receive(Trap &trap)
 {
-    CommControl &com = m_t.com;
+    CommControl &com = m_com;
     for (;;) {
         // A loop test that fails ends the loop rather than spinning on a port that fails every
         // time; the serial control raises the receive notification again after a back-off.
@@ -27,17 +27,17 @@ void ReceivePath::receive(Trap &trap)
         const bool read = trap([&] { input = com.Input(); });
         QString code;
         trap([&] { code = replyCode(input); });
-        trap([&] { m_t.rawReplies.append(input); });
-        trap([&] { m_t.log.list().selectLast(); });
-        m_t.recogniser.recognise(code, trap, [&] {
+        trap([&] { m_state.List1.append(input); });
+        trap([&] { m_state.log.list().selectLast(); });
+        m_recogniser.recognise(code, trap, [&] {
             awaitNoticeText(com);
             return com.Input();
         });
-        trap([&] { m_t.tallies.showTotalAfterReply(); });
-        trap([&] { m_t.debuggingValue.setRow(0, QString::number(com.InBufferCount())); });
-        trap([&] { m_t.debuggingValue.setRow(1, QString::number(com.InputLen())); });
-        trap([&] { m_t.debuggingValue.setRow(2, com.peekInput()); });
-        m_t.logFile.append(input, trap);
+        trap([&] { m_tallies.showTotalAfterReply(); });
+        trap([&] { m_state.lstDebuggingValue.setRow(0, QString::number(com.InBufferCount())); });
+        trap([&] { m_state.lstDebuggingValue.setRow(1, QString::number(com.InputLen())); });
+        trap([&] { m_state.lstDebuggingValue.setRow(2, com.peekInput()); });
+        m_logFile.append(input, trap);
         if (!read) {
             com.retryReceiveLater();
             return;

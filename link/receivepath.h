@@ -19,19 +19,11 @@ namespace kestrel {
 class ReceivePath : public ReceiveEntry
 {
 public:
-    struct Targets
-    {
-        CommControl &com;
-        ListRows &rawReplies;          // List1
-        ActionLog &log;
-        ListRows &debuggingValue;      // In Buffer Count, Input Buffer Lenght, Buffer Content
-        Tallies &tallies;              // redraws the money label
-        ReplyRecogniser &recogniser;
-        LogFile &logFile;
-    };
-
-    explicit ReceivePath(Targets targets, std::int32_t pauseIterations = kPauseIterations)
-        : m_t(targets), m_pause(pauseIterations) {}
+    ReceivePath(CommControl &com, ReplyState &state, Tallies &tallies,
+                ReplyRecogniser &recogniser, LogFile &logFile,
+                std::int32_t pauseIterations = kPauseIterations)
+        : m_com(com), m_state(state), m_tallies(tallies), m_recogniser(recogniser)
+        , m_logFile(logFile), m_pause(pauseIterations) {}
 
     void receive(Trap &trap) override;
 
@@ -43,7 +35,11 @@ public:
     static QString replyCode(const QString &input);
 
 private:
-    Targets m_t;
+    CommControl &m_com;
+    ReplyState &m_state;
+    Tallies &m_tallies;            // redraws the money label
+    ReplyRecogniser &m_recogniser;
+    LogFile &m_logFile;
     std::int32_t m_pause;
 };
 

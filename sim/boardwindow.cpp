@@ -1,5 +1,6 @@
 #include "sim/boardwindow.h"
 
+#include "decode/denominations.h"
 #include "decode/replytables.h"
 #include "link/commevents.h"
 #include "sim/mdbnames.h"
@@ -25,16 +26,16 @@ QPushButton *button(const QString &caption, QWidget *parent, const char *name = 
     return b;
 }
 
-template <std::size_t N>
-void statusButtons(QGridLayout *grid, int column, const ReplyRow (&rows)[N], VirtualBoard &board)
+void statusButtons(QGridLayout *grid, int column, const Table<ReplyRow> &rows, VirtualBoard &board)
 {
-    for (std::size_t i = 0; i < N; ++i) {
-        const QString reply = QString::fromLatin1(rows[i].reply);
-        auto *b = button(QStringLiteral("%1  %2").arg(reply, QLatin1String(rows[i].notice)),
+    int at = 0;
+    for (const ReplyRow &row : rows) {
+        const QString reply = QString::fromLatin1(row.reply);
+        auto *b = button(QStringLiteral("%1  %2").arg(reply, QLatin1String(row.notice)),
                          grid->parentWidget());
         b->setObjectName(QStringLiteral("status ") + reply);
         QObject::connect(b, &QPushButton::clicked, &board, [&board, reply] { board.sendReply(reply); });
-        grid->addWidget(b, int(i), column);
+        grid->addWidget(b, at++, column);
     }
 }
 
@@ -88,20 +89,21 @@ QWidget *BoardWindow::coinsAndBills()
 {
     auto *box = new QWidget(this);
     auto *grid = new QGridLayout(box);
-    static const char *const coins[] = {"Nickel", "Dime", "Quarter", "Canadian dollar",
-                                        "Canadian two dollar"};
-    static const char *const bills[] = {"$1 bill", "$2 bill", "$5 bill", "$10 bill", "$20 bill"};
-    for (int i = 0; i < 5; ++i) {
-        auto *coin = button(QString::fromLatin1(coins[i]), box);
+    int i = 0;
+    for (const denominations::Coin &kind : denominations::kCoins) {
+        auto *coin = button(QString::fromLatin1(kind.name), box);
         coin->setObjectName(QStringLiteral("coin%1").arg(i));
         connect(coin, &QPushButton::clicked, this,
                 [this, i] { m_board.insertCoin(CoinChanger::Coin(i)); });
-        grid->addWidget(coin, i, 0);
-        auto *bill = button(QString::fromLatin1(bills[i]), box);
+        grid->addWidget(coin, i++, 0);
+    }
+    i = 0;
+    for (const denominations::Bill &kind : denominations::kBills) {
+        auto *bill = button(QStringLiteral("%1 bill").arg(QLatin1String(kind.name)), box);
         bill->setObjectName(QStringLiteral("bill%1").arg(i));
         connect(bill, &QPushButton::clicked, this,
                 [this, i] { m_board.insertBill(BillValidator::Bill(i)); });
-        grid->addWidget(bill, i, 1);
+        grid->addWidget(bill, i++, 1);
     }
     return box;
 }
@@ -158,13 +160,12 @@ void BoardWindow::showState()
 {
     const CoinChanger &changer = m_board.changer();
     const BillValidator &validator = m_board.validator();
-    static const char *const tubes[] = {"nickel", "dime", "quarter"};
     static const char *const states[] = {"low", "normal", "full"};
     QStringList lines;
     lines << (m_board.isOpen() ? QStringLiteral("Port open") : QStringLiteral("Port closed"));
     for (int t = 0; t < CoinChanger::kTubes; ++t)
         lines << QStringLiteral("Tube %1: %2 coins (%3)")
-                     .arg(QLatin1String(tubes[t]))
+                     .arg(QLatin1String(denominations::kCoins[std::size_t(t)].name))
                      .arg(changer.tubeCount(t))
                      .arg(QLatin1String(states[int(changer.tubeState(t))]));
     const auto mask = [](quint16 bits) {
@@ -173,9 +174,9 @@ void BoardWindow::showState()
     lines << QStringLiteral("Coins accepted: %1").arg(mask(changer.acceptMask()));
     lines << QStringLiteral("Bills enabled: %1, escrow: %2")
                  .arg(mask(validator.enableMask()), mask(validator.escrowMask()));
-    static const char *const bills[] = {"$1", "$2", "$5", "$10", "$20"};
     lines << (validator.inEscrow() >= 0
-                  ? QStringLiteral("In escrow: %1 bill").arg(QLatin1String(bills[validator.inEscrow()]))
+                  ? QStringLiteral("In escrow: %1 bill")
+                        .arg(QLatin1String(denominations::kBills[std::size_t(validator.inEscrow())].name))
                   : QStringLiteral("Escrow empty"));
     lines << QStringLiteral("Bills stacked: %1").arg(validator.stacked());
     lines << QStringLiteral("Reader %1").arg(m_board.reader().enabled() ? "enabled" : "disabled");

@@ -1,5 +1,6 @@
 #include "sim/peripherals.h"
 
+#include "decode/denominations.h"
 #include "sim/mdbnames.h"
 
 namespace kestrel::sim {
@@ -16,31 +17,15 @@ quint16 word(const QByteArray &frame, int i)
     return quint16(at(frame, i) << 8 | at(frame, i + 1));
 }
 
-// The changer's coin types: nickel 0, dime 1, quarter 2, and the Canadian dollar and two-dollar
-// coins at 4 and 5.
-constexpr int kCoinType[CoinChanger::CoinCount] = {0, 1, 2, 4, 5};
+using denominations::kBills;
+using denominations::kCoins;
 
-// Replies by tube state (low, normal, full), as the console's tables know them.
-struct TubeReplies
-{
-    const char *in[3];        // coin taken in
-    const char *paid[3];      // coin paid out
-    const char *rejected[3];  // coin returned
-};
-const TubeReplies kTubeReplies[CoinChanger::kTubes] = {
-    {{"08 50 00", "08 50 06", "08 40 4C"}, {"08 90 00", "08 90 06", "08 90 4C"}, {"08 70 00", "08 70 06", "08 70 4C"}},
-    {{"08 51 00", "08 51 08", "08 41 6B"}, {"08 91 00", "08 91 08", "08 91 6B"}, {"08 71 00", "08 71 08", "08 71 6B"}},
-    {{"08 52 00", "08 52 06", "08 42 4B"}, {"08 92 00", "08 92 06", "08 92 4B"}, {"08 72 00", "08 72 06", "08 72 4B"}},
-};
+// The changer pays out in units of 5 cents (its set-up data says so).
+constexpr qint64 kScalingCents = 5;
 
 // A three-byte reply ends with CR LF; a status code goes alone, as the console reads it.
 QString line(const char *reply) { return QString::fromLatin1(reply) + QStringLiteral("\r\n"); }
 QString status(const char *reply) { return QString::fromLatin1(reply); }
-// A bill reply: the routing (stacked 0x80, escrow 0x90, returned 0xA0) with the bill type.
-QString billReply(int routing, int bill)
-{
-    return QStringLiteral("30 %1 09\r\n").arg(routing | bill, 2, 16, QLatin1Char('0')).toUpper();
-}
 QString text(const char *prefix, const QByteArray &data)
 {
     return QString::fromLatin1(prefix) + QLatin1Char(' ') + hex(data) + QStringLiteral("\r\n");
@@ -106,33 +91,31 @@ QStringList CoinChanger::handle(const QByteArray &frame)
 
 QString CoinChanger::payout(int units)
 {
-    int tube = -1;
-    switch (units) {
-    case 1: tube = 0; break;
-    case 2: tube = 1; break;
-    case 5: tube = 2; break;
-    default: break;
+    // The tube of the coin worth that many units; an empty tube, or a value no tube holds, cannot
+    // be paid: the changer reports "No credit".
+    for (int tube = 0; tube < kTubes; ++tube) {
+        if (kCoins[std::size_t(tube)].cents != units * kScalingCents)
+            continue;
+        if (m_tubes[tube] == 0)
+            break;
+        --m_tubes[tube];
+        return line(kCoins[std::size_t(tube)].paidOut[int(tubeState(tube))]);
     }
-    // An empty tube, or a value no tube holds, cannot be paid: the changer reports "No credit".
-    if (tube < 0 || m_tubes[tube] == 0)
-        return status("08 03");
-    --m_tubes[tube];
-    return line(kTubeReplies[tube].paid[int(tubeState(tube))]);
+    return status("08 03");
 }
 
 QString CoinChanger::insert(Coin coin)
 {
-    const bool accepted = m_accept & (1u << kCoinType[coin]);
-    if (coin == CanadianDollar)
-        return line(accepted ? "08 44 00" : "08 74 00");
-    if (coin == CanadianTwoDollar)
-        return line(accepted ? "08 45 00" : "08 75 00");
+    const denominations::Coin &kind = kCoins[std::size_t(coin)];
+    const bool accepted = m_accept & (1u << kind.coinType);
+    if (!kind.hasTube)
+        return line(accepted ? kind.takenIn[denominations::Normal] : kind.rejected[denominations::Normal]);
     const int tube = coin;
     if (!accepted)
-        return line(kTubeReplies[tube].rejected[int(tubeState(tube))]);
+        return line(kind.rejected[int(tubeState(tube))]);
     if (tubeState(tube) != Tube::Full)
         ++m_tubes[tube];   // a full tube sends the coin to the cash box
-    return line(kTubeReplies[tube].in[int(tubeState(tube))]);
+    return line(kind.takenIn[int(tubeState(tube))]);
 }
 
 // ---- bill validator --------------------------------------------------------------------------
@@ -165,9 +148,9 @@ QStringList BillValidator::handle(const QByteArray &frame)
         m_inEscrow = -1;
         if (at(frame, 1) == 0x01) {
             ++m_stacked;
-            return {billReply(0x80, bill)};
+            return {line(kBills[std::size_t(bill)].stacked)};
         }
-        return {billReply(0xA0, bill)};
+        return {line(kBills[std::size_t(bill)].returned)};
     }
     case 0x36:
         return {text("30", QByteArray(1, char(m_stacked >> 8)) + char(m_stacked & 0xFF))};
@@ -183,15 +166,15 @@ QStringList BillValidator::handle(const QByteArray &frame)
 
 QString BillValidator::insert(Bill bill)
 {
-    const quint16 bit = quint16(1u << bill);
+    const quint16 bit = quint16(1u << kBills[std::size_t(bill)].billType);
     if (!(m_enable & bit) || ((m_escrow & bit) && m_inEscrow >= 0))
         return status("30 0B");   // bill rejected
     if (m_escrow & bit) {
         m_inEscrow = bill;
-        return billReply(0x90, bill);
+        return line(kBills[std::size_t(bill)].inEscrow);
     }
     ++m_stacked;
-    return billReply(0x80, bill);
+    return line(kBills[std::size_t(bill)].stacked);
 }
 
 // ---- cashless reader -------------------------------------------------------------------------

@@ -14,10 +14,11 @@ namespace kestrel::sim {
 class CoinChanger
 {
 public:
+    // The coins in the order of the console's denominations (decode/denominations.h).
     enum Coin { Nickel, Dime, Quarter, CanadianDollar, CanadianTwoDollar, CoinCount };
     enum class Tube { Low, Normal, Full };
 
-    static constexpr int kTubes = 3;                       // nickel, dime, quarter
+    static constexpr int kTubes = 3;                       // the first three coins have tubes
     static constexpr std::array<int, kTubes> kCapacity{76, 107, 75};
     static constexpr int kLowBelow = 5;
 
@@ -44,6 +45,7 @@ private:
 class BillValidator
 {
 public:
+    // The bills in the order of the console's denominations (decode/denominations.h).
     enum Bill { One, Two, Five, Ten, Twenty, BillCount };
 
     bool handles(const QByteArray &frame) const;

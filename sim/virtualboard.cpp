@@ -3,6 +3,7 @@
 #include "link/commerrors.h"
 #include "link/commevents.h"
 #include "link/linetiming.h"
+#include "sim/simlog.h"
 
 #include <thread>
 
@@ -68,6 +69,7 @@ void VirtualBoard::write(const QByteArray &frame)
         replies = m_validator.handle(frame);
     else if (m_reader.handles(frame))
         replies = m_reader.handle(frame);
+    qCDebug(lcSim) << "frame" << frame.toHex(' ') << "answered with" << replies;
     queue(replies, m_frameArrives, std::chrono::milliseconds(kReplyDelayMs));
     emit stateChanged();
 }

@@ -3,6 +3,7 @@
 #include "sim/virtualboard.h"
 #include "tests/app/windowrig.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kestrel;
@@ -63,7 +64,8 @@ private slots:
         QVERIFY(parser.parse({"kestrel", "--com1", "/nonexistent/kestrel-port"}));
         PortMap ports(&commandline::makeDevice);
         commandline::applyOptions(parser, ports);
-        frmKestrel window(ports);
+        QTemporaryDir dir;
+        frmKestrel window(ports, dir.filePath("log.txt"));
         WindowRig::closeSplashes();
         window.show();
         QTest::mouseClick(window.control("Option1"), Qt::LeftButton, {},

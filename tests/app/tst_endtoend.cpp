@@ -29,8 +29,7 @@ struct BoardRig
             qFatal("command line refused");
         commandline::applyOptions(parser, ports);
         board = commandline::virtualBoards(ports).value(0);
-        window = std::make_unique<frmKestrel>(ports);
-        window->console().logFile.setPath(dir.filePath("log.txt"));
+        window = std::make_unique<frmKestrel>(ports, dir.filePath("log.txt"));
         WindowRig::closeSplashes();
         window->show();
         QObject::connect(board, &sim::VirtualBoard::frameReceived,

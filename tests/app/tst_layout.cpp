@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
-#include "link/fakeserialdevice.h"
+#include "commands/commandtables.h"
+#include "tests/support/fakeserialdevice.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -8,6 +9,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kestrel;
@@ -125,6 +127,7 @@ QString captionOf(QWidget *w)
 class LayoutTest : public QObject
 {
     Q_OBJECT
+    QTemporaryDir m_dir;
     std::unique_ptr<PortMap> m_ports;
     std::unique_ptr<frmKestrel> m_window;
 
@@ -134,7 +137,7 @@ private slots:
         m_ports = std::make_unique<PortMap>([](const QString &name) {
             return std::make_unique<FakeSerialDevice>(name);
         });
-        m_window = std::make_unique<frmKestrel>(*m_ports);
+        m_window = std::make_unique<frmKestrel>(*m_ports, m_dir.filePath("log.txt"));
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -222,6 +225,49 @@ private slots:
         for (QAction *a : top[1]->menu()->actions())
             help << a->objectName() + '=' + a->text();
         QCOMPARE(help, QStringList({"mnuVLMOnline=VLM Online", "mnuhelpabout=About", "mnuOrder=Order"}));
+    }
+
+    // The window is wired by name from several tables; each name must be a control of the layout
+    // table of the kind the wiring expects (the window stops at start-up when one is not).
+    void everyWiredNameIsAControlOfItsKind()
+    {
+        using namespace layout;
+        const auto kindOf = [](const char *name) -> int {
+            for (const Control &c : kControls)
+                if (qstrcmp(c.name, name) == 0)
+                    return int(c.kind);
+            return -1;
+        };
+        const int button = int(Kind::Button);
+        QStringList wrong;
+        const auto expect = [&](const char *name, int kind) {
+            if (kindOf(name) != kind)
+                wrong << QString::fromLatin1(name);
+        };
+        for (const auto *table : {&commands::kCoinChanger, &commands::kBillValidator, &commands::kCashless})
+            for (const CommandRow &row : *table)
+                expect(row.control, button);
+        expect(commands::kEscrowToggle, button);
+        for (const PdfButton &pdf : kPdfButtons)
+            expect(pdf.control, button);
+        for (const ExitButton &exit : kExits)
+            expect(exit.control, button);
+        for (const ScreenButton &screen : kScreenButtons)
+            expect(screen.control, button);
+        for (const ListName &list : kListNames) {
+            expect(list.list, int(Kind::List));
+            QVERIFY(m_window->console().list(QString::fromLatin1(list.list)));
+        }
+        for (const Panel &panel : kPanels)
+            QVERIFY(m_window->Pictab(int(&panel - kPanels.begin())));
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(", ")));
+        // Every list of the layout has an accessible name, and the console holds its rows.
+        for (const Control &c : kControls)
+            if (c.kind == Kind::List)
+                QVERIFY2(std::any_of(kListNames.begin(), kListNames.end(),
+                                     [&](const ListName &n) { return qstrcmp(n.list, c.name) == 0; }),
+                         c.name);
+        QCOMPARE(int(kExits.size()), int(kPanels.size()));   // an Exit button on every panel
     }
 
     void clearButtonEmptiesTheRawReplies()

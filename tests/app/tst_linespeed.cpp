@@ -24,8 +24,7 @@ struct LineRig
         : ports([](const QString &name) { return std::make_unique<RealSerialDevice>(name); })
     {
         ports.setName(1, board.path());
-        console = std::make_unique<Console>(ports);
-        console->logFile.setPath(dir.filePath(QStringLiteral("log.txt")));
+        console = std::make_unique<Console>(ports, dir.filePath(QStringLiteral("log.txt")));
         console->tallies.InitializeCount();
         selectPort(console->comInterface, 1, console->log, [] {});
     }
@@ -88,7 +87,7 @@ private slots:
                 rig.board.send(text, 20ms);
                 sent.texts << QString::fromLatin1(text);
                 sent.messages << QString::fromLatin1(row->message);
-                sent.cents += row->cents;
+                sent.cents += row->cents();
                 if (row->tally == ReplyRow::Tally::Coin)
                     ++sent.coins[row->row];
                 else if (row->tally == ReplyRow::Tally::Bill)

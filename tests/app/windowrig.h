@@ -1,10 +1,11 @@
 #pragma once
 
 #include "app/mainwindow.h"
-#include "link/fakeserialdevice.h"
+#include "tests/support/fakeserialdevice.h"
 #include "tests/support/linkrig.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace kestrel::test {
@@ -26,7 +27,7 @@ struct WindowRig
     WindowRig()
         : ports([](const QString &name) { return std::make_unique<FakeSerialDevice>(name); })
     {
-        window = std::make_unique<frmKestrel>(ports);
+        window = std::make_unique<frmKestrel>(ports, dir.filePath(QStringLiteral("log.txt")));
         window->setEndProgram([this] { ++programEnded; });
         closeSplashes();
         window->show();
@@ -61,6 +62,7 @@ struct WindowRig
     T *control(const char *name) { return window->control<T>(QString::fromLatin1(name)); }
     void click(const char *name) { clickOnItsTab(*window, name); }
 
+    QTemporaryDir dir;
     PortMap ports;
     std::unique_ptr<frmKestrel> window;
     int programEnded = 0;

@@ -77,9 +77,9 @@ private slots:
         QVERIFY(lines[1].endsWith(QStringLiteral(" - 75")));
         QCOMPARE(lines[2], QStringLiteral("Communications Error, Bad file name or number - 52"));
         QCOMPARE(lines[3], QStringLiteral("Received a Five Dollar Bill - ($5)"));
-        QCOMPARE(rig.total.cents(), 525);
-        QCOMPARE(rig.coinCount.row(2), QStringLiteral("1"));
-        QCOMPARE(rig.billCount.row(2), QStringLiteral("1"));
+        QCOMPARE(rig.TotalReceived.cents(), 525);
+        QCOMPARE(rig.lstCoinCount.row(2), QStringLiteral("1"));
+        QCOMPARE(rig.lstBillCount.row(2), QStringLiteral("1"));
     }
 };
 

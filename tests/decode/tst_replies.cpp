@@ -106,10 +106,10 @@ private slots:
         rig.reply(reply.toLatin1() + (reply.size() == 8 ? "\r\n" : ""));
 
         QCOMPARE(rig.logLines(), QStringList{message});
-        QCOMPARE(rig.actionLog.selectedRow(), -1);   // selected before the line was added
-        QCOMPARE(rig.status.text(), status);
-        QCOMPARE(rig.total.cents(), qint64(cents));
-        QCOMPARE(rig.totalLabel.text(), QStringLiteral("Total Money Received so far: %1.%2")
+        QCOMPARE(rig.lstActionLog.selectedRow(), -1);   // selected before the line was added
+        QCOMPARE(rig.lblSpecialInstruction.text(), status);
+        QCOMPARE(rig.TotalReceived.cents(), qint64(cents));
+        QCOMPARE(rig.lblTotalReceived.text(), QStringLiteral("Total Money Received so far: %1.%2")
                                             .arg(cents / 100).arg(cents % 100, 2, 10, QChar('0')));
         const QStringList coinNames{"Nickel", "Dime", "Quarter", "Canadian Dollar", "Canadian Two Dollar"};
         const QStringList billNames{"$1", "$2", "$5", "$10", "$20"};
@@ -122,10 +122,10 @@ private slots:
             bills[row] = name;
             billCounts[row] = "1";
         }
-        QCOMPARE(rig.coin.rows(), coins);
-        QCOMPARE(rig.coinCount.rows(), coinCounts);
-        QCOMPARE(rig.bill.rows(), bills);
-        QCOMPARE(rig.billCount.rows(), billCounts);
+        QCOMPARE(rig.lstCoin.rows(), coins);
+        QCOMPARE(rig.lstCoinCount.rows(), coinCounts);
+        QCOMPARE(rig.lstBill.rows(), bills);
+        QCOMPARE(rig.lstBillCount.rows(), billCounts);
     }
 
     void replyCodeCutting_data()
@@ -152,8 +152,27 @@ private slots:
         ReceiveRig rig;
         rig.reply(received);
         QCOMPARE(rig.logLines(), logLine.isEmpty() ? QStringList() : QStringList{logLine});
-        QCOMPARE(rig.raw.rows(), QStringList{QString::fromLatin1(received)});
-        QCOMPARE(rig.totalLabel.text().left(29), QStringLiteral("Total Money Received so far: "));
+        QCOMPARE(rig.List1.rows(), QStringList{QString::fromLatin1(received)});
+        QCOMPARE(rig.lblTotalReceived.text().left(29), QStringLiteral("Total Money Received so far: "));
+    }
+
+    void blankRepliesAreNoRow_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::newRow("nothing") << "";
+        QTest::newRow("eight blanks") << "        ";
+        QTest::newRow("one blank") << " ";
+    }
+    void blankRepliesAreNoRow()
+    {
+        QFETCH(QString, code);
+        QVERIFY(!replies::find(code));
+        ReceiveRig rig;
+        Trap trap;
+        QVERIFY(!rig.recogniser.recognise(ReceivePath::replyCode(code), trap, [] { return QString(); }));
+        rig.reply(code.toLatin1() + "\r\n");
+        QVERIFY(rig.logLines().isEmpty());
+        QCOMPARE(rig.lblSpecialInstruction.text(), QStringLiteral("Special Instructions:"));
     }
 
     void replySplitAcrossReads()
@@ -162,7 +181,7 @@ private slots:
         rig.reply("08 50");
         rig.reply(" 06\r\n");
         QVERIFY(rig.logLines().isEmpty());
-        QCOMPARE(rig.raw.rows(), QStringList({"08 50", " 06\r\n"}));
+        QCOMPARE(rig.List1.rows(), QStringList({"08 50", " 06\r\n"}));
         rig.reply("08 50 06");
         rig.reply("\r\n");
         QCOMPARE(rig.logLines(), QStringList{"Received a Nickel"});
@@ -180,12 +199,12 @@ private slots:
         };
         rig.reply("08 50 06\r\n");
         QCOMPARE(rig.logLines(), QStringList({"Received a Nickel", "Received a Dime"}));
-        QCOMPARE(rig.total.cents(), 15);
-        QCOMPARE(rig.raw.count(), 2);
+        QCOMPARE(rig.TotalReceived.cents(), 15);
+        QCOMPARE(rig.List1.count(), 2);
         QCOMPARE(rig.logFileLines(), QStringList({"03-07-202609:05:0308 50 06",
                                                   "03-07-202609:05:0308 51 08"}));
         // The debugging panel saw the dime waiting during the first pass; now nothing waits.
-        QCOMPARE(rig.debuggingValue.rows(), QStringList({"0", "0", ""}));
+        QCOMPARE(rig.lstDebuggingValue.rows(), QStringList({"0", "0", ""}));
     }
 
     void debuggingPanelShowsWhatWaits()
@@ -201,13 +220,13 @@ private slots:
             }
             if (op == FakeSerialDevice::Op::Peek && !looking) {
                 looking = true;
-                seen << rig.debuggingValue.row(0) + '|' + rig.device().peek();
+                seen << rig.lstDebuggingValue.row(0) + '|' + rig.device().peek();
                 looking = false;
             }
         };
         rig.reply("08 0C");
         QCOMPARE(seen.first(), QStringLiteral("5|30 06"));
-        QCOMPARE(rig.status.text(), QStringLiteral("Validator was reset"));
+        QCOMPARE(rig.lblSpecialInstruction.text(), QStringLiteral("Validator was reset"));
     }
 
     void twentyAndFiveThousandNickelsAreExact()
@@ -215,35 +234,35 @@ private slots:
         ReceiveRig rig;
         for (int i = 0; i < 20; ++i)
             rig.reply("08 50 06\r\n");
-        QCOMPARE(rig.totalLabel.text(), QStringLiteral("Total Money Received so far: 1.00"));
+        QCOMPARE(rig.lblTotalReceived.text(), QStringLiteral("Total Money Received so far: 1.00"));
         for (int i = 20; i < 5000; ++i) {
             rig.device().arrive("08 50 06\r\n");
             Trap trap;
             rig.receivePath.receive(trap);
         }
-        QCOMPARE(rig.totalLabel.text(), QStringLiteral("Total Money Received so far: 250.00"));
-        QCOMPARE(rig.coinCount.row(0), QStringLiteral("5000"));
+        QCOMPARE(rig.lblTotalReceived.text(), QStringLiteral("Total Money Received so far: 250.00"));
+        QCOMPARE(rig.lstCoinCount.row(0), QStringLiteral("5000"));
     }
 
     void countThatWouldPass32767()
     {
         ReceiveRig rig;
-        rig.coinCount.setRow(2, "32767");
+        rig.lstCoinCount.setRow(2, "32767");
         rig.reply("08 52 06\r\n");
         QCOMPARE(rig.logLines(), QStringList({"Communications Error, Overflow - 6", "Received a Quarter"}));
-        QCOMPARE(rig.coinCount.row(2), QStringLiteral("32767"));
-        QCOMPARE(rig.coin.row(2), QStringLiteral("Quarter "));
-        QCOMPARE(rig.total.cents(), 25);
+        QCOMPARE(rig.lstCoinCount.row(2), QStringLiteral("32767"));
+        QCOMPARE(rig.lstCoin.row(2), QStringLiteral("Quarter "));
+        QCOMPARE(rig.TotalReceived.cents(), 25);
     }
 
     void nonNumericCount()
     {
         ReceiveRig rig;
-        rig.billCount.setRow(4, "twenty");
+        rig.lstBillCount.setRow(4, "twenty");
         rig.reply("30 84 09");
         QCOMPARE(rig.logLines(), QStringList({"Communications Error, Type mismatch - 13",
                                               "Received a Twenty Dollar Bill - ($20)"}));
-        QCOMPARE(rig.total.cents(), 2000);
+        QCOMPARE(rig.TotalReceived.cents(), 2000);
     }
 
     void coinAfterClearFindsNoRow()
@@ -256,8 +275,8 @@ private slots:
         QCOMPARE(lines[0], QStringLiteral("Communications Error, Invalid property array index - 381"));
         QCOMPARE(lines[1], lines[0]);
         QCOMPARE(lines[2], QStringLiteral("Received a Dime"));
-        QCOMPARE(rig.total.cents(), 10);
-        QCOMPARE(rig.coin.count(), 0);
+        QCOMPARE(rig.TotalReceived.cents(), 10);
+        QCOMPARE(rig.lstCoin.count(), 0);
     }
 
     void freeTextNotice()
@@ -265,21 +284,21 @@ private slots:
         ReceiveRig rig;
         // The text comes with the next read: the board sends it right after "CC".
         rig.device().afterOp = [&](FakeSerialDevice::Op op) {
-            if (op == FakeSerialDevice::Op::Read && rig.raw.count() == 0 && rig.device().peek().isEmpty())
+            if (op == FakeSerialDevice::Op::Read && rig.List1.count() == 0 && rig.device().peek().isEmpty())
                 rig.device().arrive("  Use coins only  please");
         };
         rig.reply("CC");
         // The first 17 characters ("  Use coins only "), blanks trimmed.
-        QCOMPARE(rig.status.text(), QStringLiteral("Use coins only"));
+        QCOMPARE(rig.lblSpecialInstruction.text(), QStringLiteral("Use coins only"));
         QCOMPARE(rig.logLines(), QStringList{"Use coins only"});
-        QCOMPARE(rig.total.cents(), 0);
+        QCOMPARE(rig.TotalReceived.cents(), 0);
     }
 
     void freeTextNoticeWithNothingFurther()
     {
         ReceiveRig rig;
         rig.reply("CC");
-        QCOMPARE(rig.status.text(), QString());
+        QCOMPARE(rig.lblSpecialInstruction.text(), QString());
         QCOMPARE(rig.logLines(), QStringList{QString()});
     }
 
@@ -289,10 +308,10 @@ private slots:
         rig.device().failOn(FakeSerialDevice::Op::Read, Failure(8020, "Error reading comm device"), 1);
         rig.reply("08 50 06");
         QCOMPARE(rig.logLines(), QStringList{"Communications Error, Error reading comm device - 8020"});
-        QCOMPARE(rig.total.cents(), 0);
+        QCOMPARE(rig.TotalReceived.cents(), 0);
         // No more characters come, yet the reply still waiting is read once the port reads again.
         QTRY_COMPARE(rig.logLines().last(), QStringLiteral("Received a Nickel"));
-        QCOMPARE(rig.raw.rows().last(), QStringLiteral("08 50 06"));
+        QCOMPARE(rig.List1.rows().last(), QStringLiteral("08 50 06"));
     }
 
     void failingBufferCountIsRetried()
@@ -301,8 +320,8 @@ private slots:
         rig.device().failOn(FakeSerialDevice::Op::Waiting, Failure(8020, "no count"), 1);
         rig.reply("08 50 06");
         QCOMPARE(rig.logLines(), QStringList{"Communications Error, no count - 8020"});
-        QVERIFY(rig.raw.rows().isEmpty());
-        QTRY_COMPARE(rig.raw.rows(), QStringList{"08 50 06"});
+        QVERIFY(rig.List1.rows().isEmpty());
+        QTRY_COMPARE(rig.List1.rows(), QStringList{"08 50 06"});
         QCOMPARE(rig.logLines().last(), QStringLiteral("Received a Nickel"));
     }
 
@@ -325,11 +344,11 @@ private slots:
         ReceiveRig rig;
         // The board sends the text after a silence: it arrives while the console waits for it.
         rig.device().afterOp = [&](FakeSerialDevice::Op op) {
-            if (op == FakeSerialDevice::Op::Wait && rig.raw.count() == 1 && rig.device().peek().isEmpty())
+            if (op == FakeSerialDevice::Op::Wait && rig.List1.count() == 1 && rig.device().peek().isEmpty())
                 rig.device().arrive("Exact change");
         };
         rig.reply("CC");
-        QCOMPARE(rig.status.text(), QStringLiteral("Exact change"));
+        QCOMPARE(rig.lblSpecialInstruction.text(), QStringLiteral("Exact change"));
         QCOMPARE(rig.logLines(), QStringList{"Exact change"});
     }
 };

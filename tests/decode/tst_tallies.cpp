@@ -9,20 +9,9 @@
 using namespace kestrel;
 
 namespace {
-struct Board
+struct Board : ReplyState
 {
-    LineListModel coin, coinCount, bill, billCount, debugging, debuggingValue, actionLog, raw;
-    MoneyTotal total;
-    TextCaption totalLabel{"Total Money Received:"};
-    TextCaption status{"Special Instructions:"};
-    Tallies tallies{{coin, coinCount, bill, billCount, debugging, debuggingValue, actionLog, raw},
-                    total, totalLabel, status};
-    Board()
-    {
-        alignPair(coin, coinCount);
-        alignPair(bill, billCount);
-        alignPair(debugging, debuggingValue);
-    }
+    Tallies tallies{*this};
 };
 } // namespace
 
@@ -35,85 +24,85 @@ private slots:
     void initializeFillsEveryList()
     {
         Board b;
-        b.actionLog.append("old");
-        b.raw.append("08 50 06");
+        b.lstActionLog.append("old");
+        b.List1.append("08 50 06");
         b.tallies.InitializeCount();
-        QCOMPARE(b.coin.rows(), QStringList({"Nickel", "Dime", "Quarter", "Canadian Dollar",
+        QCOMPARE(b.lstCoin.rows(), QStringList({"Nickel", "Dime", "Quarter", "Canadian Dollar",
                                              "Canadian Two Dollar"}));
-        QCOMPARE(b.bill.rows(), QStringList({"$1", "$2", "$5", "$10", "$20"}));
-        QCOMPARE(b.coinCount.rows(), QStringList(5, "0"));
-        QCOMPARE(b.billCount.rows(), QStringList(5, "0"));
-        QCOMPARE(b.debugging.rows(),
+        QCOMPARE(b.lstBill.rows(), QStringList({"$1", "$2", "$5", "$10", "$20"}));
+        QCOMPARE(b.lstCoinCount.rows(), QStringList(5, "0"));
+        QCOMPARE(b.lstBillCount.rows(), QStringList(5, "0"));
+        QCOMPARE(b.lstDebugging.rows(),
                  QStringList({"In Buffer Count", "Input Buffer Lenght", "Buffer Content"}));
-        QCOMPARE(b.debuggingValue.rows(), QStringList(3, " "));
-        for (LineListModel *l : {&b.coin, &b.coinCount, &b.bill, &b.billCount, &b.debugging,
-                                 &b.debuggingValue})
+        QCOMPARE(b.lstDebuggingValue.rows(), QStringList(3, " "));
+        for (LineListModel *l : {&b.lstCoin, &b.lstCoinCount, &b.lstBill, &b.lstBillCount, &b.lstDebugging,
+                                 &b.lstDebuggingValue})
             QCOMPARE(l->selectedRow(), 0);
-        QCOMPARE(b.actionLog.count(), 0);
-        QCOMPARE(b.raw.count(), 0);
+        QCOMPARE(b.lstActionLog.count(), 0);
+        QCOMPARE(b.List1.count(), 0);
     }
 
     void clearAllPutsEverythingBack()
     {
         Board b;
         b.tallies.InitializeCount();
-        Tallies::countUp(b.coinCount, 0);
-        b.coin.setRow(0, "Nickel received");
-        b.total.add(5);
-        b.status.setText("Coin jam");
-        b.actionLog.append("Received a Nickel");
-        b.coin.select(3);
+        Tallies::countUp(b.lstCoinCount, 0);
+        b.lstCoin.setRow(0, "Nickel received");
+        b.TotalReceived.add(5);
+        b.lblSpecialInstruction.setText("Coin jam");
+        b.lstActionLog.append("Received a Nickel");
+        b.lstCoin.select(3);
         b.tallies.ClearAll();
-        QCOMPARE(b.coin.row(0), QStringLiteral("Nickel"));
-        QCOMPARE(b.coinCount.row(0), QStringLiteral("0"));
-        QCOMPARE(b.coinCount.selectedRow(), 0);
-        QCOMPARE(b.actionLog.count(), 0);
-        QCOMPARE(b.total.cents(), 0);
-        QCOMPARE(b.totalLabel.text(), QStringLiteral("Money Received so far: $0.00"));
-        QCOMPARE(b.status.text(), QStringLiteral("Special Instructions:"));
+        QCOMPARE(b.lstCoin.row(0), QStringLiteral("Nickel"));
+        QCOMPARE(b.lstCoinCount.row(0), QStringLiteral("0"));
+        QCOMPARE(b.lstCoinCount.selectedRow(), 0);
+        QCOMPARE(b.lstActionLog.count(), 0);
+        QCOMPARE(b.TotalReceived.cents(), 0);
+        QCOMPARE(b.lblTotalReceived.text(), QStringLiteral("Money Received so far: $0.00"));
+        QCOMPARE(b.lblSpecialInstruction.text(), QStringLiteral("Special Instructions:"));
 
         // The next coin shows that coin's value alone.
-        b.total.add(25);
+        b.TotalReceived.add(25);
         b.tallies.showTotalAfterReply();
-        QCOMPARE(b.totalLabel.text(), QStringLiteral("Total Money Received so far: 0.25"));
+        QCOMPARE(b.lblTotalReceived.text(), QStringLiteral("Total Money Received so far: 0.25"));
     }
 
     void perDeviceClearEmptiesOnlyThatDevice()
     {
         Board b;
         b.tallies.InitializeCount();
-        b.total.add(100);
+        b.TotalReceived.add(100);
         b.tallies.ClearCoinTotals();
-        QCOMPARE(b.coin.count(), 0);
-        QCOMPARE(b.coinCount.count(), 0);
-        QCOMPARE(b.bill.count(), 5);
-        QCOMPARE(b.total.cents(), 100);
-        QCOMPARE(b.totalLabel.text(), QStringLiteral("Total Money Received:"));
+        QCOMPARE(b.lstCoin.count(), 0);
+        QCOMPARE(b.lstCoinCount.count(), 0);
+        QCOMPARE(b.lstBill.count(), 5);
+        QCOMPARE(b.TotalReceived.cents(), 100);
+        QCOMPARE(b.lblTotalReceived.text(), QStringLiteral("Total Money Received:"));
         b.tallies.ClearBillTotals();
-        QCOMPARE(b.billCount.count(), 0);
-        QCOMPARE(b.debugging.count(), 3);
+        QCOMPARE(b.lstBillCount.count(), 0);
+        QCOMPARE(b.lstDebugging.count(), 3);
     }
 
     void selectionAlignsBothWaysAndShorterPartnerKeepsItsRow()
     {
         Board b;
         b.tallies.InitializeCount();
-        b.billCount.select(3);
-        QCOMPARE(b.bill.selectedRow(), 3);
-        b.coin.select(4);
-        QCOMPARE(b.coinCount.selectedRow(), 4);
-        b.debuggingValue.select(2);
-        QCOMPARE(b.debugging.selectedRow(), 2);
+        b.lstBillCount.select(3);
+        QCOMPARE(b.lstBill.selectedRow(), 3);
+        b.lstCoin.select(4);
+        QCOMPARE(b.lstCoinCount.selectedRow(), 4);
+        b.lstDebuggingValue.select(2);
+        QCOMPARE(b.lstDebugging.selectedRow(), 2);
 
         // A partner without the row keeps its own selection and nothing is written anywhere.
-        b.coinCount.clear();
-        b.coinCount.append("7");
-        b.coinCount.append("8");
-        b.coinCount.select(1);
-        QCOMPARE(b.coin.selectedRow(), 1);
-        b.coin.select(4);
-        QCOMPARE(b.coinCount.selectedRow(), 1);
-        QCOMPARE(b.actionLog.count(), 0);
+        b.lstCoinCount.clear();
+        b.lstCoinCount.append("7");
+        b.lstCoinCount.append("8");
+        b.lstCoinCount.select(1);
+        QCOMPARE(b.lstCoin.selectedRow(), 1);
+        b.lstCoin.select(4);
+        QCOMPARE(b.lstCoinCount.selectedRow(), 1);
+        QCOMPARE(b.lstActionLog.count(), 0);
     }
 
     void countUp_data()
@@ -198,7 +187,7 @@ private slots:
     {
         Board b;
         b.tallies.UpdateTotalRecived();
-        QCOMPARE(b.totalLabel.text(), QStringLiteral("Money Received so far: $0.00"));
+        QCOMPARE(b.lblTotalReceived.text(), QStringLiteral("Money Received so far: $0.00"));
     }
 };
 

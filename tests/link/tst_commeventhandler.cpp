@@ -77,7 +77,7 @@ private slots:
                 || op == FakeSerialDevice::Op::SetDtr)
                 order << op;
         };
-        park(rig, QByteArray("\x02\x01AAAAAAAAAA"));
+        park(rig, QByteArray("\x02\x01" "AAAAAAAAAA"));
         rig.device().changeCts();
         deliverEvents();
         using Op = FakeSerialDevice::Op;

@@ -1,8 +1,10 @@
 #include "link/commevents.h"
-#include "link/fakeserialdevice.h"
+#include "tests/support/fakeserialdevice.h"
 #include "link/realserialdevice.h"
 #include "sim/virtualboard.h"
+#ifdef Q_OS_LINUX
 #include "tests/support/ptyboard.h"
+#endif
 
 #include <QSignalSpy>
 #include <QTest>
@@ -57,6 +59,7 @@ struct Virtual : Backend
     bool canBeLost() const override { return false; }   // nothing to pull
 };
 
+#ifdef Q_OS_LINUX
 struct RealOnPty : Backend
 {
     PtyBoard board;
@@ -66,6 +69,7 @@ struct RealOnPty : Backend
     QByteArray boardReceived() override { return board.received(); }
     void pullTheCable() override { board.hangUp(); }
 };
+#endif
 
 using Make = std::function<std::unique_ptr<Backend>()>;
 
@@ -91,7 +95,9 @@ private slots:
         QTest::addColumn<Make>("make");
         QTest::newRow("test fake") << Make([] { return std::make_unique<Fake>(); });
         QTest::newRow("virtual board") << Make([] { return std::make_unique<Virtual>(); });
+#ifdef Q_OS_LINUX
         QTest::newRow("real port on a pty") << Make([] { return std::make_unique<RealOnPty>(); });
+#endif
     }
     void contract()
     {

@@ -12,22 +12,24 @@ void deliverEvents()
     }
 }
 
-LinkRig::LinkRig(bool openComm1)
+FakePorts::FakePorts()
     : ports(nullptr)
     , com(ports)
-    , log(actionLog)
-    , handler(com, pendingFrame, log, nullptr, 10)
 {
     for (int port = 1; port <= 4; ++port) {
         auto fake = std::make_unique<FakeSerialDevice>(QStringLiteral("fake%1").arg(port));
         fakes[port - 1] = fake.get();
         ports.setDevice(port, std::move(fake));
     }
+}
+
+LinkRig::LinkRig(bool openComm1)
+    : log(actionLog)
+    , handler(com, pendingFrame, log, nullptr, 10)
+{
     QObject::connect(&com, &CommControl::OnComm, [this] { handler.OnComm(); });
     if (openComm1)
         com.setPortOpen(true);
 }
-
-LinkRig::~LinkRig() = default;
 
 } // namespace kestrel::test

@@ -4,7 +4,7 @@
 #include "core/linelistmodel.h"
 #include "link/commcontrol.h"
 #include "link/commeventhandler.h"
-#include "link/fakeserialdevice.h"
+#include "tests/support/fakeserialdevice.h"
 
 #include <QStringList>
 
@@ -13,19 +13,25 @@ namespace kestrel::test {
 // Delivers every queued serial event, as the event loop would between handlers.
 void deliverEvents();
 
-// A serial control with a fake device behind each of the four ports, an action log and the OnComm
-// handler wired as the window wires them. Comm1 is open unless the test says otherwise.
-struct LinkRig
+// A fake device behind each of the four ports, and the serial control over them.
+struct FakePorts
 {
-    explicit LinkRig(bool openComm1 = true);
-    ~LinkRig();
-
+    FakePorts();
     FakeSerialDevice &device(int port = 1) { return *fakes[port - 1]; }
-    QStringList logLines() const { return actionLog.rows(); }
 
     FakeSerialDevice *fakes[4];
     PortMap ports;
     CommControl com;
+};
+
+// The serial control with an action log and the OnComm handler wired as the window wires them.
+// Comm1 is open unless the test says otherwise.
+struct LinkRig : FakePorts
+{
+    explicit LinkRig(bool openComm1 = true);
+
+    QStringList logLines() const { return actionLog.rows(); }
+
     LineListModel actionLog;
     ActionLog log;
     QByteArray pendingFrame;

@@ -1,27 +1,33 @@
 #pragma once
 
-#include "core/caption.h"
-#include "decode/pairedlists.h"
-#include "decode/recogniser.h"
-#include "decode/tallies.h"
-#include "link/receivepath.h"
+#include "link/receivechain.h"
 #include "tests/support/linkrig.h"
 
 #include <QTemporaryDir>
 
 namespace kestrel::test {
 
-// The serial link with the whole receive path behind it, as the window has it: raw replies,
-// tallies, money label, status line, debugging values and a log file in a fresh directory. The
+// The fake ports and a scratch directory for the log file, made before the chain that uses them.
+struct ReceiveRigBase : FakePorts
+{
+    QTemporaryDir dir;
+    QString logPath() const { return dir.filePath(QStringLiteral("log.txt")); }
+};
+
+// The serial link with the whole receive chain behind it, as the window has it, on Comm1. The
 // clock reads 09:05:03 on the seventh of March 2026 unless the test sets it.
-struct ReceiveRig : LinkRig
+struct ReceiveRig : ReceiveRigBase, ReceiveChain
 {
     ReceiveRig()
+        : ReceiveChain(com, logPath(), [this] { return now; }, 10)
+        , handler(com, pendingFrame, log, &receivePath, 10)
     {
-        handler.setReceivePath(&receivePath);
+        QObject::connect(&com, &CommControl::OnComm, [this] { handler.OnComm(); });
+        com.setPortOpen(true);
         tallies.InitializeCount();
     }
 
+    QStringList logLines() const { return lstActionLog.rows(); }
     QStringList logFileLines() const
     {
         QFile file(logFile.path());
@@ -38,17 +44,9 @@ struct ReceiveRig : LinkRig
         deliverEvents();
     }
 
-    LineListModel raw, coin, coinCount, bill, billCount, debugging, debuggingValue;
-    MoneyTotal total;
-    TextCaption totalLabel{"Total Money Received:"};
-    TextCaption status{"Special Instructions:"};
-    Tallies tallies{{coin, coinCount, bill, billCount, debugging, debuggingValue, actionLog, raw},
-                    total, totalLabel, status};
-    ReplyRecogniser recogniser{{coin, coinCount, bill, billCount, total, status, log}};
-    QTemporaryDir dir;
     QDateTime now{QDate(2026, 3, 7), QTime(9, 5, 3)};
-    LogFile logFile{dir.filePath("log.txt"), [this] { return now; }};
-    ReceivePath receivePath{{com, raw, log, debuggingValue, tallies, recogniser, logFile}, 10};
+    QByteArray pendingFrame;
+    CommEventHandler handler;
 };
 
 } // namespace kestrel::test

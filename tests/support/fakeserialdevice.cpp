@@ -1,4 +1,4 @@
-#include "link/fakeserialdevice.h"
+#include "tests/support/fakeserialdevice.h"
 
 #include "link/commerrors.h"
 #include "link/commevents.h"

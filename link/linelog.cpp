@@ -1,0 +1,3 @@
+#include "link/linelog.h"
+
+Q_LOGGING_CATEGORY(lcLink, "kestrel.link", QtWarningMsg)
