@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOption>
@@ -267,8 +268,21 @@ void LineView::mousePressEvent(QMouseEvent *event)
     QFrame::mousePressEvent(event);
 }
 
+void LineView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const int row = event->button() == Qt::LeftButton ? rowAt(event->position().toPoint()) : -1;
+    if (row >= 0)
+        emit rowActivated(row);
+    QFrame::mouseDoubleClickEvent(event);
+}
+
 void LineView::keyPressEvent(QKeyEvent *event)
 {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && m_model
+        && m_model->selectedRow() >= 0) {
+        emit rowActivated(m_model->selectedRow());
+        return;
+    }
     if (!m_model || m_model->count() == 0)
         return QFrame::keyPressEvent(event);
     const int current = m_model->selectedRow();

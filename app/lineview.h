@@ -34,8 +34,13 @@ public:
     int fullRowsInView() const;             // rows wholly in view
     bool isRowInView(int row) const;        // wholly or partly
 
+signals:
+    // The operator double-clicked a row, or pressed Enter on the selected one.
+    void rowActivated(int row);
+
 protected:
     bool event(QEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;

@@ -30,6 +30,7 @@ frmKestrel::frmKestrel(PortMap &ports, const QString &logPath, QWidget *parent)
                               | Qt::WindowCloseButtonHint)
     , m_console(ports, logPath)
     , m_docLinks(m_console.log, m_desktop, QCoreApplication::applicationDirPath())
+    , m_history(m_console.List1, m_console.MDB_output_string)
 {
     setObjectName(QStringLiteral("frmKestrel"));
     // A tool window, yet it keeps the program running while it is open (app/programlife.h).
@@ -341,6 +342,13 @@ void frmKestrel::wireLinksAndScreens()
                     showOnce<QWidget>(slot, [which] { return new BoardScreen(which); });
                 });
     }
+    // A double click or Enter on a raw reply shows it decoded, in one window that later rows reuse.
+    connect(require<LineView>("List1"), &LineView::rowActivated, this, [this](int row) {
+        if (!m_replyDetails)
+            m_replyDetails = new ReplyDetailsWindow;
+        m_replyDetails->show(row, m_history.decode(row));
+    });
+
     QPointer<QWidget> &about = m_screens.back();
     connect(requireAction("mnuhelpabout"), &QAction::triggered, this,
             [&about] { showOnce<QWidget>(about, [] { return new HelpScreen; }); });

@@ -3,6 +3,8 @@
 #include "app/console.h"
 #include "app/doclinks.h"
 #include "app/layout.h"
+#include "app/replydetailswindow.h"
+#include "app/replyhistory.h"
 #include "app/tabstrip.h"
 
 #include <QHash>
@@ -50,6 +52,9 @@ public:
 
     // The reference screens opened from this window, while they are open.
     QWidget *referenceScreen(const QString &name) const;
+
+    // The "Reply details" window, while it is open.
+    ReplyDetailsWindow *replyDetails() const { return m_replyDetails; }
 
     // Where the operator's controls now shown stand on the screen (buttons, lists, labels, options
     // and the tabs; not the frames and panels that hold them).
@@ -102,6 +107,8 @@ private:
     DocLinks m_docLinks;
     // The board screens in the order of the Other tab's buttons, then About.
     std::array<QPointer<QWidget>, 5> m_screens;
+    ReplyHistory m_history;
+    QPointer<ReplyDetailsWindow> m_replyDetails;
     QElapsedTimer m_lastFrame;
     QElapsedTimer m_lastComm;
     QTimer m_nextFrame;

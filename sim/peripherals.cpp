@@ -58,9 +58,9 @@ QStringList CoinChanger::handle(const QByteArray &frame)
     case 0x08:
         return {status("08 0B")};   // just reset
     case 0x09:
-        // Level 3, US dollars, 5 cents a unit, 2 decimals, nickel to quarter routed to tubes, coin
-        // values 1, 2, 5, 20 and 40 units.
-        return {text("08", QByteArray::fromHex("03000105020007010205001428"))};
+        // Level 3, US dollars (telephone code 0001), 5 cents a unit, 2 decimals, nickel to quarter
+        // routed to tubes, coin types 0 to 5 worth 1, 2, 5, 0, 20 and 40 units, no others.
+        return {text("08", QByteArray::fromHex("03000105020007010205001428") + QByteArray(10, '\0'))};
     case 0x0A: {
         QByteArray data(18, '\0');
         quint16 full = 0;
@@ -79,7 +79,9 @@ QStringList CoinChanger::handle(const QByteArray &frame)
         return {status("08 00")};   // ACK
     case 0x0F:
         if (at(frame, 1) == 0x00)
-            return {text("08", QByteArray("VLM000000000001CHNG"))};
+            // Maker, serial number, model, software version 1.02 (BCD), no optional features.
+            return {text("08", QByteArray("VLM000000000001CHNG-3000   ")
+                                   + QByteArray::fromHex("0102") + QByteArray(4, '\0'))};
         if (at(frame, 1) == 0x02)
             return {frame.size() > 2 ? payout(at(frame, 2)) : status("02")};
         break;
@@ -133,8 +135,10 @@ QStringList BillValidator::handle(const QByteArray &frame)
         m_inEscrow = -1;
         return {status("30 06")};   // validator was reset
     case 0x31:
-        // Level 1, US dollars, scaling 100, 2 decimals, stacker of 500, bills of 1, 2, 5, 10, 20.
-        return {text("30", QByteArray::fromHex("0100010064020001F4FFFF0102050A14"))};
+        // Level 1, US dollars, scaling 100, 2 decimals, a stacker of 500, no high security,
+        // escrow, bill types 0 to 4 worth 1, 2, 5, 10 and 20 dollars, no others.
+        return {text("30", QByteArray::fromHex("010001006402" "01F4" "0000" "FF" "0102050A14")
+                               + QByteArray(11, '\0'))};
     case 0x34:
         if (frame.size() >= 5) {
             m_enable = word(frame, 1);
@@ -156,7 +160,7 @@ QStringList BillValidator::handle(const QByteArray &frame)
         return {text("30", QByteArray(1, char(m_stacked >> 8)) + char(m_stacked & 0xFF))};
     case 0x37:
         if (at(frame, 1) == 0x00)
-            return {text("30", QByteArray("VLM000000000002BILL"))};
+            return {text("30", QByteArray("VLM000000000002BILL-500    ") + QByteArray::fromHex("0100"))};
         break;
     default:
         break;
@@ -191,7 +195,9 @@ QStringList CashlessReader::handle(const QByteArray &frame)
         m_enabled = false;
         return {status("10 00")};   // just reset
     case 0x11:
-        return {text("10", QByteArray::fromHex("01010001050210"))};   // reader configuration
+        // Reader configuration: level 1, US dollars, 5 cents a unit, 2 decimals, answers within
+        // 5 s, no options.
+        return {text("10", QByteArray::fromHex("0101000105020500"))};
     case 0x13:
         if (at(frame, 1) == 0x00)
             return {m_enabled ? text("10", QByteArray::fromHex("050001")) : status("10 06")};
@@ -206,7 +212,8 @@ QStringList CashlessReader::handle(const QByteArray &frame)
     case 0x15:
         return {status("10 0D")};       // revalue approved
     case 0x17:
-        return {text("10", QByteArray::fromHex("09") + QByteArray("VLM000000000003CASH"))};
+        return {text("10", QByteArray::fromHex("09") + QByteArray("VLM000000000003CASH-10     ")
+                               + QByteArray::fromHex("0100"))};
     default:
         return {};
     }

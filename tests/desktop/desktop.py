@@ -80,11 +80,11 @@ class Display:
             try:
                 attributes = window.get_attributes()
                 owner = window.get_full_property(net_pid, Xatom.CARDINAL)
+                if attributes.map_state != X.IsViewable or not owner or owner.value[0] != pid:
+                    continue
+                title = self.title(window)
             except Exception:
-                continue
-            if attributes.map_state != X.IsViewable or not owner or owner.value[0] != pid:
-                continue
-            title = self.title(window)
+                continue   # a window that closed while it was looked at
             if title is not None:
                 found.append((window, title))
         return found

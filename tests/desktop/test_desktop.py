@@ -193,6 +193,26 @@ class DesktopTest(unittest.TestCase):
                          ["0", "0", "1", "0", "0"])
 
 
+    # --- the reply details window ---------------------------------------------------------------
+
+    def test_a_reply_double_clicked_is_shown_decoded(self):
+        kestrel, _ = self.start("--com1", "virtual")
+        kestrel.click_control("Comm1", pyatspi.ROLE_RADIO_BUTTON)
+        kestrel.show_tab("Coin Changer")
+        kestrel.click_control("Tube Status")
+        self.assertTrue(wait_for(lambda: kestrel.rows("Replies received"), 5))
+        replies = kestrel.find("Replies received", pyatspi.ROLE_LIST)
+        row = replies.getChildAtIndex(0).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        self.display.xdotool("mousemove", "--sync", row.x + 20, row.y + row.height // 2,
+                             "click", "--repeat", "2", "--delay", "60", "1")
+        self.assertIsNotNone(kestrel.window("Reply details"))
+        details = kestrel.find("Reply details", pyatspi.ROLE_TEXT)
+        text = details.queryText().getText(0, -1)
+        self.assertIn("Reply: TUBE STATUS", text)
+        self.assertIn("because: The pending frame 0A asked for TUBE STATUS.", text)
+        self.assertIn("[3] tube of coin type 0 (Nickel): 20 coins", text)
+
+
 class BoardWindowPlaceTest(unittest.TestCase):
     """The virtual board's window on screens of two common sizes."""
 

@@ -1,3 +1,4 @@
+#include "decode/replydetails.h"
 #include "link/commevents.h"
 #include "sim/mdbnames.h"
 #include "sim/virtualboard.h"
@@ -45,25 +46,25 @@ private slots:
         QTest::addColumn<QStringList>("replies");
         const QString crlf = QStringLiteral("\r\n");
         QTest::newRow("changer reset") << "08" << QStringList{"08 0B"};
-        QTest::newRow("changer setup") << "09" << QStringList{"08 03 00 01 05 02 00 07 01 02 05 00 14 28" + crlf};
+        QTest::newRow("changer setup") << "09" << QStringList{"08 03 00 01 05 02 00 07 01 02 05 00 14 28 00 00 00 00 00 00 00 00 00 00" + crlf};
         QTest::newRow("tube status") << "0A" << QStringList{"08 00 00 14 14 14 00 00 00 00 00 00 00 00 00 00 00 00 00" + crlf};
         QTest::newRow("enable all coins") << "0C FF FF FF FF" << QStringList{"08 00"};
         QTest::newRow("disable all coins") << "0C 00 00 00 00" << QStringList{"08 00"};
-        QTest::newRow("changer identify") << "0F 00" << QStringList{"08 56 4C 4D 30 30 30 30 30 30 30 30 30 30 30 31 43 48 4E 47" + crlf};
+        QTest::newRow("changer identify") << "0F 00" << QStringList{"08 56 4C 4D 30 30 30 30 30 30 30 30 30 30 30 31 43 48 4E 47 2D 33 30 30 30 20 20 20 01 02 00 00 00 00" + crlf};
         QTest::newRow("payout test") << "0F 02" << QStringList{"02"};
         QTest::newRow("dispense nickel") << "0F 02 01" << QStringList{"08 90 06" + crlf};
         QTest::newRow("dispense dime") << "0F 02 02" << QStringList{"08 91 08" + crlf};
         QTest::newRow("dispense quarter") << "0F 02 05" << QStringList{"08 92 06" + crlf};
         QTest::newRow("payout of no coin") << "0F 02 03" << QStringList{"08 03"};
         QTest::newRow("validator reset") << "30" << QStringList{"30 06"};
-        QTest::newRow("validator setup") << "31" << QStringList{"30 01 00 01 00 64 02 00 01 F4 FF FF 01 02 05 0A 14" + crlf};
+        QTest::newRow("validator setup") << "31" << QStringList{"30 01 00 01 00 64 02 01 F4 00 00 FF 01 02 05 0A 14 00 00 00 00 00 00 00 00 00 00 00" + crlf};
         QTest::newRow("enable bills") << "34 00 1F 00 00" << QStringList{"30 00"};
         QTest::newRow("return, nothing held") << "35 00" << QStringList{"30 0A"};
         QTest::newRow("stack, nothing held") << "35 01" << QStringList{"30 0A"};
         QTest::newRow("stacker") << "36" << QStringList{"30 00 00" + crlf};
-        QTest::newRow("validator identify") << "37 00" << QStringList{"30 56 4C 4D 30 30 30 30 30 30 30 30 30 30 30 32 42 49 4C 4C" + crlf};
+        QTest::newRow("validator identify") << "37 00" << QStringList{"30 56 4C 4D 30 30 30 30 30 30 30 30 30 30 30 32 42 49 4C 4C 2D 35 30 30 20 20 20 20 01 00" + crlf};
         QTest::newRow("reader reset") << "10" << QStringList{"10 00"};
-        QTest::newRow("reader setup") << "11 00 01 0F 02 01" << QStringList{"10 01 01 00 01 05 02 10" + crlf};
+        QTest::newRow("reader setup") << "11 00 01 0F 02 01" << QStringList{"10 01 01 00 01 05 02 05 00" + crlf};
         QTest::newRow("reader enable") << "14 01" << QStringList{"10 00"};
         QTest::newRow("reader disable") << "14 00" << QStringList{"10 00"};
         QTest::newRow("reader cancel") << "14 02" << QStringList{"10 08"};
@@ -71,7 +72,7 @@ private slots:
         QTest::newRow("vend success") << "13 02" << QStringList{"10 00"};
         QTest::newRow("session complete") << "13 04" << QStringList{"10 07"};
         QTest::newRow("revalue") << "15 00" << QStringList{"10 0D"};
-        QTest::newRow("reader id") << "17 00" << QStringList{"10 09 56 4C 4D 30 30 30 30 30 30 30 30 30 30 30 33 43 41 53 48" + crlf};
+        QTest::newRow("reader id") << "17 00" << QStringList{"10 09 56 4C 4D 30 30 30 30 30 30 30 30 30 30 30 33 43 41 53 48 2D 31 30 20 20 20 20 20 01 00" + crlf};
         QTest::newRow("begin session, not a command") << "03" << QStringList{};
         QTest::newRow("write to lcd, not a command") << "02 01 41 41 41 41 41 41 41 41 41 41" << QStringList{};
     }
@@ -83,6 +84,40 @@ private slots:
         board.setReplySpacing(1);
         board.open();
         QCOMPARE(answer(board, frame.toLatin1().constData()), replies);
+    }
+
+    // The board's set-up and identification replies are complete: the reply decoder finds every
+    // field of them and nothing short or left over.
+    void setUpAndIdentificationRepliesAreComplete_data()
+    {
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("changer setup") << "09" << "SETUP";
+        QTest::newRow("tube status") << "0A" << "TUBE STATUS";
+        QTest::newRow("changer identification") << "0F 00" << "EXPANSION IDENTIFICATION";
+        QTest::newRow("validator setup") << "31" << "SETUP";
+        QTest::newRow("stacker") << "36" << "STACKER";
+        QTest::newRow("validator identification") << "37 00" << "IDENTIFICATION";
+        QTest::newRow("reader setup") << "11 00 01 0F 02 01" << "READER CONFIGURATION";
+        QTest::newRow("reader id") << "17 00" << "PERIPHERAL ID";
+    }
+    void setUpAndIdentificationRepliesAreComplete()
+    {
+        QFETCH(QString, frame);
+        QFETCH(QString, reply);
+        VirtualBoard board;
+        board.setReplySpacing(1);
+        board.open();
+        const QStringList replies = answer(board, frame.toLatin1().constData());
+        QCOMPARE(replies.size(), 1);
+        details::Context context;
+        context.pendingFrame = bytes(frame.toLatin1().constData());
+        const details::Decoded d = details::decode(replies.first().chopped(2), context);
+        QCOMPARE(d.reply, reply);
+        QCOMPARE(d.stoppedAt, -1);
+        QVERIFY2(d.notes.isEmpty(), qPrintable(d.notes.join('\n')));
+        for (const details::Field &f : d.fields)
+            QVERIFY2(f.name != QLatin1String("not understood"), qPrintable(QString::number(f.offset)));
     }
 
     void grantsRaisedDtrWithACtsChange()

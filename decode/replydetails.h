@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace kestrel::details {
+
+// Every byte of a peripheral's reply, decoded as the MDB standard lays out the coin changer's,
+// the bill validator's and the cashless reader's replies. Nothing here changes what the console
+// does with a reply (the reply tables do that); this only explains it, for the "Reply details"
+// window and for any tool that wants the same.
+
+enum class Device { Unknown, Changer, Validator, Reader };
+
+// What a device's SETUP reply says about its money: the currency (packed BCD as sent), the
+// scaling factor and the decimal places. Credits and amounts are credit x scaling / 10^decimals.
+struct MoneySetup
+{
+    quint16 currency = 0;
+    int scaling = 1;
+    int decimals = 0;
+};
+
+// What the decoder knows beyond the reply itself: the frame last sent (the pending frame when the
+// reply came) and the SETUP replies seen so far in this run.
+struct Context
+{
+    QByteArray pendingFrame;
+    std::optional<MoneySetup> changer, validator, reader;
+};
+
+// One field of a reply: where it stands (byte offset and length in the reply, the address byte
+// being byte 0), what it is, and what it says.
+struct Field
+{
+    int offset;
+    int length;
+    QString name;
+    QString value;
+};
+
+struct Decoded
+{
+    QString text;                 // the reply text as received
+    QList<quint8> bytes;          // the bytes the text spells
+    int stoppedAt = -1;           // the character where reading the text stopped, or -1
+    QString stopReason;
+
+    Device device = Device::Unknown;
+    QString deviceName;           // "coin changer (08)"
+    QString reply;                // "POLL", "TUBE STATUS", ...
+    QStringList why;              // how the device and the reply were told
+    QList<Field> fields;
+    QStringList notes;            // too short, money in units, ...
+
+    std::optional<MoneySetup> setup;   // when the reply is a SETUP reply
+};
+
+// Decodes one reply text.
+Decoded decode(const QString &text, const Context &context = {});
+
+// The decoded reply as lines of text, for a window or a log.
+QStringList describe(const Decoded &decoded);
+
+// A currency code as a technician reads it: "1840 (ISO 4217 840, US dollar)" or "0001
+// (telephone code 1, USA)".
+QString currencyName(quint16 code);
+
+} // namespace kestrel::details
