@@ -1,13 +1,62 @@
 #include "app/commandline.h"
 
+#include "link/netserialdevice.h"
 #include "link/realserialdevice.h"
 #include "sim/virtualboard.h"
+
+#include <QHostInfo>
+#include <QRegularExpression>
 
 namespace kestrel::commandline {
 
 namespace {
 QString optionName(int port) { return QStringLiteral("com%1").arg(port); }
+
+// Longer than any file name the system takes (the port's lock file is named after it too).
+constexpr int kLongestName = 255;
 } // namespace
+
+std::optional<Device> parseDevice(const QString &name, QString *why)
+{
+    const auto fail = [why](const QString &reason) -> std::optional<Device> {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    };
+    if (name.isEmpty())
+        return fail(QStringLiteral("no device named"));
+    if (name.size() > kLongestName)
+        return fail(QStringLiteral("a device name of %1 characters is too long (at most %2)")
+                        .arg(name.size()).arg(kLongestName));
+    Device device;
+    if (name == QLatin1String(kVirtual)) {
+        device.kind = Device::Virtual;
+        return device;
+    }
+    const qsizetype scheme = name.indexOf(QLatin1String("://"));
+    if (scheme < 0)
+        return device;   // a path or port name, checked when the port is opened
+    const QString kind = name.left(scheme);
+    if (kind == QLatin1String("rfc2217"))
+        device.kind = Device::Rfc2217;
+    else if (kind == QLatin1String("socket"))
+        device.kind = Device::Raw;
+    else
+        return fail(QStringLiteral("%1:// is no kind of port the console knows "
+                                   "(rfc2217:// and socket:// are)").arg(kind));
+    static const QRegularExpression hostPort(QStringLiteral("^(\\[[^\\]]+\\]|[^:/\\[\\]]+):(\\d{1,5})$"));
+    const QRegularExpressionMatch m = hostPort.match(name.mid(scheme + 3));
+    if (!m.hasMatch())
+        return fail(QStringLiteral("a network port is %1://HOST:PORT").arg(kind));
+    const int port = m.captured(2).toInt();
+    if (port < 1 || port > 65535)
+        return fail(QStringLiteral("port %1 is out of range (1 to 65535)").arg(m.captured(2)));
+    device.host = m.captured(1);
+    if (device.host.startsWith(QLatin1Char('[')))
+        device.host = device.host.mid(1, device.host.size() - 2);
+    device.port = quint16(port);
+    return device;
+}
 
 void addOptions(QCommandLineParser &parser)
 {
@@ -18,10 +67,44 @@ void addOptions(QCommandLineParser &parser)
     for (int port = 1; port <= PortMap::kPorts; ++port)
         parser.addOption(QCommandLineOption(
             optionName(port),
-            QStringLiteral("Use DEVICE for \"Comm%1\" instead of %2; \"%3\" is the virtual board.")
+            QStringLiteral("Use DEVICE for \"Comm%1\" instead of %2: a serial port's path or "
+                           "name, \"%3\" for the virtual board, rfc2217://HOST:PORT for a port on "
+                           "a serial device server speaking RFC 2217 (its modem lines included), "
+                           "or socket://HOST:PORT for a raw TCP port (no modem lines).")
                 .arg(port)
                 .arg(PortMap::defaultName(port), QLatin1String(kVirtual)),
             QStringLiteral("DEVICE")));
+}
+
+QString check(const QCommandLineParser &parser, bool resolve)
+{
+    const auto quoted = [](const QString &value) {
+        return value.isEmpty() || value.contains(QLatin1Char(' ')) ? QLatin1Char('"') + value + QLatin1Char('"')
+                                                                   : value;
+    };
+    for (const QString &stray : parser.positionalArguments())
+        return QStringLiteral("%1: an argument no option takes (the ports are --com1 to --com%2)")
+            .arg(quoted(stray)).arg(PortMap::kPorts);
+    for (int port = 1; port <= PortMap::kPorts; ++port) {
+        const QStringList values = parser.values(optionName(port));
+        if (values.size() > 1)
+            return QStringLiteral("--%1 is given %2 times (%3): give it once")
+                .arg(optionName(port)).arg(values.size()).arg(values.join(QStringLiteral(", ")));
+        if (values.isEmpty())
+            continue;
+        const QString shown = QStringLiteral("--%1 %2").arg(optionName(port), quoted(values.first()));
+        QString why;
+        const std::optional<Device> device = parseDevice(values.first(), &why);
+        if (!device)
+            return QStringLiteral("%1: %2").arg(shown, why);
+        if (resolve && (device->kind == Device::Rfc2217 || device->kind == Device::Raw)) {
+            const QHostInfo host = QHostInfo::fromName(device->host);
+            if (host.error() != QHostInfo::NoError || host.addresses().isEmpty())
+                return QStringLiteral("%1: the host %2 is not found (%3)")
+                    .arg(shown, device->host, host.errorString());
+        }
+    }
+    return {};
 }
 
 void applyOptions(const QCommandLineParser &parser, PortMap &ports)
@@ -33,8 +116,17 @@ void applyOptions(const QCommandLineParser &parser, PortMap &ports)
 
 std::unique_ptr<SerialDevice> makeDevice(const QString &deviceName)
 {
-    if (deviceName == QLatin1String(kVirtual))
+    const Device device = parseDevice(deviceName).value_or(Device());
+    switch (device.kind) {
+    case Device::Virtual:
         return std::make_unique<sim::VirtualBoard>();
+    case Device::Rfc2217:
+        return std::make_unique<NetSerialDevice>(NetSerialDevice::Protocol::Rfc2217, device.host, device.port);
+    case Device::Raw:
+        return std::make_unique<NetSerialDevice>(NetSerialDevice::Protocol::Raw, device.host, device.port);
+    case Device::Path:
+        break;
+    }
     return std::make_unique<RealSerialDevice>(deviceName);
 }
 

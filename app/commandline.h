@@ -5,6 +5,8 @@
 #include <QCommandLineParser>
 #include <QList>
 
+#include <optional>
+
 namespace kestrel {
 
 namespace sim {
@@ -12,16 +14,31 @@ class VirtualBoard;
 }
 
 // The console's command line: --com1 DEVICE to --com4 DEVICE put another device behind a port
-// option (a path such as /dev/ttyUSB0, or a Windows port name), and the device name "virtual"
-// puts the virtual board there. Without options every port is the platform's own.
+// option: a path such as /dev/ttyUSB0 or a Windows port name, "virtual" for the virtual board,
+// rfc2217://HOST:PORT or socket://HOST:PORT for a port on a serial device server. Without options
+// every port is the platform's own.
 namespace commandline {
 
 inline constexpr char kVirtual[] = "virtual";
 
+// A device name taken apart.
+struct Device
+{
+    enum Kind { Path, Virtual, Rfc2217, Raw } kind = Path;
+    QString host;
+    quint16 port = 0;
+};
+// The device a name stands for; nothing (and the reason) for a name that is none.
+std::optional<Device> parseDevice(const QString &name, QString *why = nullptr);
+
 void addOptions(QCommandLineParser &parser);
+// What is wrong with a command line that parsed: one line naming the option and the value (a name
+// given twice, an empty or over-long one, a URL that is none, a stray argument), or nothing. With
+// `resolve`, the hosts of network ports are looked up too (the application must exist by then).
+QString check(const QCommandLineParser &parser, bool resolve);
 void applyOptions(const QCommandLineParser &parser, PortMap &ports);
 
-// A real port for a device name, or the virtual board for "virtual".
+// The device for a name that check() accepted.
 std::unique_ptr<SerialDevice> makeDevice(const QString &deviceName);
 
 // The virtual boards behind the ports, made now so that their windows can open with the console.

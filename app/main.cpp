@@ -9,11 +9,14 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <cstdio>
+
 using namespace kestrel;
 
 int main(int argc, char *argv[])
 {
-    // Help, version and a wrong command line only print and exit: they need no display.
+    // Help, version and a wrong command line only print and exit, before any window opens: they
+    // need no display.
     {
         QStringList arguments;
         for (int i = 0; i < argc; ++i)
@@ -21,8 +24,12 @@ int main(int argc, char *argv[])
         QCommandLineParser preview;
         commandline::addOptions(preview);
         if (!preview.parse(arguments) || preview.isSet(QStringLiteral("help"))
-            || preview.isSet(QStringLiteral("version")))
+            || preview.isSet(QStringLiteral("version"))) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        } else if (const QString wrong = commandline::check(preview, false); !wrong.isEmpty()) {
+            std::fprintf(stderr, "kestrel: %s\n", qPrintable(wrong));
+            return 1;
+        }
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
@@ -40,6 +47,10 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     commandline::addOptions(parser);
     parser.process(app);
+    if (const QString wrong = commandline::check(parser, true); !wrong.isEmpty()) {
+        std::fprintf(stderr, "kestrel: %s\n", qPrintable(wrong));
+        return 1;
+    }
 
     PortMap ports(&commandline::makeDevice);
     commandline::applyOptions(parser, ports);

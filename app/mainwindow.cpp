@@ -13,6 +13,7 @@
 #include "screens/splash.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -80,6 +81,17 @@ bool frmKestrel::event(QEvent *event)
         showLabelTexts();
     }
     return QMainWindow::event(event);
+}
+
+void frmKestrel::closeEvent(QCloseEvent *event)
+{
+    // A port option's handler is still opening a network port: the window waits until that step
+    // has ended before it unloads under it.
+    if (m_console.comInterface.opening()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void frmKestrel::Form_Load()

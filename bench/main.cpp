@@ -10,6 +10,8 @@
 #include "tests/support/fakeserialdevice.h"
 #include "link/realserialdevice.h"
 #include "sim/virtualboard.h"
+#include "tests/support/eventwait.h"
+#include "tests/support/netboard.h"
 #include "tests/support/receiverig.h"
 #ifdef Q_OS_LINUX
 #include "tests/support/ptyboard.h"
@@ -315,6 +317,30 @@ void benchHandshake()
             loop.exec();
         }
         std::printf("| virtual board | %.1f |\n", median(samples));
+    }
+    {
+        // Over RFC 2217 on loopback: from the server's CTS notice to the frame's first byte at
+        // the server.
+        test::NetBoard board;
+        PortMap ports(&commandline::makeDevice);
+        ports.setName(1, board.url());
+        QTemporaryDir scratch;
+        frmKestrel window(ports, scratch.filePath(QStringLiteral("log.txt")));
+        closeSplashes();
+        window.console().events.setPauseIterations(0);
+        window.console().comInterface.setPortOpen(true);
+        std::vector<double> samples;
+        for (int i = 0; i < 200; ++i) {
+            const int before = int(board.seen().received.size());
+            window.console().send.QueueCommandFrame("\x0f\x02\x02", "Dispense Dime", "e, ");
+            (void)test::runUntil([&] { return board.seen().received.size() >= before + 3; }, 2000);
+            const test::NetBoard::Seen seen = board.seen();
+            if (seen.ctsNotices.size() > i && seen.bytesAt.size() > before)
+                samples.push_back(std::chrono::duration<double, std::micro>(
+                                      seen.bytesAt[before] - seen.ctsNotices[i]).count());
+            test::runFor(5);
+        }
+        std::printf("| RFC 2217 server on loopback | %.1f |\n", median(samples));
     }
 #ifdef Q_OS_LINUX
     {

@@ -55,7 +55,14 @@ void CommControl::setPortOpen(bool open)
     if (!device)
         throw commerrors::invalidPort(m_commPort);
     device->setDtr(m_dtr);
-    device->open();
+    m_opening = true;
+    try {
+        device->open();
+    } catch (...) {
+        m_opening = false;
+        throw;
+    }
+    m_opening = false;
     attach(device);
 }
 

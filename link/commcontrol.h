@@ -28,6 +28,8 @@ public:
     void setCommPort(int port);          // 1 to 4; only while the port is closed
 
     bool PortOpen() const;
+    // While a port is being opened (a network port waits for its server meanwhile).
+    bool opening() const { return m_opening; }
     void setPortOpen(bool open);         // True opens CommPort; False closes (no failure when closed)
 
     bool DTREnable() const { return m_dtr; }
@@ -74,6 +76,7 @@ private:
     QPointer<SerialDevice> m_device;     // the open device, or null
     quint64 m_generation = 0;            // events posted before a close are dropped
     bool m_receivePosted = false;
+    bool m_opening = false;
     QTimer m_retry;
     int m_retryMs = kRetryFirstMs;
 };

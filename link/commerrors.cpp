@@ -37,4 +37,9 @@ Failure deviceLost(const QString &device, const QString &why)
     return Failure(8022, QStringLiteral("Comm device lost: %1: %2").arg(device, why));
 }
 
+Failure connectFailed(const QString &device, const QString &why)
+{
+    return Failure(8010, QStringLiteral("The hardware is not available: %1: %2").arg(device, why));
+}
+
 } // namespace kestrel::commerrors

@@ -15,5 +15,6 @@ Failure lineControlFailed(const QString &device, const QString &why); // 8019
 Failure readFailed(const QString &device, const QString &why);   // 8020
 Failure writeFailed(const QString &device, const QString &why);  // 8021
 Failure deviceLost(const QString &device, const QString &why);   // 8022
+Failure connectFailed(const QString &device, const QString &why); // 8010
 
 } // namespace kestrel::commerrors

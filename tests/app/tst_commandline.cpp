@@ -3,6 +3,7 @@
 #include "sim/virtualboard.h"
 #include "tests/app/windowrig.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -55,6 +56,70 @@ private slots:
         QVERIFY(parser.isSet("version"));
         QVERIFY(!parser.parse({"kestrel", "--com5", "x"}));
         QVERIFY(!parser.parse({"kestrel", "--com1"}));
+    }
+
+    void wrongCommandLines_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error");
+        const QString tooLong(300, QLatin1Char('x'));
+        QTest::newRow("empty device") << QStringList{"--com1", ""}
+                                      << "kestrel: --com1 \"\": no device named";
+        QTest::newRow("over-long device") << QStringList{"--com2", tooLong}
+            << "kestrel: --com2 " + tooLong + ": a device name of 300 characters is too long (at most 255)";
+        QTest::newRow("option twice") << QStringList{"--com1", "/tmp/a", "--com1", "virtual"}
+            << "kestrel: --com1 is given 2 times (/tmp/a, virtual): give it once";
+        QTest::newRow("stray argument") << QStringList{"--com1", "virtual", "COM3"}
+            << "kestrel: COM3: an argument no option takes (the ports are --com1 to --com4)";
+        QTest::newRow("unknown scheme") << QStringList{"--com3", "tcp://127.0.0.1:2000"}
+            << "kestrel: --com3 tcp://127.0.0.1:2000: tcp:// is no kind of port the console knows "
+               "(rfc2217:// and socket:// are)";
+        QTest::newRow("no port") << QStringList{"--com1", "rfc2217://127.0.0.1"}
+            << "kestrel: --com1 rfc2217://127.0.0.1: a network port is rfc2217://HOST:PORT";
+        QTest::newRow("port out of range") << QStringList{"--com4", "socket://127.0.0.1:70000"}
+            << "kestrel: --com4 socket://127.0.0.1:70000: port 70000 is out of range (1 to 65535)";
+        QTest::newRow("port zero") << QStringList{"--com1", "rfc2217://127.0.0.1:0"}
+            << "kestrel: --com1 rfc2217://127.0.0.1:0: port 0 is out of range (1 to 65535)";
+        QTest::newRow("host not found") << QStringList{"--com1", "rfc2217://nowhere.invalid:2000"}
+            << "kestrel: --com1 rfc2217://nowhere.invalid:2000: the host nowhere.invalid is not found";
+    }
+    void wrongCommandLines()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        // The real program says it in one line and ends with 1, before any window: it runs here
+        // without a display at all.
+        QProcess kestrel;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        kestrel.setProcessEnvironment(env);
+        kestrel.start(QStringLiteral(KESTREL_EXECUTABLE), arguments);
+        QVERIFY(kestrel.waitForFinished(10000));
+        QCOMPARE(kestrel.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(kestrel.exitCode(), 1);
+        QStringList said = QString::fromLocal8Bit(kestrel.readAllStandardError())
+                               .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        said.removeIf([](const QString &line) { return line.startsWith(QLatin1String("QStandardPaths")); });
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said.first().startsWith(error), qPrintable(said.first()));
+    }
+
+    void networkPortsAreAccepted()
+    {
+        QCommandLineParser parser;
+        commandline::addOptions(parser);
+        QVERIFY(parser.parse({"kestrel", "--com1", "rfc2217://127.0.0.1:2000", "--com2",
+                              "socket://[::1]:4001", "--com3", "virtual"}));
+        QCOMPARE(commandline::check(parser, true), QString());
+        const auto device = commandline::parseDevice(QStringLiteral("socket://[::1]:4001"));
+        QVERIFY(device);
+        QCOMPARE(device->kind, commandline::Device::Raw);
+        QCOMPARE(device->host, QStringLiteral("::1"));
+        QCOMPARE(device->port, quint16(4001));
+        QVERIFY(parser.helpText().contains(QStringLiteral("rfc2217://HOST:PORT")));
+        QVERIFY(parser.helpText().contains(QStringLiteral("socket://HOST:PORT")));
     }
 
     void unknownDeviceFailsCleanlyAtComm1()

@@ -1,0 +1,330 @@
+#include "link/netserialdevice.h"
+
+#include "link/commerrors.h"
+#include "link/commevents.h"
+#include "link/linelog.h"
+#include "link/linetiming.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <thread>
+#include <utility>
+
+namespace kestrel {
+
+namespace {
+
+// Telnet (RFC 854) and its COM Port Control option (RFC 2217).
+namespace telnet {
+constexpr quint8 kSe = 240, kSb = 250, kWill = 251, kWont = 252, kDo = 253, kDont = 254, kIac = 255;
+constexpr quint8 kBinary = 0, kSuppressGoAhead = 3, kComPort = 44;
+} // namespace telnet
+
+namespace comport {
+constexpr quint8 kSetBaudRate = 1, kSetDataSize = 2, kSetParity = 3, kSetStopSize = 4,
+                 kSetControl = 5, kSetLineStateMask = 10, kSetModemStateMask = 11;
+constexpr quint8 kNotifyLineState = 106, kNotifyModemState = 107;   // the server's, command + 100
+constexpr quint8 kParityNone = 1, kStopOne = 1, kNoFlowControl = 1, kDtrOn = 8, kDtrOff = 9;
+constexpr quint8 kDeltaCts = 0x01, kCts = 0x10;
+// The line errors the console reports, as NOTIFY-LINESTATE sets them.
+constexpr struct { quint8 bit; int event; } kLineErrors[] = {
+    {0x02, commevent::Overrun},
+    {0x04, commevent::Parity},
+    {0x08, commevent::Framing},
+    {0x10, commevent::Break},
+};
+constexpr quint8 kLineErrorMask = 0x1E;
+} // namespace comport
+
+QByteArray iac(std::initializer_list<quint8> bytes)
+{
+    QByteArray out;
+    for (quint8 b : bytes)
+        out.append(char(b));
+    return out;
+}
+
+} // namespace
+
+NetSerialDevice::NetSerialDevice(Protocol protocol, QString host, quint16 port, QObject *parent)
+    : SerialDevice(parent)
+    , m_protocol(protocol)
+    , m_host(std::move(host))
+    , m_port(port)
+    , m_name(QStringLiteral("%1://%2:%3")
+                 .arg(protocol == Protocol::Rfc2217 ? QStringLiteral("rfc2217") : QStringLiteral("socket"),
+                      m_host)
+                 .arg(port))
+{
+    connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
+        const qsizetype before = m_received.size();
+        received(m_socket.readAll());
+        if (m_received.size() > before && !m_takingIn)
+            emit lineEvent(commevent::Receive);
+    });
+    connect(&m_socket, &QTcpSocket::disconnected, this, &NetSerialDevice::onDisconnected);
+}
+
+NetSerialDevice::~NetSerialDevice()
+{
+    m_socket.abort();
+}
+
+void NetSerialDevice::open()
+{
+    if (m_open)
+        throw commerrors::alreadyOpen();
+    m_lost = false;
+    m_received.clear();
+    m_telnet = Telnet::Data;
+
+    // The connection is made now, within a few seconds. The window is drawn meanwhile, but no
+    // click or key is handled, so the operator's next step waits for this one.
+    m_opening = true;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const auto done = connect(&m_socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+    const auto failed = connect(&m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+    m_socket.connectToHost(m_host, m_port);
+    limit.start(kConnectTimeoutMs);
+    if (m_socket.state() != QAbstractSocket::ConnectedState)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    disconnect(done);
+    disconnect(failed);
+    m_opening = false;
+    if (m_socket.state() != QAbstractSocket::ConnectedState) {
+        const QString why = limit.isActive() ? m_socket.errorString()
+                                             : QStringLiteral("no answer within %1 s").arg(kConnectTimeoutMs / 1000);
+        m_socket.abort();
+        throw commerrors::connectFailed(m_name, why);
+    }
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_open = true;
+    if (m_protocol == Protocol::Rfc2217) {
+        using namespace telnet;
+        m_socket.write(iac({kIac, kWill, kBinary, kIac, kDo, kBinary, kIac, kWill, kSuppressGoAhead,
+                            kIac, kDo, kSuppressGoAhead, kIac, kWill, kComPort}));
+        sendComPort(comport::kSetBaudRate, iac({0, 0, 0x25, 0x80}));   // 9600
+        sendComPort(comport::kSetDataSize, iac({8}));
+        sendComPort(comport::kSetParity, iac({comport::kParityNone}));
+        sendComPort(comport::kSetStopSize, iac({comport::kStopOne}));
+        sendComPort(comport::kSetControl, iac({comport::kNoFlowControl}));
+        sendComPort(comport::kSetModemStateMask, iac({comport::kDeltaCts | comport::kCts}));
+        sendComPort(comport::kSetLineStateMask, iac({comport::kLineErrorMask}));
+        sendComPort(comport::kSetControl, iac({m_dtr ? comport::kDtrOn : comport::kDtrOff}));
+        m_socket.flush();
+    }
+}
+
+void NetSerialDevice::close()
+{
+    m_open = false;
+    m_lost = false;
+    m_received.clear();
+    m_socket.abort();
+}
+
+void NetSerialDevice::setDtr(bool high)
+{
+    m_dtr = high;
+    // A raw port has no modem lines: the level is only remembered.
+    if (!m_open || m_lost || m_protocol != Protocol::Rfc2217)
+        return;
+    sendComPort(comport::kSetControl, iac({high ? comport::kDtrOn : comport::kDtrOff}));
+    m_socket.flush();
+}
+
+void NetSerialDevice::sendComPort(quint8 command, const QByteArray &value)
+{
+    using namespace telnet;
+    QByteArray sb = iac({kIac, kSb, kComPort, command});
+    for (char b : value) {
+        sb.append(b);
+        if (quint8(b) == kIac)
+            sb.append(b);
+    }
+    sb.append(iac({kIac, kSe}));
+    m_socket.write(sb);
+}
+
+void NetSerialDevice::write(const QByteArray &bytes)
+{
+    if (m_lost)
+        throw commerrors::deviceLost(m_name, QStringLiteral("the connection is gone"));
+    if (!m_open)
+        throw commerrors::notOpen();
+    QByteArray out = bytes;
+    if (m_protocol == Protocol::Rfc2217)
+        out.replace(QByteArray(1, char(telnet::kIac)), QByteArray(2, char(telnet::kIac)));
+    if (m_socket.write(out) != out.size())
+        throw commerrors::writeFailed(m_name, m_socket.errorString());
+    m_socket.flush();
+    const auto now = std::chrono::steady_clock::now();
+    m_frameOut = std::max(now, m_frameOut) + linetiming::onTheWire(int(bytes.size()));
+}
+
+void NetSerialDevice::drainOutput()
+{
+    // The frame has left once the server's line has had the time to send it.
+    if (m_open && !m_lost)
+        std::this_thread::sleep_until(m_frameOut);
+}
+
+void NetSerialDevice::takeIn()
+{
+    if (!m_open || m_lost)
+        return;
+    m_takingIn = true;
+    while (m_socket.waitForReadyRead(0)) {
+    }
+    m_takingIn = false;
+}
+
+QByteArray NetSerialDevice::read()
+{
+    if (!m_open)
+        throw commerrors::notOpen();
+    takeIn();
+    return std::exchange(m_received, QByteArray());
+}
+
+QByteArray NetSerialDevice::peek()
+{
+    if (!m_open)
+        throw commerrors::notOpen();
+    takeIn();
+    return m_received;
+}
+
+int NetSerialDevice::waiting()
+{
+    if (!m_open)
+        throw commerrors::notOpen();
+    takeIn();
+    return int(m_received.size());
+}
+
+bool NetSerialDevice::waitForCharacters(std::chrono::nanoseconds timeout)
+{
+    if (!m_open || m_lost)
+        return false;
+    const qsizetype before = m_received.size();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    takeIn();
+    // A segment may carry only Telnet commands: wait on until line bytes come or time is up.
+    while (m_received.size() == before && m_open && !m_lost) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        m_takingIn = true;
+        const bool came = m_socket.waitForReadyRead(int(left.count()));
+        m_takingIn = false;
+        if (!came)
+            break;
+    }
+    return m_received.size() > before;
+}
+
+void NetSerialDevice::received(const QByteArray &bytes)
+{
+    if (m_protocol == Protocol::Raw) {
+        m_received += bytes;
+        return;
+    }
+    using namespace telnet;
+    for (char c : bytes) {
+        const quint8 b = quint8(c);
+        switch (m_telnet) {
+        case Telnet::Data:
+            if (b == kIac)
+                m_telnet = Telnet::Iac;
+            else
+                m_received.append(c);
+            break;
+        case Telnet::Iac:
+            if (b == kIac) {
+                m_received.append(c);   // an escaped 0xFF of the line
+                m_telnet = Telnet::Data;
+            } else if (b >= kWill && b <= kDont) {
+                m_verb = b;
+                m_telnet = Telnet::Verb;
+            } else if (b == kSb) {
+                m_sb.clear();
+                m_telnet = Telnet::Sb;
+            } else {
+                m_telnet = Telnet::Data;   // NOP, go-ahead and the like
+            }
+            break;
+        case Telnet::Verb:
+            command(m_verb, b);
+            m_telnet = Telnet::Data;
+            break;
+        case Telnet::Sb:
+            if (b == kIac)
+                m_telnet = Telnet::SbIac;
+            else
+                m_sb.append(c);
+            break;
+        case Telnet::SbIac:
+            if (b == kSe) {
+                subnegotiation(m_sb);
+                m_telnet = Telnet::Data;
+            } else if (b == kIac) {
+                m_sb.append(c);
+                m_telnet = Telnet::Sb;
+            } else {
+                m_telnet = Telnet::Data;   // a broken subnegotiation is dropped
+            }
+            break;
+        }
+    }
+}
+
+void NetSerialDevice::command(quint8 verb, quint8 option)
+{
+    using namespace telnet;
+    // The options asked for on open are on; any other the server proposes is refused.
+    const bool mine = option == kBinary || option == kSuppressGoAhead || option == kComPort;
+    if (verb == kDo && !mine)
+        m_socket.write(iac({kIac, kWont, option}));
+    else if (verb == kWill && !(option == kBinary || option == kSuppressGoAhead))
+        m_socket.write(iac({kIac, kDont, option}));
+}
+
+void NetSerialDevice::subnegotiation(const QByteArray &sb)
+{
+    if (sb.size() < 3 || quint8(sb[0]) != telnet::kComPort)
+        return;
+    const quint8 command = quint8(sb[1]);
+    const quint8 value = quint8(sb[2]);
+    if (command == comport::kNotifyModemState) {
+        const bool cts = value & comport::kCts;
+        // Every change the server counts is one event, so two quick changes give two.
+        if ((value & comport::kDeltaCts) || cts != m_cts)
+            emit lineEvent(commevent::CtsChange);
+        m_cts = cts;
+    } else if (command == comport::kNotifyLineState) {
+        for (const auto &error : comport::kLineErrors)
+            if (value & error.bit)
+                emit lineEvent(error.event);
+    } else {
+        qCDebug(lcLink) << m_name << "server said" << command << sb.mid(2).toHex(' ');
+    }
+}
+
+void NetSerialDevice::onDisconnected()
+{
+    if (!m_open || m_lost)
+        return;
+    m_lost = true;
+    const Failure failure = commerrors::deviceLost(m_name, QStringLiteral("the server closed the connection"));
+    qCInfo(lcLink) << failure.description();
+    emit lost(failure.number(), failure.description());
+}
+
+} // namespace kestrel

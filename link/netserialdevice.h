@@ -1,0 +1,72 @@
+#pragma once
+
+#include "link/serialdevice.h"
+
+#include <QTcpSocket>
+
+#include <chrono>
+
+namespace kestrel {
+
+// A serial port reached over the network, as serial device servers and ser2net offer one:
+// - rfc2217://HOST:PORT, Telnet with the COM Port Control option (RFC 2217). The line is set to
+//   9600 8-N-1, DTR is driven with SET-CONTROL, and the server's notices of the modem lines and
+//   of line errors become the console's CTS-change and line-error events.
+// - socket://HOST:PORT, the bytes of the line and nothing else. It has no modem lines: DTR is
+//   remembered as on a pty, and no CTS change ever comes.
+// The console cannot tell it from a local port; it keeps the device contract (serialdevice.h).
+class NetSerialDevice : public SerialDevice
+{
+    Q_OBJECT
+public:
+    enum class Protocol { Rfc2217, Raw };
+
+    NetSerialDevice(Protocol protocol, QString host, quint16 port, QObject *parent = nullptr);
+    ~NetSerialDevice() override;
+
+    // How long an open waits for the server to accept the connection.
+    static constexpr int kConnectTimeoutMs = 3000;
+
+    QString name() const override { return m_name; }
+    void open() override;
+    void close() override;
+    bool isOpen() const override { return m_open; }
+    void setDtr(bool high) override;
+    void write(const QByteArray &bytes) override;
+    void drainOutput() override;
+    QByteArray read() override;
+    QByteArray peek() override;
+    int waiting() override;
+    bool waitForCharacters(std::chrono::nanoseconds timeout) override;
+
+    // While an open waits for the server (the window is drawn meanwhile).
+    bool opening() const { return m_opening; }
+
+private:
+    void takeIn();                       // what the socket holds, through the Telnet layer
+    void received(const QByteArray &bytes);
+    void command(quint8 verb, quint8 option);
+    void subnegotiation(const QByteArray &sb);
+    void sendComPort(quint8 command, const QByteArray &value);
+    void onDisconnected();
+
+    Protocol m_protocol;
+    QString m_host;
+    quint16 m_port;
+    QString m_name;
+    QTcpSocket m_socket;
+    bool m_open = false;
+    bool m_opening = false;
+    bool m_lost = false;
+    bool m_dtr = false;
+    bool m_takingIn = false;
+    bool m_cts = false;
+    QByteArray m_received;               // the line's bytes, not yet read
+    // The Telnet layer's reading state: inside a command, inside a subnegotiation.
+    enum class Telnet { Data, Iac, Verb, Sb, SbIac } m_telnet = Telnet::Data;
+    quint8 m_verb = 0;
+    QByteArray m_sb;
+    std::chrono::steady_clock::time_point m_frameOut;   // when the last frame has left the line
+};
+
+} // namespace kestrel

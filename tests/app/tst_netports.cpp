@@ -1,0 +1,159 @@
+#include "app/commandline.h"
+#include "tests/app/windowrig.h"
+#include "tests/support/eventwait.h"
+#include "tests/support/netboard.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTcpServer>
+#include <QTest>
+
+using namespace kestrel;
+using namespace kestrel::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The real main window with "Comm1" on a board served over the network.
+struct NetRig
+{
+    explicit NetRig(const QString &url)
+        : ports(&commandline::makeDevice)
+    {
+        ports.setName(1, url);
+        window = std::make_unique<frmKestrel>(ports, dir.filePath(QStringLiteral("log.txt")));
+        WindowRig::closeSplashes();
+        window->show();
+    }
+    ~NetRig()
+    {
+        window.reset();
+        WindowRig::closeSplashes();
+    }
+    void click(const char *name) { clickOnItsTab(*window, name); }
+    QStringList log() const { return window->console().lstActionLog.rows(); }
+
+    QTemporaryDir dir;
+    PortMap ports;
+    std::unique_ptr<frmKestrel> window;
+};
+
+} // namespace
+
+class NetPortsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void dispenseDimeOverRfc2217()
+    {
+        NetBoard board;
+        NetRig rig(board.url());
+        rig.click("Option1");
+        QVERIFY(rig.window->console().comInterface.PortOpen());
+        QVERIFY(runUntil([&] { return board.seen().baud == 9600; }));
+        const NetBoard::Seen setup = board.seen();
+        QCOMPARE(setup.dataSize, 8);
+        QCOMPARE(setup.parity, 1);      // none
+        QCOMPARE(setup.stopSize, 1);
+        QCOMPARE(setup.dtr, QList<bool>{false});
+
+        rig.click("cmdDispenseDime");
+        // DTR rises at the server; its CTS change brings exactly the frame; DTR falls.
+        QVERIFY(runUntil([&] { return board.seen().received.size() >= 3 && board.seen().dtr.size() >= 3; }));
+        runFor(100);
+        const NetBoard::Seen after = board.seen();
+        QCOMPARE(after.dtr, QList<bool>({false, true, false}));
+        QCOMPARE(after.received, QByteArray("\x0f\x02\x02", 3));
+        QCOMPARE(after.ctsNotices.size(), 1);
+
+        board.send("08 91 08\r\n", 3ms);
+        QVERIFY(runUntil([&] { return rig.log().size() >= 2; }));
+        QCOMPARE(rig.log(), QStringList({"Dispense Dime", "Dispensing Dime - Code (08 91 08)"}));
+        QCOMPARE(rig.window->console().List1.rows(), QStringList{"08 91 08\r\n"});   // read whole
+    }
+
+    void twoCtsChangesForOneRaiseSendOneFrame()
+    {
+        NetBoard board;
+        board.setCtsChangesPerRaise(2);
+        NetRig rig(board.url());
+        rig.click("Option1");
+        rig.click("cmdDispenseQuarter");
+        QVERIFY(runUntil([&] { return board.seen().ctsNotices.size() == 2; }));
+        runFor(150);
+        QCOMPARE(board.seen().received, QByteArray("\x0f\x02\x05", 3));
+    }
+
+    void lineErrorsShowTheirLines()
+    {
+        NetBoard board;
+        NetRig rig(board.url());
+        rig.click("Option1");
+        QVERIFY(runUntil([&] { return board.seen().baud == 9600; }));
+        board.notifyLineState(0x08);            // framing
+        board.notifyLineState(0x04);            // parity
+        board.notifyLineState(0x02);            // overrun
+        board.notifyLineState(0x10);            // break: no line
+        QVERIFY(runUntil([&] { return rig.log().size() >= 3; }));
+        runFor(100);
+        QCOMPARE(rig.log(), QStringList({"Framing Error", "Parity Error", "Comm overrun, Data Lost"}));
+    }
+
+    void serverClosingIsOneLostDevice()
+    {
+        NetBoard board;
+        NetRig rig(board.url());
+        rig.click("Option1");
+        QVERIFY(runUntil([&] { return board.seen().connected; }));
+        board.dropConnection();
+        QVERIFY(runUntil([&] { return !rig.log().isEmpty(); }));
+        runFor(300);
+        QCOMPARE(rig.log().size(), 1);
+        QCOMPARE(rig.log().first(), QStringLiteral("Communications Error, Comm device lost: %1: the server "
+                                                   "closed the connection - 8022").arg(board.url()));
+        QVERIFY(!rig.window->console().comInterface.PortOpen());
+        // The server is back: the operator picks the port again.
+        rig.click("Option1");
+        QVERIFY(rig.window->console().comInterface.PortOpen());
+    }
+
+    void rawTcpRepliesAreRecognised()
+    {
+        NetBoard board(NetBoard::Protocol::Raw);
+        NetRig rig(board.url());
+        rig.click("Option1");
+        QVERIFY(runUntil([&] { return board.seen().connected; }));
+        board.send("08 50 06\r\n");
+        board.send("30 82 09\r\n", 20ms);
+        QVERIFY(runUntil([&] { return rig.log().size() >= 2; }));
+        QCOMPARE(rig.log(), QStringList({"Received a Nickel", "Received a Five Dollar Bill - ($5)"}));
+        // No modem lines: a command button's frame waits for a CTS change that never comes.
+        rig.click("cmdDispenseDime");
+        runFor(200);
+        QVERIFY(board.seen().received.isEmpty());
+        QVERIFY(board.seen().dtr.isEmpty());
+    }
+
+    void aClosedPortGreysItsOption()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        const QString url = QStringLiteral("rfc2217://127.0.0.1:%1").arg(port);
+        NetRig rig(url);
+        rig.click("Option1");
+        QCOMPARE(rig.log().size(), 1);
+        QVERIFY2(rig.log().first().startsWith(
+                     QStringLiteral("Error opening comm 1, The hardware is not available: %1: ").arg(url)),
+                 qPrintable(rig.log().first()));
+        QVERIFY(rig.log().first().endsWith(QStringLiteral(" - 8010")));
+        QVERIFY(!rig.window->control("Option1")->isEnabled());
+        QVERIFY(!rig.window->console().comInterface.PortOpen());
+    }
+};
+
+QTEST_MAIN(NetPortsTest)
+#include "tst_netports.moc"
