@@ -48,6 +48,7 @@ BoardWindow::BoardWindow(VirtualBoard &board, QWidget *parent)
     , m_state(new QLabel(this))
     , m_reply(new QLineEdit(this))
     , m_notice(new QLineEdit(this))
+    , m_refused(new QLabel(this))
 {
     setObjectName(QStringLiteral("VirtualBoard"));
     setWindowTitle(QStringLiteral("Virtual board"));
@@ -144,16 +145,42 @@ QWidget *BoardWindow::manual()
     m_notice->setPlaceholderText(QStringLiteral("notice for the status line"));
     auto *sendReply = button(QStringLiteral("Send reply"), box, "sendReply");
     auto *sendNotice = button(QStringLiteral("Send notice (CC)"), box, "sendNotice");
-    connect(sendReply, &QPushButton::clicked, this, [this] { m_board.sendReply(m_reply->text()); });
+    m_refused->setObjectName(QStringLiteral("refused"));
+    m_refused->setTextFormat(Qt::PlainText);
+    m_refused->setWordWrap(true);
+    connect(sendReply, &QPushButton::clicked, this, [this] {
+        if (lineCanCarry(m_reply->text()))
+            m_board.sendReply(m_reply->text());
+    });
     connect(m_reply, &QLineEdit::returnPressed, sendReply, &QPushButton::click);
-    connect(sendNotice, &QPushButton::clicked, this, [this] { m_board.sendNotice(m_notice->text()); });
+    connect(sendNotice, &QPushButton::clicked, this, [this] {
+        if (lineCanCarry(m_notice->text()))
+            m_board.sendNotice(m_notice->text());
+    });
     connect(m_notice, &QLineEdit::returnPressed, sendNotice, &QPushButton::click);
     grid->addWidget(m_reply, 0, 0);
     grid->addWidget(sendReply, 0, 1);
     grid->addWidget(m_notice, 1, 0);
     grid->addWidget(sendNotice, 1, 1);
-    grid->setRowStretch(2, 1);
+    grid->addWidget(m_refused, 2, 0, 1, 2);
+    grid->setRowStretch(3, 1);
     return box;
+}
+
+bool BoardWindow::lineCanCarry(const QString &text)
+{
+    // The line carries one byte a character: a character beyond Latin-1 has no byte, and the
+    // text is not sent rather than sent changed.
+    for (QChar c : text) {
+        if (c.unicode() > 0xFF) {
+            m_refused->setText(QStringLiteral("Not sent: \u201c%1\u201d is no character the line can "
+                                              "carry (one byte each, Latin-1).")
+                                   .arg(c.isSurrogate() ? QStringLiteral("\ufffd") : QString(c)));
+            return false;
+        }
+    }
+    m_refused->clear();
+    return true;
 }
 
 void BoardWindow::showState()

@@ -25,12 +25,14 @@ private:
     QWidget *faults();
     QWidget *manual();
     void showState();
+    bool lineCanCarry(const QString &text);
 
     VirtualBoard &m_board;
     QListWidget *m_frames;
     QLabel *m_state;
     QLineEdit *m_reply;
     QLineEdit *m_notice;
+    QLabel *m_refused;   // why a text typed by hand was not sent
 };
 
 } // namespace kestrel::sim

@@ -160,6 +160,20 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.label("lblSpecialInstruction"), QStringLiteral("Exact change only"), 3000);
         QCOMPARE(rig.lastLog(), QStringLiteral("Exact change only"));
 
+        // Text the line cannot carry is refused, with a word, rather than sent changed.
+        auto *refused = boardWindow.findChild<QLabel *>("refused");
+        const int rows = rig.window->console().List1.count();
+        reply->setText(QStringLiteral("08 50 06 \u20ac"));
+        QTest::mouseClick(boardWindow.findChild<QPushButton *>("sendReply"), Qt::LeftButton);
+        QCOMPARE(refused->text(), QStringLiteral("Not sent: \u201c\u20ac\u201d is no character the line can "
+                                                 "carry (one byte each, Latin-1)."));
+        QTest::qWait(100);
+        QCOMPARE(rig.window->console().List1.count(), rows);
+        reply->setText(QStringLiteral("08 0C"));
+        QTest::mouseClick(boardWindow.findChild<QPushButton *>("sendReply"), Qt::LeftButton);
+        QVERIFY(refused->text().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Coin jam - Code (08 0C)"), 3000);
+
         // Each frame received is listed with the time it arrived, to the millisecond.
         QVERIFY(rig.send("cmdTubeStatus"));
         auto *frames = boardWindow.findChild<QListWidget *>("frames");

@@ -176,6 +176,41 @@ private slots:
         QVERIFY(!rig.console->comInterface.PortOpen());
     }
 
+    void heavyInputKeepsThePortAndTheNextReplyCounts_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("writes");
+        const QByteArray line64k = QByteArray(64 * 1024 - 2, 'Q') + "\r\n";
+        QTest::newRow("two 64 KB lines in one write") << QList<QByteArray>{line64k + line64k};
+        QTest::newRow("one 1 MB write") << QList<QByteArray>{QByteArray(1 << 20, 'Z')};
+        QList<QByteArray> replies;
+        for (int i = 0; i < 100000; ++i)
+            replies << QByteArray("30 80 09\r\n");
+        QTest::newRow("100,000 replies as fast as the pty takes them") << replies;
+    }
+    void heavyInputKeepsThePortAndTheNextReplyCounts()
+    {
+        QFETCH(QList<QByteArray>, writes);
+        LineRig rig;
+        qsizetype sent = 0;
+        for (const QByteArray &w : writes) {
+            rig.board.sendWhole(w);
+            sent += w.size();
+        }
+        QVERIFY(runUntil([&] { return rig.board.idle(); }, 120000));
+        // A silence, then one more coin.
+        rig.board.send("08 50 06\r\n", 50ms);
+        QVERIFY(runUntil([&] { return rig.log().contains(QStringLiteral("Received a Nickel")); }, 20000));
+        for (const QString &line : rig.log())
+            QVERIFY2(!line.contains(QStringLiteral("Comm device lost")), qPrintable(line));
+        QVERIFY(rig.console->comInterface.PortOpen());
+        qsizetype received = 0;
+        for (const QString &read : rig.raw())
+            received += read.size();
+        QCOMPARE(received, sent + 10);                     // every character read, none lost
+        QCOMPARE(rig.raw().last(), QStringLiteral("08 50 06\r\n"));
+        QCOMPARE(rig.console->lstCoinCount.row(0), QStringLiteral("1"));
+    }
+
     void singleCharactersForAMinuteLoseNothing()
     {
         LineRig rig;

@@ -2,6 +2,11 @@
 
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 using namespace kestrel;
 using namespace kestrel::test;
 
@@ -62,6 +67,39 @@ private slots:
                                                       "03-08-202614:00:0130 80 09"}));
         }
     }
+
+#ifdef Q_OS_UNIX
+    void aFullDiskKeepsOnlyWholeLines()
+    {
+        // The file may grow to 100 bytes: three lines of 28 fit, the fourth does not. (A limit
+        // on file sizes stands for the full disk; the signal it would raise is set aside.)
+        ReceiveRig rig;
+        rig.reply("08 50 06\r\n");
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 100;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        for (int i = 0; i < 4; ++i)
+            rig.reply("08 51 08\r\n");
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+
+        QFile file(rig.logFile.path());
+        QCOMPARE(file.size(), 84);                         // three whole lines, no part of a fourth
+        QCOMPARE(rig.logLines().count(QStringLiteral("Received a Dime")), 4);   // decoding went on
+        const QStringList errors = rig.logLines().filter(QStringLiteral("Communications Error"));
+        QCOMPARE(errors.size(), 2);
+        QVERIFY(errors.first().startsWith(QStringLiteral("Communications Error, Path/File access error: ")));
+        QVERIFY(errors.first().endsWith(QStringLiteral(" - 75")));
+
+        // Space again: the next line starts a line of its own.
+        rig.reply("08 52 06\r\n");
+        QCOMPARE(rig.logFileLines(), QStringList({"03-07-202609:05:0308 50 06", "03-07-202609:05:0308 51 08",
+                                                  "03-07-202609:05:0308 51 08", "03-07-202609:05:0308 52 06"}));
+    }
+#endif
 
     void unwritableDirectoryGivesErrorLinesAndDecodingGoesOn()
     {
