@@ -288,17 +288,30 @@ void benchGrowth()
     }
 }
 
+// The real window with "Comm1" on the device named, open, its transmit pause's loop left out.
+struct HandshakeConsole
+{
+    explicit HandshakeConsole(const QString &device)
+        : ports(&commandline::makeDevice)
+    {
+        ports.setName(1, device);
+        window = std::make_unique<frmKestrel>(ports, scratch.filePath(QStringLiteral("log.txt")));
+        closeSplashes();
+        window->console().events.setPauseIterations(0);
+        window->console().comInterface.setPortOpen(true);
+    }
+    QTemporaryDir scratch;
+    PortMap ports;
+    std::unique_ptr<frmKestrel> window;
+};
+
 void benchHandshake()
 {
     std::printf("\n### Handshake latency (CTS change to frame written)\n\n| device | median microseconds |\n|---|---|\n");
     {
-        PortMap ports(&commandline::makeDevice);
-        ports.setName(1, QStringLiteral("virtual"));
-        QTemporaryDir scratch;
-        frmKestrel window(ports, scratch.filePath(QStringLiteral("log.txt")));
-        closeSplashes();
-        window.console().events.setPauseIterations(0);
-        window.console().comInterface.setPortOpen(true);
+        HandshakeConsole on(QStringLiteral("virtual"));
+        frmKestrel &window = *on.window;
+        PortMap &ports = on.ports;
         auto *board = commandline::virtualBoards(ports).value(0);
         QElapsedTimer clock;
         std::vector<double> samples;
@@ -322,13 +335,8 @@ void benchHandshake()
         // Over RFC 2217 on loopback: from the server's CTS notice to the frame's first byte at
         // the server.
         test::NetBoard board;
-        PortMap ports(&commandline::makeDevice);
-        ports.setName(1, board.url());
-        QTemporaryDir scratch;
-        frmKestrel window(ports, scratch.filePath(QStringLiteral("log.txt")));
-        closeSplashes();
-        window.console().events.setPauseIterations(0);
-        window.console().comInterface.setPortOpen(true);
+        HandshakeConsole on(board.url());
+        frmKestrel &window = *on.window;
         std::vector<double> samples;
         for (int i = 0; i < 200; ++i) {
             const int before = int(board.seen().received.size());
@@ -345,13 +353,9 @@ void benchHandshake()
 #ifdef Q_OS_LINUX
     {
         test::PtyBoard board;
-        PortMap ports(&commandline::makeDevice);
-        ports.setName(1, board.path());
-        QTemporaryDir scratch;
-        frmKestrel window(ports, scratch.filePath(QStringLiteral("log.txt")));
-        closeSplashes();
-        window.console().events.setPauseIterations(0);
-        window.console().comInterface.setPortOpen(true);
+        HandshakeConsole on(board.path());
+        frmKestrel &window = *on.window;
+        PortMap &ports = on.ports;
         SerialDevice *device = ports.device(1);
         std::vector<double> samples;
         for (int i = 0; i < 200; ++i) {

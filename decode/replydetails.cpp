@@ -187,6 +187,22 @@ QString named(const char *const (&names)[N], int code)
     return code < int(N) ? QString::fromLatin1(names[code]) : QStringLiteral("unknown status");
 }
 
+// The head that the three devices' SETUP replies share: feature level, currency, scaling factor
+// (one or two bytes) and decimal places. The scaling factor's name is the device's own.
+MoneySetup setupHead(Reading &r, int scalingBytes, const QString &scalingName)
+{
+    r.field(1, QStringLiteral("feature level"), QString::number(r.byte(r.at())));
+    MoneySetup setup;
+    setup.currency = r.word(r.at());
+    r.field(2, QStringLiteral("country or currency"), currencyName(setup.currency));
+    setup.scaling = scalingBytes == 2 ? r.word(r.at()) : r.byte(r.at());
+    r.field(scalingBytes, scalingName, QString::number(setup.scaling));
+    setup.decimals = r.byte(r.at());
+    r.field(1, QStringLiteral("decimal places"), QString::number(setup.decimals));
+    r.decoded().setup = setup;
+    return setup;
+}
+
 // ---- coin changer -----------------------------------------------------------------------------
 
 void changerPoll(Reading &r)
@@ -247,15 +263,7 @@ void changerSetup(Reading &r)
         r.rest();
         return;
     }
-    r.field(1, QStringLiteral("feature level"), QString::number(r.byte(r.at())));
-    MoneySetup setup;
-    setup.currency = r.word(r.at());
-    r.field(2, QStringLiteral("country or currency"), currencyName(setup.currency));
-    setup.scaling = r.byte(r.at());
-    r.field(1, QStringLiteral("coin scaling factor"), QString::number(setup.scaling));
-    setup.decimals = r.byte(r.at());
-    r.field(1, QStringLiteral("decimal places"), QString::number(setup.decimals));
-    r.decoded().setup = setup;
+    const MoneySetup setup = setupHead(r, 1, QStringLiteral("coin scaling factor"));
     if (r.left() >= 2) {
         const quint16 routing = r.word(r.at());
         QStringList types;
@@ -326,15 +334,7 @@ void validatorSetup(Reading &r)
         r.rest();
         return;
     }
-    r.field(1, QStringLiteral("feature level"), QString::number(r.byte(r.at())));
-    MoneySetup setup;
-    setup.currency = r.word(r.at());
-    r.field(2, QStringLiteral("country or currency"), currencyName(setup.currency));
-    setup.scaling = r.word(r.at());
-    r.field(2, QStringLiteral("bill scaling factor"), QString::number(setup.scaling));
-    setup.decimals = r.byte(r.at());
-    r.field(1, QStringLiteral("decimal places"), QString::number(setup.decimals));
-    r.decoded().setup = setup;
+    const MoneySetup setup = setupHead(r, 2, QStringLiteral("bill scaling factor"));
     if (r.left() >= 2)
         r.field(2, QStringLiteral("stacker capacity"), QStringLiteral("%1 bills").arg(r.word(r.at())));
     if (r.left() >= 2) {
@@ -390,15 +390,7 @@ void readerReply(Reading &r)
             r.rest();
             return;
         }
-        r.field(1, QStringLiteral("feature level"), QString::number(r.byte(r.at())));
-        MoneySetup mine;
-        mine.currency = r.word(r.at());
-        r.field(2, QStringLiteral("country or currency"), currencyName(mine.currency));
-        mine.scaling = r.byte(r.at());
-        r.field(1, QStringLiteral("scale factor"), QString::number(mine.scaling));
-        mine.decimals = r.byte(r.at());
-        r.field(1, QStringLiteral("decimal places"), QString::number(mine.decimals));
-        d.setup = mine;
+        setupHead(r, 1, QStringLiteral("scale factor"));
         if (r.left() >= 1)
             r.field(1, QStringLiteral("maximum response time"), QStringLiteral("%1 s").arg(r.byte(r.at())));
         if (r.left() >= 1)

@@ -1,21 +1,25 @@
-// libFuzzer target: arbitrary bytes from the board, through the whole receive path (raw reply list,
-// reply recogniser, tallies, money total, status line, debugging values, log file).
+// libFuzzer target: the whole road of the board's events through the console, on the test fake:
+// the serial handler's dispatch table (characters received, CTS changes with and without a frame
+// parked, line errors, the send event, codes it ignores), the receive path (raw reply list,
+// recogniser, tallies, money total, status line, debugging values, log file), the list model's
+// display text, the log writer failing at its open or its write, counts at the 32,767 overflow,
+// and the Clear buttons.
 //
-// The input is cut into reads: at each line feed, and wherever a 0x1F byte stands (the byte itself
-// is dropped), so one input can deliver several replies, replies split across reads, and the text
-// that follows a "CC" notice. The next read arrives while the console reads the one before, as
-// characters do that come during a pass.
+// The input is a series of steps, cut at each 0x1E byte. A step's first byte says what it is:
+//   0-3  characters from the board: the rest of the step, cut into reads at 0x1F bytes; each read
+//        after the first arrives while the console reads the one before
+//   4    a line event: the next byte picks the event code
+//   5    the log file: next byte 0 writable, 1 in a missing directory, 2 on a full disk
+//   6    a tally count one short of the overflow: the next byte picks the row
+//   7    a Clear button: the next byte picks which
+// After every input: one raw row and, while the log file is writable, one well-formed log line
+// per read, each the read's text; every count a number within 0 to 32,767; the total never less
+// than before but for Clear All; every row's display text free of control characters.
 
-#include "core/caption.h"
-#include "core/linelistmodel.h"
-#include "decode/logfile.h"
-#include "decode/pairedlists.h"
-#include "decode/recogniser.h"
-#include "decode/tallies.h"
-#include "link/commcontrol.h"
 #include "link/commeventhandler.h"
+#include "link/commevents.h"
+#include "link/receivechain.h"
 #include "tests/support/fakeserialdevice.h"
-#include "link/receivepath.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -28,7 +32,23 @@ using namespace kestrel;
 
 namespace {
 
-// The whole receive chain on a fake device behind Comm1, its log file in a scratch directory.
+constexpr char kStep = '\x1e';
+constexpr char kRead = '\x1f';
+
+const int kEventCodes[] = {
+    commevent::Send, commevent::Receive, commevent::CtsChange, commevent::DsrChange,
+    commevent::CdChange, commevent::Ring, commevent::EndOfFile, commevent::Break,
+    commevent::CtsTimeout, commevent::DsrTimeout, commevent::Framing, commevent::Overrun,
+    commevent::CdTimeout, commevent::RxOverflow, commevent::Parity, commevent::TxFull,
+    commevent::ControlBlock, 0, 9999,
+};
+
+void check(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+
 struct RigBase
 {
     RigBase() : ports(nullptr), com(ports)
@@ -45,8 +65,16 @@ struct RigBase
 
 struct Rig : RigBase, ReceiveChain
 {
-    Rig() : ReceiveChain(com, dir.filePath(QStringLiteral("log.txt")), &LogFile::wallClock, 0)
+    Rig()
+        : ReceiveChain(com, goodLog(), &LogFile::wallClock, 0)
+        , handler(com, pendingFrame, log, &receivePath, 0)
     {
+        QObject::connect(&com, &CommControl::OnComm, [this] { handler.OnComm(); });
+        QObject::connect(&List1, &QAbstractItemModel::rowsInserted,
+                         [this](const QModelIndex &, int first, int last) {
+                             for (int row = first; row <= last; ++row)
+                                 added << List1.row(row);
+                         });
         com.setPortOpen(true);
         tallies.InitializeCount();
         device->afterOp = [this](FakeSerialDevice::Op op) {
@@ -54,17 +82,79 @@ struct Rig : RigBase, ReceiveChain
                 device->arrive(pending.takeFirst());
         };
     }
+    QString goodLog() const { return dir.filePath(QStringLiteral("log.txt")); }
 
-    QList<QByteArray> pending;
+    QByteArray pendingFrame;
+    CommEventHandler handler;
+    QList<QByteArray> pending;    // reads still to come during this pass
+    QStringList added;            // raw rows added during this input
     int runs = 0;
 };
 
 Rig *rig = nullptr;
 
-void check(bool condition)
+QByteArray fileBytes(const QString &path)
 {
-    if (!condition)
-        __builtin_trap();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void deliver()
+{
+    QCoreApplication::sendPostedEvents();
+}
+
+void boardSends(const QByteArray &step)
+{
+    QList<QByteArray> reads = step.split(kRead);
+    reads.removeAll(QByteArray());
+    if (reads.isEmpty())
+        return;
+    rig->pending = reads.mid(1);
+    rig->device->arrive(reads.first());
+    deliver();
+    rig->pending.clear();
+}
+
+void lineEvent(quint8 choice)
+{
+    const int code = kEventCodes[choice % std::size(kEventCodes)];
+    // Half the time a command button has parked a frame and raised DTR first.
+    if (choice & 0x80) {
+        rig->pendingFrame = QByteArray::fromHex("0F0202");
+        Trap()([&] { rig->com.setDTREnable(true); });
+    }
+    rig->device->raiseEvent(code);
+    deliver();
+}
+
+void logTo(quint8 choice)
+{
+    switch (choice % 3) {
+    case 0: rig->logFile.setPath(rig->goodLog()); break;
+    case 1: rig->logFile.setPath(rig->dir.filePath(QStringLiteral("gone/log.txt"))); break;
+    default: rig->logFile.setPath(QStringLiteral("/dev/full")); break;
+    }
+}
+
+void nearOverflow(quint8 choice)
+{
+    ListRows &counts = choice & 0x80 ? static_cast<ListRows &>(rig->lstBillCount)
+                                     : static_cast<ListRows &>(rig->lstCoinCount);
+    Trap()([&] { counts.setRow(choice % 5, QStringLiteral("32766")); });
+}
+
+void clearButton(quint8 choice, qint64 &floor)
+{
+    switch (choice % 4) {
+    case 0: rig->tallies.ClearCoinTotals(); break;
+    case 1: rig->tallies.ClearBillTotals(); break;
+    case 2: rig->List1.clear(); break;
+    default:
+        rig->tallies.ClearAll();
+        floor = 0;
+        break;
+    }
 }
 
 } // namespace
@@ -79,42 +169,72 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
-    rig->pending.clear();
-    QByteArray read;
-    for (char c : input) {
-        if (c == '\x1f') {
-            rig->pending.append(read);
-            read.clear();
+    rig->added.clear();
+    rig->logFile.setPath(rig->goodLog());
+    const qint64 logBefore = fileBytes(rig->goodLog()).size();
+    bool logAlwaysGood = true;
+    qint64 floor = rig->TotalReceived.cents();
+
+    for (const QByteArray &step : input.split(kStep)) {
+        if (step.isEmpty())
             continue;
+        const quint8 kind = quint8(step[0]) % 8;
+        const quint8 choice = step.size() > 1 ? quint8(step[1]) : 0;
+        switch (kind) {
+        case 4: lineEvent(choice); break;
+        case 5:
+            logTo(choice);
+            logAlwaysGood = logAlwaysGood && choice % 3 == 0;
+            break;
+        case 6: nearOverflow(choice); break;
+        case 7: clearButton(choice, floor); break;
+        default: boardSends(step.mid(1)); break;
         }
-        read.append(c);
-        if (c == '\n') {
-            rig->pending.append(read);
-            read.clear();
+        check(rig->TotalReceived.cents() >= floor);
+        floor = rig->TotalReceived.cents();
+    }
+    deliver();
+
+    // One well-formed log line per read, holding the read's text, while the file was writable.
+    if (logAlwaysGood) {
+        const QByteArray written = fileBytes(rig->goodLog()).mid(logBefore);
+        QList<QByteArray> lines = written.split('\n');
+        check(lines.takeLast().isEmpty());
+        check(lines.size() == rig->added.size());
+        for (int i = 0; i < lines.size(); ++i) {
+            const QByteArray &line = lines[i];
+            check(line.size() >= 19 && line.endsWith('\r'));
+            const QByteArray stamp = line.left(18);
+            for (int at : {2, 5})
+                check(stamp[at] == '-');
+            for (int at : {12, 15})
+                check(stamp[at] == ':');
+            QString text = rig->added[i];
+            text.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+            check(line.mid(18, line.size() - 19) == text.toLatin1());
         }
     }
-    if (!read.isEmpty())
-        rig->pending.append(read);
-    if (rig->pending.isEmpty())
-        return 0;
-
-    const qint64 before = rig->TotalReceived.cents();
-    rig->device->arrive(rig->pending.takeFirst());
-    Trap trap = rig->log.quietTrap(CommEventHandler::kErrorMessage);
-    rig->receivePath.receive(trap);
-
-    // The total only grows; every count stays a number; the raw list holds one row per read.
-    check(rig->TotalReceived.cents() >= before);
-    for (int row = 0; row < rig->lstCoinCount.count(); ++row) {
-        bool numeric = false;
-        rig->lstCoinCount.row(row).toInt(&numeric);
-        check(numeric);
+    // Every count a number within a 16-bit count; every row shown without control characters.
+    for (const LineListModel *counts : {&rig->lstCoinCount, &rig->lstBillCount}) {
+        for (int row = 0; row < counts->count(); ++row) {
+            bool numeric = false;
+            const int count = counts->row(row).toInt(&numeric);
+            check(numeric && count >= 0 && count <= 32767);
+        }
+    }
+    for (const LineListModel *list : {&rig->List1, &rig->lstActionLog, &rig->lstDebuggingValue}) {
+        for (int row = qMax(0, list->count() - 64); row < list->count(); ++row) {
+            const QString shown = list->data(list->index(row), Qt::DisplayRole).toString();
+            check(shown.size() <= LineListModel::kShownCharacters + 1);
+            for (QChar c : shown)
+                check(c.unicode() >= 0x20 && c.unicode() != 0x7F);
+        }
     }
 
     // Start afresh now and then so that a long run stays within memory and disk.
     if (++rig->runs % 1000 == 0) {
         rig->tallies.ClearAll();
-        QFile::remove(rig->logFile.path());
+        QFile::remove(rig->goodLog());
     }
     return 0;
 }
