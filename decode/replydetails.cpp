@@ -3,6 +3,9 @@
 #include "core/table.h"
 #include "decode/denominations.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace kestrel::details {
 
 namespace {
@@ -368,96 +371,75 @@ void validatorStacker(Reading &r)
 
 // ---- cashless reader --------------------------------------------------------------------------
 
+// The reader's responses, by their first byte. A response with an amount has it in the two bytes
+// after its code; the others with data are read by readerDetails.
+enum class ReaderData { None, Amount, Configuration, Display, Identification, ErrorCode };
+struct ReaderResponse
+{
+    quint8 code;
+    const char *name;
+    ReaderData data;
+    const char *amount;
+};
+const ReaderResponse kReaderResponses[] = {
+    {0x00, "JUST RESET", ReaderData::None, nullptr},
+    {0x01, "READER CONFIGURATION", ReaderData::Configuration, nullptr},
+    {0x02, "DISPLAY REQUEST", ReaderData::Display, nullptr},
+    {0x03, "BEGIN SESSION", ReaderData::Amount, "funds available"},
+    {0x04, "SESSION CANCEL REQUEST", ReaderData::None, nullptr},
+    {0x05, "VEND APPROVED", ReaderData::Amount, "vend amount"},
+    {0x06, "VEND DENIED", ReaderData::None, nullptr},
+    {0x07, "END SESSION", ReaderData::None, nullptr},
+    {0x08, "CANCELLED", ReaderData::None, nullptr},
+    {0x09, "PERIPHERAL ID", ReaderData::Identification, nullptr},
+    {0x0A, "MALFUNCTION", ReaderData::ErrorCode, nullptr},
+    {0x0B, "OUT OF SEQUENCE", ReaderData::None, nullptr},
+    {0x0D, "REVALUE APPROVED", ReaderData::None, nullptr},
+    {0x0E, "REVALUE DENIED", ReaderData::None, nullptr},
+};
+
 void readerReply(Reading &r)
 {
     Decoded &d = r.decoded();
-    const std::optional<MoneySetup> &setup = r.context().reader;
     const quint8 code = r.byte(r.at());
-    const auto amount = [&](const char *name) {
-        if (r.left() >= 2)
-            r.field(2, QString::fromLatin1(name), r.money(r.word(r.at()), setup));
-    };
-    switch (code) {
-    case 0x00:
-        d.reply = QStringLiteral("JUST RESET");
-        r.field(1, QStringLiteral("response"), d.reply);
+    const auto found = std::find_if(std::begin(kReaderResponses), std::end(kReaderResponses),
+                                    [code](const ReaderResponse &response) { return response.code == code; });
+    if (found == std::end(kReaderResponses)) {
+        d.reply = QStringLiteral("unknown response");
+        return;
+    }
+    d.reply = QString::fromLatin1(found->name);
+    r.field(1, QStringLiteral("response"), d.reply);
+    switch (found->data) {
+    case ReaderData::None:
         break;
-    case 0x01: {
-        d.reply = QStringLiteral("READER CONFIGURATION");
-        r.field(1, QStringLiteral("response"), d.reply);
+    case ReaderData::Amount:
+        r.expect(3);
+        if (r.left() >= 2)
+            r.field(2, QString::fromLatin1(found->amount), r.money(r.word(r.at()), r.context().reader));
+        break;
+    case ReaderData::Configuration:
         r.expect(8);
-        if (r.left() < 5) {
-            r.rest();
-            return;
-        }
+        if (r.left() < 5)
+            break;
         setupHead(r, 1, QStringLiteral("scale factor"));
         if (r.left() >= 1)
             r.field(1, QStringLiteral("maximum response time"), QStringLiteral("%1 s").arg(r.byte(r.at())));
         if (r.left() >= 1)
             r.field(1, QStringLiteral("options"), QStringLiteral("bits %1").arg(hex(r.byte(r.at()))));
         break;
-    }
-    case 0x02:
-        d.reply = QStringLiteral("DISPLAY REQUEST");
-        r.field(1, QStringLiteral("response"), d.reply);
+    case ReaderData::Display:
         if (r.left() >= 1)
             r.field(1, QStringLiteral("display time"), QStringLiteral("%1 s").arg(r.byte(r.at()) / 10.0));
         if (r.left() > 0)
             r.field(r.left(), QStringLiteral("text"), r.text(r.left()));
         break;
-    case 0x03:
-        d.reply = QStringLiteral("BEGIN SESSION");
-        r.field(1, QStringLiteral("response"), d.reply);
-        r.expect(3);
-        amount("funds available");
-        break;
-    case 0x04:
-        d.reply = QStringLiteral("SESSION CANCEL REQUEST");
-        r.field(1, QStringLiteral("response"), d.reply);
-        break;
-    case 0x05:
-        d.reply = QStringLiteral("VEND APPROVED");
-        r.field(1, QStringLiteral("response"), d.reply);
-        r.expect(3);
-        amount("vend amount");
-        break;
-    case 0x06:
-        d.reply = QStringLiteral("VEND DENIED");
-        r.field(1, QStringLiteral("response"), d.reply);
-        break;
-    case 0x07:
-        d.reply = QStringLiteral("END SESSION");
-        r.field(1, QStringLiteral("response"), d.reply);
-        break;
-    case 0x08:
-        d.reply = QStringLiteral("CANCELLED");
-        r.field(1, QStringLiteral("response"), d.reply);
-        break;
-    case 0x09:
-        d.reply = QStringLiteral("PERIPHERAL ID");
-        r.field(1, QStringLiteral("response"), d.reply);
+    case ReaderData::Identification:
         identification(r, 30, r.left() >= 33);
-        return;
-    case 0x0A:
-        d.reply = QStringLiteral("MALFUNCTION");
-        r.field(1, QStringLiteral("response"), d.reply);
+        break;
+    case ReaderData::ErrorCode:
         if (r.left() >= 1)
             r.field(1, QStringLiteral("error code"), hex(r.byte(r.at())));
-        break;
-    case 0x0B:
-        d.reply = QStringLiteral("OUT OF SEQUENCE");
-        r.field(1, QStringLiteral("response"), d.reply);
-        break;
-    case 0x0D:
-        d.reply = QStringLiteral("REVALUE APPROVED");
-        r.field(1, QStringLiteral("response"), d.reply);
-        break;
-    case 0x0E:
-        d.reply = QStringLiteral("REVALUE DENIED");
-        r.field(1, QStringLiteral("response"), d.reply);
-        break;
-    default:
-        d.reply = QStringLiteral("unknown response");
         break;
     }
 }
