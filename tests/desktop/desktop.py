@@ -99,8 +99,12 @@ class Display:
                                         Xatom.CARDINAL) is not None
 
     def frame(self, window):
-        geometry = window.get_geometry()
-        at = window.translate_coords(self.x.screen().root, 0, 0)
+        """(x, y, width, height) on the screen; None for a window that has just gone."""
+        try:
+            geometry = window.get_geometry()
+            at = window.translate_coords(self.x.screen().root, 0, 0)
+        except Exception:
+            return None
         return (-at.x, -at.y, geometry.width, geometry.height)
 
     def request_close(self, window):
@@ -186,7 +190,8 @@ class Kestrel:
         return main
 
     def splash_shown(self):
-        return any(frame[2:] == (509, 274) for frame in
+        # The splash screen has no title; it is told by its size, 7635 x 4110 twips.
+        return any(frame and frame[2:] == (509, 274) for frame in
                    (self.display.frame(w) for w, _ in self.display.windows(self.pid)))
 
     def log_file(self):
