@@ -93,6 +93,12 @@ void PtyBoard::hangUp()
     m_board = -1;
 }
 
+std::chrono::nanoseconds PtyBoard::longestWaitWithinASend()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_longestWait;
+}
+
 void PtyBoard::writeAll(const char *data, qsizetype size)
 {
     while (size > 0) {
@@ -133,10 +139,18 @@ void PtyBoard::writer()
         // sending them in a burst to catch up.
         Clock::time_point next = std::max(Clock::now(), lastCharacter + chunk.silence);
         if (chunk.paced) {
+            bool first = true;
             for (char c : chunk.text) {
                 std::this_thread::sleep_until(next);
                 writeAll(&c, 1);
-                lastCharacter = Clock::now();
+                const Clock::time_point now = Clock::now();
+                if (!first) {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    m_longestWait = std::max<std::chrono::nanoseconds>(m_longestWait,
+                                                                       now - lastCharacter);
+                }
+                first = false;
+                lastCharacter = now;
                 next = std::max(next + linetiming::kCharacterTime,
                                 lastCharacter + linetiming::kCharacterTime / 2);
             }

@@ -39,6 +39,10 @@ public:
     QByteArray received();
     // Closes the board's side, as a cable pulled: the console's side is hung up.
     void hangUp();
+    // The longest wait between two characters of one paced send so far. On a busy machine the
+    // writer thread can be held up for milliseconds, longer than the gap that ends a reply, and
+    // then the line the console saw was not one a board at 9600 baud would send.
+    std::chrono::nanoseconds longestWaitWithinASend();
 
 private:
     struct Chunk
@@ -57,6 +61,7 @@ private:
     std::deque<Chunk> m_queue;
     bool m_busy = false;
     bool m_stop = false;
+    std::chrono::nanoseconds m_longestWait{};
     std::thread m_thread;
 };
 
