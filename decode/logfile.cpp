@@ -5,7 +5,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <utility>
@@ -84,17 +83,30 @@ QByteArray LogFile::line(const QDateTime &when, const QString &text)
 {
     const QDate date = when.date();
     const QTime time = when.time();
-    char stamp[32];
-    const int length = std::snprintf(stamp, sizeof stamp, "%02d-%02d-%04d%02d:%02d:%02d",
-                                     date.month(), date.day(), date.year(), time.hour(),
-                                     time.minute(), time.second());
+    // mm-dd-yyyyhh:mm:ss, put together digit by digit: a line is written for every reply.
+    char stamp[18];
+    const auto put = [&stamp](int at, int value, int digits) {
+        for (int i = at + digits - 1; i >= at; --i, value /= 10)
+            stamp[i] = char('0' + value % 10);
+    };
+    put(0, date.month(), 2);
+    stamp[2] = '-';
+    put(3, date.day(), 2);
+    stamp[5] = '-';
+    put(6, qBound(0, date.year(), 9999), 4);
+    put(10, time.hour(), 2);
+    stamp[12] = ':';
+    put(13, time.minute(), 2);
+    stamp[15] = ':';
+    put(16, time.second(), 2);
     QByteArray bytes;
-    bytes.reserve(length + text.size() + 2);
-    bytes.append(stamp, length);
+    bytes.reserve(int(sizeof stamp) + text.size() + 2);
+    bytes.append(stamp, int(sizeof stamp));
     for (QChar c : text)
         if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
             bytes.append(c.toLatin1());
-    return bytes + "\r\n";
+    bytes.append("\r\n", 2);
+    return bytes;
 }
 
 void LogFile::append(const QString &text, Trap &trap)
@@ -111,14 +123,16 @@ void LogFile::append(const QString &text, Trap &trap)
         // The line goes in one write, whole or not at all: after a short write (a full disk) the
         // file is cut back to where the line began, so that the next line starts a line of its
         // own and no half line stays behind.
+        // Where the line began is only looked up after a short write: the file's end less what
+        // went in, as the file is open for appending.
         const QByteArray bytes = line(m_clock(), text);
-        const qint64 before = endOf(fd);
         const qint64 written = writeAll(fd, bytes);
         if (written != bytes.size()) {
             const QString why = written < 0 ? lastError()
                                             : QString::fromLocal8Bit(std::strerror(ENOSPC));
-            if (written > 0 && before >= 0)
-                cutBack(fd, before);
+            const qint64 end = written > 0 ? endOf(fd) : -1;
+            if (end >= written)
+                cutBack(fd, end - written);
             throw failures::fileAccess(m_path, why);
         }
     });
