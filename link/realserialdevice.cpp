@@ -257,6 +257,10 @@ void RealSerialDevice::onError(QSerialPort::SerialPortError error)
         qCDebug(lcLink) << m_name << "reported" << error << m_port.errorString()
                         << "but is still there";
         m_port.clearError();
+        // When that stale text was EAGAIN, the port has taken the line for gone and stopped
+        // watching it: nothing more would ever be read. Setting the read buffer's size (to what
+        // it is) makes it watch the line again.
+        m_port.setReadBufferSize(m_port.readBufferSize());
         return;
     }
     // The serial control closes the port when it handles the loss; until then nothing more is

@@ -3,8 +3,10 @@
 #include "link/realserialdevice.h"
 
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTest>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <pty.h>
 #include <unistd.h>
@@ -81,6 +83,40 @@ private slots:
         QSignalSpy events(&device, &SerialDevice::lineEvent);
         QCOMPARE(::write(m_board, "30 80 09", 8), ssize_t(8));
         QTRY_VERIFY_WITH_TIMEOUT(events.contains(QVariantList{commevent::Receive}), 2000);
+    }
+
+    void readingGoesOnAfterAReadThatFoundNothing()
+    {
+        // Another reader of the line is told of the same characters in the same turn of the
+        // event loop and takes them first, leaving EAGAIN behind in errno (a non-blocking socket
+        // of the accessibility bus does that). The port's own read then finds nothing, and the
+        // port takes the stale EAGAIN for a vanished device and stops watching the line. The
+        // line is still there: the next reply must still be announced.
+        const int other = ::open(m_path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(other >= 0);
+        QSocketNotifier first(other, QSocketNotifier::Read);   // told before the port is
+        connect(&first, &QSocketNotifier::activated, this, [&] {
+            char taken[64];
+            while (::read(other, taken, sizeof taken) > 0) {
+            }
+            first.setEnabled(false);
+            errno = EAGAIN;
+        });
+        RealSerialDevice device(m_path);
+        device.open();
+        QSignalSpy events(&device, &SerialDevice::lineEvent);
+        QSignalSpy lost(&device, &SerialDevice::lost);
+        QCOMPARE(::write(m_board, "08", 2), ssize_t(2));
+        QTRY_VERIFY_WITH_TIMEOUT(!first.isEnabled(), 2000);
+        QTest::qWait(20);
+        QCOMPARE(lost.count(), 0);
+
+        events.clear();
+        QCOMPARE(::write(m_board, "08 50 06\r\n", 10), ssize_t(10));
+        QTRY_VERIFY_WITH_TIMEOUT(events.contains(QVariantList{commevent::Receive}), 2000);
+        QCOMPARE(device.read(), QByteArray("08 50 06\r\n"));
+        QCOMPARE(lost.count(), 0);
+        ::close(other);
     }
 
     void missingDeviceFailsWithNumberAndDescription()
