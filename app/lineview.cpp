@@ -66,6 +66,7 @@ LineView::LineView(QWidget *parent)
     : QFrame(parent)
     , m_bar(new QScrollBar(Qt::Vertical, this))
 {
+    m_rowHeight = fontMetrics().height() + 1;   // before the frame is set: it places the bar
     listaccessibility::install();
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setFocusPolicy(Qt::StrongFocus);
@@ -80,7 +81,6 @@ LineView::LineView(QWidget *parent)
     m_bar->setSingleStep(1);
     m_bar->hide();
     connect(m_bar, &QScrollBar::valueChanged, this, [this] { update(rowsArea()); });
-    m_rowHeight = fontMetrics().height() + 1;
 }
 
 void LineView::setLines(LineListModel *model)
@@ -96,7 +96,7 @@ void LineView::setLines(LineListModel *model)
             [this](const QModelIndex &, int first, int last) {
                 m_stale = true;
                 if (!m_bar->isVisible() || first <= m_bar->value() + fullRowsInView())
-                    update(rowsArea());
+                    repaintRows();
                 else
                     m_bar->update();
                 listaccessibility::rowsAdded(this, first, last);
@@ -111,7 +111,7 @@ void LineView::setLines(LineListModel *model)
     connect(model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &from, const QModelIndex &to) {
                 if (to.row() >= m_bar->value() && from.row() <= m_bar->value() + fullRowsInView())
-                    update(rowsArea());
+                    repaintRows();
                 listaccessibility::rowsChanged(this, from.row(), to.row());
             });
     connect(model, &LineListModel::selectedRowChanged, this, &LineView::onSelected);
@@ -131,20 +131,30 @@ void LineView::catchUp() const
 
 QRect LineView::rowsArea() const
 {
-    QRect area = contentsRect();
+    QRect area = m_contents;
     if (m_bar->isVisible())
         area.setRight(m_bar->x() - 1);
     return area;
 }
 
+void LineView::repaintRows()
+{
+    // A stream of replies asks for the same repaint hundreds of times a second; once asked, the
+    // rows are repainted with the next frame whatever else changes before it.
+    if (m_rowsRepaintAsked)
+        return;
+    m_rowsRepaintAsked = true;
+    update(rowsArea());
+}
+
 int LineView::fullRowsInView() const
 {
-    return qMax(1, contentsRect().height() / m_rowHeight);
+    return qMax(1, m_contents.height() / m_rowHeight);
 }
 
 bool LineView::isRowInView(int row) const
 {
-    return row >= topRow() && (row - topRow()) * m_rowHeight < contentsRect().height();
+    return row >= topRow() && (row - topRow()) * m_rowHeight < m_contents.height();
 }
 
 int LineView::topRow() const
@@ -157,7 +167,7 @@ int LineView::rowAt(const QPoint &point) const
 {
     if (!rowsArea().contains(point))
         return -1;
-    const int row = topRow() + (point.y() - contentsRect().top()) / m_rowHeight;
+    const int row = topRow() + (point.y() - m_contents.top()) / m_rowHeight;
     return m_model && row < m_model->count() ? row : -1;
 }
 
@@ -182,7 +192,8 @@ void LineView::updateRange()
 
 void LineView::placeBar()
 {
-    const QRect area = contentsRect();
+    m_contents = contentsRect();
+    const QRect area = m_contents;
     const int width = m_bar->sizeHint().width();
     m_bar->setGeometry(area.right() - width + 1, area.top(), width, area.height());
     m_bar->setPageStep(fullRowsInView());
@@ -203,7 +214,7 @@ void LineView::onSelected(int row)
     listaccessibility::selectionMoved(this, m_shownSelection, row);
     m_shownSelection = row;
     m_stale = true;   // the row is scrolled into view on catching up
-    update(rowsArea());
+    repaintRows();
 }
 
 void LineView::select(int row)
@@ -238,6 +249,7 @@ bool LineView::event(QEvent *event)
 
 void LineView::paintEvent(QPaintEvent *event)
 {
+    m_rowsRepaintAsked = false;
     catchUp();
     QFrame::paintEvent(event);
     if (!m_model)
@@ -315,6 +327,10 @@ void LineView::resizeEvent(QResizeEvent *event)
 void LineView::changeEvent(QEvent *event)
 {
     QFrame::changeEvent(event);
+    if (event->type() == QEvent::ContentsRectChange) {
+        placeBar();
+        m_stale = true;
+    }
     if (event->type() == QEvent::FontChange) {
         m_rowHeight = fontMetrics().height() + 1;
         placeBar();

@@ -52,6 +52,7 @@ private:
     static constexpr int kTextIndent = 3;   // pixels between the frame and a row's text
 
     QRect rowsArea() const;
+    void repaintRows();
     void updateRange();
     void placeBar();
     void showRow(int row);
@@ -63,6 +64,8 @@ private:
     int m_rowHeight = 0;
     int m_shownSelection = -1;
     bool m_stale = false;   // the bar trails the model until catchUp()
+    bool m_rowsRepaintAsked = false;   // until the next paint
+    QRect m_contents;       // contentsRect(), kept: the rows ask for it with every reply
 };
 
 } // namespace kestrel

@@ -197,6 +197,45 @@ private slots:
         view.resize(200, height / 2);
         QVERIFY(view.contentsRect().contains(view.rowRect(lines.selectedRow())));
     }
+
+    void everyAppendedRowIsPainted()
+    {
+        // A stream of rows asks for one repaint until it is painted; every row appended after a
+        // paint asks again, shown or hidden in between, and the list follows its newest row.
+        struct PaintCount : QObject {
+            int paints = 0;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                paints += event->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        LineListModel lines;
+        LineView view;
+        view.setLines(&lines);
+        view.resize(200, 100);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.installEventFilter(&counter);
+        for (int round = 0; round < 3; ++round) {
+            const int before = counter.paints;
+            for (int i = 0; i < 5; ++i) {   // as the action log grows: each new line selected
+                lines.append(QStringLiteral("round %1 line %2").arg(round).arg(i));
+                lines.selectLast();
+            }
+            QTRY_VERIFY(counter.paints > before);
+        }
+        view.hide();
+        lines.append(QStringLiteral("while hidden"));
+        lines.selectLast();
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const int before = counter.paints;
+        lines.append(QStringLiteral("shown again"));
+        lines.selectLast();
+        QTRY_VERIFY(counter.paints > before);
+        QVERIFY(view.isRowInView(lines.count() - 1));
+    }
 };
 
 QTEST_MAIN(ListAccessTest)
