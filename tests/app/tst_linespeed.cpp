@@ -6,10 +6,14 @@
 #include "tests/support/eventwait.h"
 #include "tests/support/ptyboard.h"
 
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <iterator>
+#include <unistd.h>
 
 using namespace kestrel;
 using namespace kestrel::test;
@@ -211,6 +215,37 @@ private slots:
             QStringLiteral("Communications Error, Comm device lost: %1: ").arg(rig.board.path())));
         QVERIFY(rig.log().last().endsWith(QStringLiteral(" - 8022")));
         QVERIFY(!rig.console->comInterface.PortOpen());
+    }
+
+    void aReadThatFoundNothingLeavesTheConsoleReading()
+    {
+        // A second reader of the line takes a reply first and leaves EAGAIN in errno, as a
+        // socket of the accessibility bus does; the port's own read then finds nothing. The
+        // console must keep the port and go on reading the replies that follow.
+        LineRig rig;
+        rig.console->comInterface.setPortOpen(false);
+        const int other = ::open(rig.board.path().toLocal8Bit().constData(),
+                                 O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(other >= 0);
+        QSocketNotifier first(other, QSocketNotifier::Read);   // told before the port is
+        connect(&first, &QSocketNotifier::activated, this, [&] {
+            char taken[64];
+            while (::read(other, taken, sizeof taken) > 0) {
+            }
+            first.setEnabled(false);
+            errno = EAGAIN;
+        });
+        rig.console->comInterface.setPortOpen(true);
+        rig.board.send("08 50 06\r\n");
+        QVERIFY(runUntil([&] { return !first.isEnabled() && rig.board.idle(); }));
+        runFor(50);
+        for (const QByteArray &reply : {QByteArray("08 51 08\r\n"), QByteArray("30 82 09\r\n")})
+            rig.board.send(reply, 20ms);
+        QVERIFY(runUntil([&] { return rig.board.idle() && rig.log().size() >= 2; }, 5000));
+        runFor(50);
+        QCOMPARE(rig.log(), QStringList({"Received a Dime", "Received a Five Dollar Bill - ($5)"}));
+        QVERIFY(rig.console->comInterface.PortOpen());
+        ::close(other);
     }
 
     void heavyInputKeepsThePortAndTheNextReplyCounts_data()
