@@ -52,7 +52,14 @@ private slots:
         NetRig rig(board.url());
         rig.click("Option1");
         QVERIFY(rig.window->console().comInterface.PortOpen());
-        QVERIFY(runUntil([&] { return board.seen().baud == 9600; }));
+        // The settings come one after the other, DTR among them: the board's thread may still be
+        // reading the last ones when the first has arrived.
+        QVERIFY(runUntil([&] {
+            const NetBoard::Seen seen = board.seen();
+            return seen.baud == 9600 && seen.dataSize == 8 && seen.parity == 1 && seen.stopSize == 1
+                   && !seen.dtr.isEmpty();
+        }));
+        runFor(50);   // nothing more than one DTR setting follows
         const NetBoard::Seen setup = board.seen();
         QCOMPARE(setup.dataSize, 8);
         QCOMPARE(setup.parity, 1);      // none
