@@ -122,17 +122,19 @@ void LogFile::append(const QString &text, Trap &trap)
             throw failures::badFileNumber();
         // The line goes in one write, whole or not at all: after a short write (a full disk) the
         // file is cut back to where the line began, so that the next line starts a line of its
-        // own and no half line stays behind.
-        // Where the line began is only looked up after a short write: the file's end less what
-        // went in, as the file is open for appending.
+        // own and no half line stays behind. Where it began is only looked up then: the file's
+        // end less what went in, as the file is open for appending. A write that put nothing in
+        // leaves the file as it was.
         const QByteArray bytes = line(m_clock(), text);
         const qint64 written = writeAll(fd, bytes);
         if (written != bytes.size()) {
             const QString why = written < 0 ? lastError()
                                             : QString::fromLocal8Bit(std::strerror(ENOSPC));
-            const qint64 end = written > 0 ? endOf(fd) : -1;
-            if (end >= written)
-                cutBack(fd, end - written);
+            if (written > 0) {
+                const qint64 end = endOf(fd);
+                if (end >= written)
+                    cutBack(fd, end - written);
+            }
             throw failures::fileAccess(m_path, why);
         }
     });

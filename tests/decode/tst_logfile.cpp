@@ -99,6 +99,29 @@ private slots:
         QCOMPARE(rig.logFileLines(), QStringList({"03-07-202609:05:0308 50 06", "03-07-202609:05:0308 51 08",
                                                   "03-07-202609:05:0308 51 08", "03-07-202609:05:0308 52 06"}));
     }
+
+    void aWriteThatPutsNothingInKeepsTheLinesBefore()
+    {
+        // The file already at its limit: the next line cannot go in at all, and what the file
+        // held stays.
+        ReceiveRig rig;
+        for (int i = 0; i < 3; ++i)
+            rig.reply("08 51 08\r\n");
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit full = saved;
+        full.rlim_cur = 84;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        rig.reply("08 52 06\r\n");
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+
+        QCOMPARE(QFile(rig.logFile.path()).size(), 84);
+        QCOMPARE(rig.logFileLines().size(), 3);
+        QCOMPARE(rig.logLines().filter(QStringLiteral("Path/File access error")).size(), 1);
+        QCOMPARE(rig.TotalReceived.cents(), 55);   // decoding went on
+    }
 #endif
 
     void unwritableDirectoryGivesErrorLinesAndDecodingGoesOn()
