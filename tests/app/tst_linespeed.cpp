@@ -4,16 +4,13 @@
 #include "link/portselection.h"
 #include "link/realserialdevice.h"
 #include "tests/support/eventwait.h"
+#include "tests/support/linethief.h"
 #include "tests/support/ptyboard.h"
 
-#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
-#include <fcntl.h>
 #include <iterator>
-#include <unistd.h>
 
 using namespace kestrel;
 using namespace kestrel::test;
@@ -224,20 +221,11 @@ private slots:
         // console must keep the port and go on reading the replies that follow.
         LineRig rig;
         rig.console->comInterface.setPortOpen(false);
-        const int other = ::open(rig.board.path().toLocal8Bit().constData(),
-                                 O_RDWR | O_NOCTTY | O_NONBLOCK);
-        QVERIFY(other >= 0);
-        QSocketNotifier first(other, QSocketNotifier::Read);   // told before the port is
-        connect(&first, &QSocketNotifier::activated, this, [&] {
-            char taken[64];
-            while (::read(other, taken, sizeof taken) > 0) {
-            }
-            first.setEnabled(false);
-            errno = EAGAIN;
-        });
+        LineThief first(rig.board.path());   // told before the port is
+        QVERIFY(first.ok());
         rig.console->comInterface.setPortOpen(true);
         rig.board.send("08 50 06\r\n");
-        QVERIFY(runUntil([&] { return !first.isEnabled() && rig.board.idle(); }));
+        QVERIFY(runUntil([&] { return first.hasTaken() && rig.board.idle(); }));
         runFor(50);
         for (const QByteArray &reply : {QByteArray("08 51 08\r\n"), QByteArray("30 82 09\r\n")})
             rig.board.send(reply, 20ms);
@@ -245,7 +233,6 @@ private slots:
         runFor(50);
         QCOMPARE(rig.log(), QStringList({"Received a Dime", "Received a Five Dollar Bill - ($5)"}));
         QVERIFY(rig.console->comInterface.PortOpen());
-        ::close(other);
     }
 
     void heavyInputKeepsThePortAndTheNextReplyCounts_data()

@@ -1,17 +1,17 @@
 #include "link/commevents.h"
 #include "core/failure.h"
 #include "link/realserialdevice.h"
+#include "tests/support/linethief.h"
 
 #include <QSignalSpy>
-#include <QSocketNotifier>
 #include <QTest>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <pty.h>
 #include <unistd.h>
 
 using namespace kestrel;
+using kestrel::test::LineThief;
 
 // The real-port backend against a pseudo-terminal: the test holds the board's end.
 class RealSerialDeviceTest : public QObject
@@ -92,22 +92,14 @@ private slots:
         // of the accessibility bus does that). The port's own read then finds nothing, and the
         // port takes the stale EAGAIN for a vanished device and stops watching the line. The
         // line is still there: the next reply must still be announced.
-        const int other = ::open(m_path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        QVERIFY(other >= 0);
-        QSocketNotifier first(other, QSocketNotifier::Read);   // told before the port is
-        connect(&first, &QSocketNotifier::activated, this, [&] {
-            char taken[64];
-            while (::read(other, taken, sizeof taken) > 0) {
-            }
-            first.setEnabled(false);
-            errno = EAGAIN;
-        });
+        LineThief first(m_path);   // told before the port is
+        QVERIFY(first.ok());
         RealSerialDevice device(m_path);
         device.open();
         QSignalSpy events(&device, &SerialDevice::lineEvent);
         QSignalSpy lost(&device, &SerialDevice::lost);
         QCOMPARE(::write(m_board, "08", 2), ssize_t(2));
-        QTRY_VERIFY_WITH_TIMEOUT(!first.isEnabled(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(first.hasTaken(), 2000);
         QTest::qWait(20);
         QCOMPARE(lost.count(), 0);
 
@@ -116,7 +108,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(events.contains(QVariantList{commevent::Receive}), 2000);
         QCOMPARE(device.read(), QByteArray("08 50 06\r\n"));
         QCOMPARE(lost.count(), 0);
-        ::close(other);
     }
 
     void missingDeviceFailsWithNumberAndDescription()
