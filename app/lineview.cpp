@@ -319,24 +319,23 @@ void LineView::wheelEvent(QWheelEvent *event)
 void LineView::resizeEvent(QResizeEvent *event)
 {
     QFrame::resizeEvent(event);
-    placeBar();
-    m_stale = true;   // a list made shorter keeps its selected row in view
-    catchUp();
+    relayout();
 }
 
 void LineView::changeEvent(QEvent *event)
 {
     QFrame::changeEvent(event);
-    if (event->type() == QEvent::ContentsRectChange) {
-        placeBar();
-        m_stale = true;
-    }
-    if (event->type() == QEvent::FontChange) {
+    if (event->type() == QEvent::FontChange)
         m_rowHeight = fontMetrics().height() + 1;
-        placeBar();
-        m_stale = true;
-        catchUp();
-    }
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::ContentsRectChange)
+        relayout();
+}
+
+void LineView::relayout()
+{
+    placeBar();
+    m_stale = true;   // a list made shorter keeps its selected row in view
+    catchUp();
 }
 
 } // namespace kestrel

@@ -55,6 +55,7 @@ private:
     void repaintRows();
     void updateRange();
     void placeBar();
+    void relayout();   // after the rows' area or height changed
     void showRow(int row);
     void select(int row);
     void onSelected(int row);
