@@ -10,6 +10,37 @@
 using namespace kestrel;
 using namespace kestrel::test;
 
+#ifdef Q_OS_UNIX
+namespace {
+// While it lives, files may grow to `bytes`: a limit on file sizes stands for the full disk, and
+// the signal it would raise is set aside.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes) : m_previous(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        m_set = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_previous);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    bool isSet() const { return m_set; }
+
+private:
+    void (*m_previous)(int);
+    rlimit m_saved{};
+    bool m_set = false;
+};
+} // namespace
+#endif
+
 class LogFileTest : public QObject
 {
     Q_OBJECT
@@ -71,20 +102,15 @@ private slots:
 #ifdef Q_OS_UNIX
     void aFullDiskKeepsOnlyWholeLines()
     {
-        // The file may grow to 100 bytes: three lines of 28 fit, the fourth does not. (A limit
-        // on file sizes stands for the full disk; the signal it would raise is set aside.)
+        // The file may grow to 100 bytes: three lines of 28 fit, the fourth does not.
         ReceiveRig rig;
         rig.reply("08 50 06\r\n");
-        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit saved{};
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit small = saved;
-        small.rlim_cur = 100;
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        for (int i = 0; i < 4; ++i)
-            rig.reply("08 51 08\r\n");
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
+        {
+            const FileSizeLimit small(100);
+            QVERIFY(small.isSet());
+            for (int i = 0; i < 4; ++i)
+                rig.reply("08 51 08\r\n");
+        }
 
         QFile file(rig.logFile.path());
         QCOMPARE(file.size(), 84);                         // three whole lines, no part of a fourth
@@ -107,15 +133,11 @@ private slots:
         ReceiveRig rig;
         for (int i = 0; i < 3; ++i)
             rig.reply("08 51 08\r\n");
-        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit saved{};
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit full = saved;
-        full.rlim_cur = 84;
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
-        rig.reply("08 52 06\r\n");
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
+        {
+            const FileSizeLimit full(84);
+            QVERIFY(full.isSet());
+            rig.reply("08 52 06\r\n");
+        }
 
         QCOMPARE(QFile(rig.logFile.path()).size(), 84);
         QCOMPARE(rig.logFileLines().size(), 3);
