@@ -1,5 +1,7 @@
 #include "app/console.h"
 
+#include "link/commerrors.h"
+
 namespace kestrel {
 
 Console::Console(PortMap &ports, const QString &logPath, QObject *parent)
@@ -15,6 +17,10 @@ Console::Console(PortMap &ports, const QString &logPath, QObject *parent)
                                                 Failure(number, description)));
                 });
             });
+    // Frames still waiting when the port closes (picked again, another picked, gone away, the
+    // program ending) are never sent: each gets its button's error line.
+    connect(&comInterface, &CommControl::portClosed, this,
+            [this] { MDB_output_string.dropAll(commerrors::closedBeforeSent()); });
 }
 
 LineListModel *Console::list(const QString &name)

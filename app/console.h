@@ -38,7 +38,8 @@ public:
     // The escrow toggle's caption, which is its state.
     TextCaption cmdDTRtoggle{QStringLiteral("Enable Escrow")};
 
-    QByteArray MDB_output_string;   // the pending command frame; never cleared
+    // The command frames waiting for their handshakes, and the last one sent.
+    PendingFrames MDB_output_string{comInterface, log};
     SendRoutine send{MDB_output_string, comInterface, log};
     EscrowToggle escrow{send, cmdDTRtoggle};
     CommEventHandler events{comInterface, MDB_output_string, log, &receivePath};

@@ -31,7 +31,7 @@ frmKestrel::frmKestrel(PortMap &ports, const QString &logPath, QWidget *parent)
                               | Qt::WindowCloseButtonHint)
     , m_console(ports, logPath)
     , m_docLinks(m_console.log, m_desktop, QCoreApplication::applicationDirPath())
-    , m_history(m_console.List1, m_console.MDB_output_string)
+    , m_history(m_console.List1, m_console.MDB_output_string.lastSent())
 {
     setObjectName(QStringLiteral("frmKestrel"));
     // A tool window, yet it keeps the program running while it is open (app/programlife.h).

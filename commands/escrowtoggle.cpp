@@ -4,13 +4,15 @@ namespace kestrel {
 
 void EscrowToggle::press()
 {
-    Trap trap = m_send.log().trap(QString::fromLatin1(commands::kEscrowError));
+    const QString errorMessage = QString::fromLatin1(commands::kEscrowError);
+    Trap trap = m_send.log().trap(errorMessage);
     // A caption that cannot be read counts as "Enable Escrow".
     bool off = true;
     trap([&] { off = m_caption.text() == QLatin1String(commands::kEscrowOn.caption); });
     const commands::EscrowBranch &branch = off ? commands::kEscrowOn : commands::kEscrowOff;
-    m_send.queueSteps(trap, branch.frame.toBytes(), QString::fromLatin1(branch.logLine));
-    trap([&] { m_caption.setText(QString::fromLatin1(branch.nextCaption)); });
+    // The caption follows what goes out: a frame that was not queued leaves it as it was.
+    if (m_send.queueSteps(trap, branch.frame.toBytes(), QString::fromLatin1(branch.logLine), errorMessage))
+        trap([&] { m_caption.setText(QString::fromLatin1(branch.nextCaption)); });
 }
 
 void press(SendRoutine &send, const CommandRow &row)

@@ -2,8 +2,8 @@
 
 namespace kestrel {
 
-SendRoutine::SendRoutine(QByteArray &pendingFrame, CommControl &comInterface, ActionLog &log)
-    : m_pendingFrame(pendingFrame), m_com(comInterface), m_log(log)
+SendRoutine::SendRoutine(PendingFrames &pendingFrames, CommControl &comInterface, ActionLog &log)
+    : m_pending(pendingFrames), m_com(comInterface), m_log(log)
 {
 }
 
@@ -11,16 +11,22 @@ void SendRoutine::QueueCommandFrame(const QByteArray &frame, const QString &logL
                                     const QString &errorMessage)
 {
     Trap trap = m_log.trap(errorMessage);
-    queueSteps(trap, frame, logLine);
+    queueSteps(trap, frame, logLine, errorMessage);
 }
 
-void SendRoutine::queueSteps(Trap &trap, const QByteArray &frame, const QString &logLine)
+bool SendRoutine::queueSteps(Trap &trap, const QByteArray &frame, const QString &logLine,
+                             const QString &errorMessage)
 {
-    // The frame is stored before DTR rises, so the board's answer always finds it.
-    trap([&] { m_pendingFrame = frame; });
-    trap([&] { m_com.setDTREnable(true); });
+    // The frame is queued before DTR rises, so the board's answer always finds it. A press the
+    // queue refuses logs its error line alone: the log never shows a command that will not go.
+    if (!trap([&] { m_pending.push(frame, errorMessage); }))
+        return false;
+    const bool asked = trap([&] { m_com.setDTREnable(true); });
+    if (!asked)
+        m_pending.dropNewest();
     trap([&] { m_log.list().append(logLine); });
     trap([&] { m_log.list().selectLast(); });
+    return asked;
 }
 
 } // namespace kestrel

@@ -2,31 +2,36 @@
 
 #include "core/actionlog.h"
 #include "link/commcontrol.h"
+#include "link/pendingframes.h"
 
 #include <QByteArray>
 
 namespace kestrel {
 
-// The one routine every command button goes through. It parks the button's frame in the pending
-// frame slot (one slot, no queue: a second press before the board answers replaces the frame),
-// raises DTR to ask the board for permission to send, and logs the button's line. The frame leaves
-// the port later, when the board answers with a CTS change. A failing step writes the button's
-// error line and the next step still runs.
+// The one routine every command button goes through. It queues the button's frame behind those
+// still waiting, raises DTR to ask the board for permission to send, and logs the button's line.
+// The frame leaves the port later, on a CTS change of its own from the board (one frame per
+// handshake, in the order pressed). A failing step writes the button's error line and the next
+// step still runs, except that a frame that could not be queued goes no further, and a frame
+// whose DTR could not be raised is taken back off the queue.
 class SendRoutine
 {
 public:
-    SendRoutine(QByteArray &pendingFrame, CommControl &comInterface, ActionLog &log);
+    SendRoutine(PendingFrames &pendingFrames, CommControl &comInterface, ActionLog &log);
 
     void QueueCommandFrame(const QByteArray &frame, const QString &logLine,
                            const QString &errorMessage);
 
-    // The same four steps under a trap the caller already runs (the escrow toggle adds a fifth).
-    void queueSteps(Trap &trap, const QByteArray &frame, const QString &logLine);
+    // The same steps under a trap the caller already runs (the escrow toggle adds one more);
+    // `errorMessage` is the one the caller's trap writes, kept for a frame dropped later. Tells
+    // whether the frame now waits to go out.
+    bool queueSteps(Trap &trap, const QByteArray &frame, const QString &logLine,
+                    const QString &errorMessage);
 
     ActionLog &log() { return m_log; }
 
 private:
-    QByteArray &m_pendingFrame;
+    PendingFrames &m_pending;
     CommControl &m_com;
     ActionLog &m_log;
 };

@@ -67,7 +67,7 @@ struct Rig : RigBase, ReceiveChain
 {
     Rig()
         : ReceiveChain(com, goodLog(), &LogFile::wallClock, 0)
-        , handler(com, pendingFrame, log, &receivePath, 0)
+        , handler(com, pendingFrames, log, &receivePath, 0)
     {
         QObject::connect(&com, &CommControl::OnComm, [this] { handler.OnComm(); });
         QObject::connect(&List1, &QAbstractItemModel::rowsInserted,
@@ -84,7 +84,7 @@ struct Rig : RigBase, ReceiveChain
     }
     QString goodLog() const { return dir.filePath(QStringLiteral("log.txt")); }
 
-    QByteArray pendingFrame;
+    PendingFrames pendingFrames{com, log};
     CommEventHandler handler;
     QList<QByteArray> pending;    // reads still to come during this pass
     QStringList added;            // raw rows added during this input
@@ -121,8 +121,10 @@ void lineEvent(quint8 choice)
     const int code = kEventCodes[choice % std::size(kEventCodes)];
     // Half the time a command button has parked a frame and raised DTR first.
     if (choice & 0x80) {
-        rig->pendingFrame = QByteArray::fromHex("0F0202");
-        Trap()([&] { rig->com.setDTREnable(true); });
+        Trap()([&] {
+            rig->pendingFrames.push(QByteArray::fromHex("0F0202"), QStringLiteral("Error In Dispensing Dime, "));
+            rig->com.setDTREnable(true);
+        });
     }
     rig->device->raiseEvent(code);
     deliver();

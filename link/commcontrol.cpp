@@ -47,6 +47,7 @@ void CommControl::setPortOpen(bool open)
             return;
         m_device->close();
         detach();
+        emit portClosed();
         return;
     }
     if (m_device)
@@ -150,6 +151,7 @@ void CommControl::attach(SerialDevice *device)
             }
             detach();
             emit deviceLost(number, description);
+            emit portClosed();
         }, Qt::QueuedConnection);
     });
 }

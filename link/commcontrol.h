@@ -59,6 +59,8 @@ signals:
     void OnComm();
     // The open device went away; the port is closed.
     void deviceLost(int number, const QString &description);
+    // The port was closed: by the program, or because its device went away.
+    void portClosed();
 
 private:
     void attach(SerialDevice *device);

@@ -42,4 +42,19 @@ Failure connectFailed(const QString &device, const QString &why)
     return Failure(8010, QStringLiteral("The hardware is not available: %1: %2").arg(device, why));
 }
 
+Failure queueFull(int capacity)
+{
+    return Failure(8023, QStringLiteral("Not sent: %1 commands already wait for the board").arg(capacity));
+}
+
+Failure noAnswer(int boundMs)
+{
+    return Failure(8024, QStringLiteral("Not sent: the board did not answer DTR within %1 ms").arg(boundMs));
+}
+
+Failure closedBeforeSent()
+{
+    return Failure(8025, QStringLiteral("Not sent: the port was closed before the board answered"));
+}
+
 } // namespace kestrel::commerrors

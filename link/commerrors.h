@@ -16,5 +16,9 @@ Failure readFailed(const QString &device, const QString &why);   // 8020
 Failure writeFailed(const QString &device, const QString &why);  // 8021
 Failure deviceLost(const QString &device, const QString &why);   // 8022
 Failure connectFailed(const QString &device, const QString &why); // 8010
+// Command frames that never went out.
+Failure queueFull(int capacity);                            // 8023
+Failure noAnswer(int boundMs);                              // 8024
+Failure closedBeforeSent();                                 // 8025
 
 } // namespace kestrel::commerrors

@@ -37,11 +37,11 @@ constexpr EventRow kEvents[] = {
 
 const QString CommEventHandler::kErrorMessage = QStringLiteral("Communications Error, ");
 
-CommEventHandler::CommEventHandler(CommControl &comInterface, const QByteArray &pendingFrame,
+CommEventHandler::CommEventHandler(CommControl &comInterface, PendingFrames &pendingFrames,
                                    ActionLog &log, ReceiveEntry *receivePath,
                                    std::int32_t pauseIterations)
     : m_com(comInterface)
-    , m_pendingFrame(pendingFrame)
+    , m_pending(pendingFrames)
     , m_log(log)
     , m_receivePath(receivePath)
     , m_pause(pauseIterations)
@@ -78,15 +78,20 @@ void CommEventHandler::OnComm()
 
 void CommEventHandler::transmit(Trap &trap)
 {
-    // One frame per handshake: the frame goes out only while DTR is raised, that is while a button
-    // has parked a frame that the board has not taken yet. A second CTS change for the same
-    // handshake, or a stray one, writes nothing, so a dispense is never paid out twice.
+    // One frame per handshake: a frame goes out only while DTR is raised, that is while a button
+    // has queued a frame that the board has not taken yet, and it is taken off the queue as it
+    // goes. A second CTS change for the same handshake, or a stray one, writes nothing, so a
+    // dispense is never paid out twice; a frame past its bound is dropped, never sent late.
     trap([&] {
-        if (m_com.DTREnable())
-            m_com.setOutput(m_pendingFrame);
+        if (!m_com.DTREnable())
+            return;
+        const QByteArray frame = m_pending.takeNext();
+        if (!frame.isEmpty())
+            m_com.setOutput(frame);
     });
     pauseAfterWrite(m_com, m_pause);
     trap([&] { m_com.setDTREnable(false); });
+    m_pending.handshakeEnded();
 }
 
 } // namespace kestrel

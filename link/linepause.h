@@ -17,14 +17,15 @@ constexpr std::int32_t kPauseIterations = 500000;
 void busyPause(std::int32_t iterations = kPauseIterations);
 
 // The pause before the receive path reads a reply: the loop, then a wait until the line has been
-// silent for 3.5 character times, so that a reply still arriving a character at a time is read
-// whole. The whole pause lasts at most 50 ms; characters that come after it belong to the next
-// read.
+// silent for 3.5 character times after a line feed (20 ms after any other character, which may be
+// held up on its way), so that a reply still arriving a character at a time is read whole. The
+// whole pause lasts at most the longest reply's time on the line and that longer silence
+// (linetiming.h); characters that come after it belong to the next read.
 void pauseBeforeRead(CommControl &comInterface, std::int32_t iterations = kPauseIterations);
 
 // The wait before a free-text notice's text is read: the board sends the text after its "CC",
 // following a silence of its own. Waits for the text's first character, then for the line to fall
-// silent, all within the same 50 ms; returns at once when nothing comes.
+// silent, all within the same bound as the pause before a read.
 void awaitNoticeText(CommControl &comInterface);
 
 // The pause after a frame is written: until the driver has put the frame's last byte on the wire,

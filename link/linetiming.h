@@ -13,17 +13,32 @@ inline constexpr int kBitsPerCharacter = 10;
 inline constexpr std::chrono::nanoseconds kCharacterTime =
     std::chrono::nanoseconds(std::chrono::seconds(1)) * kBitsPerCharacter / kBaud;
 
-// A reply is whole once the line has been silent for 3.5 character times (about 3.6 ms), the
-// interval that Modbus RTU uses to end a frame on a serial line. The board sends a reply's
-// characters back to back, so a shorter silence is a reply still arriving, and a longer one the
-// gap before the next reply.
+// How long `characters` characters take on the line.
+constexpr std::chrono::nanoseconds onTheWire(int characters) { return kCharacterTime * characters; }
+
+// The longest reply a peripheral gives: an MDB block of 36 bytes. The board writes it as hex text,
+// two digits a byte with a blank between bytes, then CR LF: 109 characters, 113.5 ms on the line.
+inline constexpr int kLongestBlockBytes = 36;
+inline constexpr int kLongestReplyCharacters = kLongestBlockBytes * 3 - 1 + 2;
+
+// A reply that ends with a line feed is whole once the line has been silent for 3.5 character
+// times (about 3.6 ms), the interval that Modbus RTU uses to end a frame on a serial line. The
+// board sends a reply's characters back to back, so a shorter silence is a reply still arriving.
 inline constexpr std::chrono::nanoseconds kSilentGap = kCharacterTime * 7 / 2;
 
-// However long the line keeps talking (line noise, a board that streams), the pause before a read
-// never lasts more than this: the window is frozen while it runs.
-inline constexpr std::chrono::nanoseconds kPauseCap = 50ms;
+// Text that does not yet end with a line feed may be a reply held up on its way: USB serial
+// adapters hand characters over in packets, and an FTDI adapter holds a packet back for up to
+// 16 ms when the driver does not accept low latency (CH340 and PL2303 adapters have no such
+// setting). Such text is whole only after this longer silence. A board that ends no reply with a
+// line feed costs this much more latency, and loses nothing.
+inline constexpr std::chrono::nanoseconds kHeldUpGap = 20ms;
 
-// How long a frame of `bytes` characters takes to go out on the line.
-constexpr std::chrono::nanoseconds onTheWire(int bytes) { return kCharacterTime * bytes; }
+// However long the line keeps talking (line noise, a board that streams), the pause before a read
+// never lasts more than this: the window is frozen while it runs. It is the longest reply's time
+// on the line and then the longest silence that can end it, so that the longest reply, held up
+// once, is still read whole: 133.5 ms.
+inline constexpr std::chrono::nanoseconds kPauseCap = onTheWire(kLongestReplyCharacters) + kHeldUpGap;
+
+static_assert(kHeldUpGap > kSilentGap);
 
 } // namespace kestrel::linetiming

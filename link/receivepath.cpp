@@ -29,15 +29,23 @@ void ReceivePath::receive(Trap &trap)
         trap([&] { code = replyCode(input); });
         trap([&] { m_state.List1.append(input); });
         trap([&] { m_state.log.list().selectLast(); });
+        // A notice's text is read after its "CC"; the label keeps a part of it, and the whole
+        // text goes to the raw replies and the log file as a read of its own.
+        QString noticeText;
         m_recogniser.recognise(code, trap, [&] {
             awaitNoticeText(com);
-            return com.Input();
+            noticeText = com.Input();
+            return noticeText;
         });
+        if (!noticeText.isEmpty())
+            trap([&] { m_state.List1.append(noticeText); });
         trap([&] { m_tallies.showTotalAfterReply(); });
         trap([&] { m_state.lstDebuggingValue.setRow(0, QString::number(com.InBufferCount())); });
         trap([&] { m_state.lstDebuggingValue.setRow(1, QString::number(com.InputLen())); });
         trap([&] { m_state.lstDebuggingValue.setRow(2, com.peekInput()); });
         m_logFile.append(input, trap);
+        if (!noticeText.isEmpty())
+            m_logFile.append(noticeText, trap);
         if (!read) {
             com.retryReceiveLater();
             return;

@@ -156,7 +156,11 @@ private slots:
         QCOMPARE(rig.lblSpecialInstruction.text(), QString::fromLatin1(text));
         QCOMPARE(rig.logLines(), QStringList{QString::fromLatin1(text)});
         QCOMPARE(rig.TotalReceived.cents(), 0);
-        QCOMPARE(rig.logFileLines(), QStringList{"03-07-202609:05:03CC"});
+        // The text read goes to the raw replies and the log file as a read of its own; the log
+        // line drops its line ends.
+        QCOMPARE(rig.List1.rows(), QStringList({"CC", QString::fromLatin1(text)}));
+        QCOMPARE(rig.logFileLines(), QStringList({"03-07-202609:05:03CC",
+                                                  QString::fromLatin1("03-07-202609:05:03\x01\x00\xffSERVICE\x7f", 29)}));
     }
 };
 

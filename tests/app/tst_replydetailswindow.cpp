@@ -25,6 +25,8 @@ private slots:
         deliverEvents();
         // The changer is asked for its tube status; its reply comes.
         rig.click("cmdTubeStatus");
+        rig.device(1).changeCts();
+        deliverEvents();
         rig.device(1).arrive("08 00 01 00 05 03 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n");
         deliverEvents();
         auto *raw = rig.control<LineView>("List1");

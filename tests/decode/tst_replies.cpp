@@ -225,7 +225,8 @@ private slots:
             }
         };
         rig.reply("08 0C");
-        QCOMPARE(seen.first(), QStringLiteral("5|30 06"));
+        // The pause looks too, before each read; the panel's own look saw the validator's reply.
+        QVERIFY2(seen.contains(QStringLiteral("5|30 06")), qPrintable(seen.join(',')));
         QCOMPARE(rig.lblSpecialInstruction.text(), QStringLiteral("Validator was reset"));
     }
 

@@ -7,10 +7,10 @@ using namespace kestrel;
 using namespace kestrel::test;
 
 namespace {
-// Parks a frame the way a command button does: store it, raise DTR.
+// Queues a frame the way a command button does: queue it, raise DTR.
 void park(LinkRig &rig, const QByteArray &frame)
 {
-    rig.pendingFrame = frame;
+    rig.pendingFrames.push(frame, QStringLiteral("Error In Dispensing Dime, "));
     rig.com.setDTREnable(true);
 }
 } // namespace
@@ -114,14 +114,26 @@ private slots:
         QVERIFY(rig.device().writes().isEmpty());
     }
 
-    void secondParkedFrameReplacesTheFirst()
+    void framesQueuedBeforeTheBoardAnswersGoOutInOrderOnePerHandshake()
     {
         LinkRig rig;
-        park(rig, QByteArray("\x0c\xff\xff\xff\xff", 5));
-        park(rig, QByteArray("\x0c\x00\x00\x00\x00", 5));
+        const QByteArray enable("\x0c\xff\xff\xff\xff", 5), disable("\x0c\x00\x00\x00\x00", 5);
+        park(rig, enable);
+        park(rig, disable);
         rig.device().changeCts();
         deliverEvents();
-        QCOMPARE(rig.device().written(), QByteArray("\x0c\x00\x00\x00\x00", 5));
+        QCOMPARE(rig.device().writes(), QList<QByteArray>{enable});
+        // DTR fell after the first frame and rose again for the second (each press raised it).
+        QVERIFY(rig.device().dtr());
+        QCOMPARE(rig.device().dtrChanges().mid(1), QList<bool>({true, true, false, true}));
+        rig.device().changeCts();
+        deliverEvents();
+        QCOMPARE(rig.device().writes(), QList<QByteArray>({enable, disable}));
+        QVERIFY(!rig.device().dtr());
+        QCOMPARE(rig.pendingFrames.lastSent(), disable);
+        rig.device().changeCts();   // a stray change: nothing is left to send
+        deliverEvents();
+        QCOMPARE(rig.device().writes().size(), 2);
     }
 
     void failingStatementsAddCommunicationsErrorLinesAndTheNextRuns()

@@ -25,7 +25,7 @@ FakePorts::FakePorts()
 
 LinkRig::LinkRig(bool openComm1)
     : log(actionLog)
-    , handler(com, pendingFrame, log, nullptr, 10)
+    , handler(com, pendingFrames, log, nullptr, 10)
 {
     QObject::connect(&com, &CommControl::OnComm, [this] { handler.OnComm(); });
     if (openComm1)

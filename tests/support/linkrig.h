@@ -34,7 +34,7 @@ struct LinkRig : FakePorts
 
     LineListModel actionLog;
     ActionLog log;
-    QByteArray pendingFrame;
+    PendingFrames pendingFrames{com, log};
     CommEventHandler handler;
 };
 

@@ -20,7 +20,7 @@ struct ReceiveRig : ReceiveRigBase, ReceiveChain
 {
     ReceiveRig()
         : ReceiveChain(com, logPath(), [this] { return now; }, 10)
-        , handler(com, pendingFrame, log, &receivePath, 10)
+        , handler(com, pendingFrames, log, &receivePath, 10)
     {
         QObject::connect(&com, &CommControl::OnComm, [this] { handler.OnComm(); });
         com.setPortOpen(true);
@@ -45,7 +45,7 @@ struct ReceiveRig : ReceiveRigBase, ReceiveChain
     }
 
     QDateTime now{QDate(2026, 3, 7), QTime(9, 5, 3)};
-    QByteArray pendingFrame;
+    PendingFrames pendingFrames{com, log};
     CommEventHandler handler;
 };
 

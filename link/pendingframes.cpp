@@ -1,0 +1,107 @@
+#include "link/pendingframes.h"
+
+#include "link/commerrors.h"
+#include "link/commeventhandler.h"
+
+namespace kestrel {
+
+PendingFrames::PendingFrames(CommControl &comInterface, ActionLog &log, QObject *parent)
+    : QObject(parent), m_com(comInterface), m_log(log)
+{
+    m_overdue.setSingleShot(true);
+    m_overdue.setTimerType(Qt::PreciseTimer);
+    connect(&m_overdue, &QTimer::timeout, this, [this] {
+        const bool had = !m_frames.empty();
+        dropOverdue();
+        if (!had)
+            return;
+        // The board did not answer the raised DTR. Drop it, so that a board that comes back does
+        // not find an old request standing; frames pressed since ask again with a fresh raise.
+        Trap trap = m_log.quietTrap(CommEventHandler::kErrorMessage);
+        trap([&] { m_com.setDTREnable(false); });
+        if (!m_frames.empty())
+            trap([&] { m_com.setDTREnable(true); });
+    });
+}
+
+void PendingFrames::push(const QByteArray &frame, const QString &errorMessage)
+{
+    dropOverdue();
+    if (int(m_frames.size()) >= kCapacity)
+        throw commerrors::queueFull(kCapacity);
+    m_frames.push_back({frame, errorMessage, Clock::now()});
+    armTimer();
+}
+
+void PendingFrames::dropNewest()
+{
+    if (!m_frames.empty())
+        m_frames.pop_back();
+    armTimer();
+}
+
+QByteArray PendingFrames::takeNext()
+{
+    dropOverdue();
+    if (m_frames.empty())
+        return {};
+    m_lastSent = std::move(m_frames.front().frame);
+    m_frames.pop_front();
+    armTimer();
+    return m_lastSent;
+}
+
+void PendingFrames::handshakeEnded()
+{
+    if (m_frames.empty())
+        return;
+    // On the next turn of the event loop, so that the board sees DTR low between two handshakes.
+    QMetaObject::invokeMethod(this, [this] { raiseDtr(); }, Qt::QueuedConnection);
+}
+
+void PendingFrames::raiseDtr()
+{
+    if (m_frames.empty() || m_com.DTREnable())
+        return;
+    m_log.quietTrap(CommEventHandler::kErrorMessage)([&] { m_com.setDTREnable(true); });
+}
+
+void PendingFrames::dropAll(const Failure &failure)
+{
+    std::deque<Pending> dropped;
+    dropped.swap(m_frames);
+    m_overdue.stop();
+    for (const Pending &pending : dropped)
+        drop(pending, failure);
+}
+
+void PendingFrames::dropOverdue()
+{
+    const Clock::time_point now = Clock::now();
+    while (!m_frames.empty() && now - m_frames.front().pressed >= kAnswerBound) {
+        const Pending pending = std::move(m_frames.front());
+        m_frames.pop_front();
+        drop(pending, commerrors::noAnswer(int(kAnswerBound.count())));
+    }
+    armTimer();
+}
+
+void PendingFrames::drop(const Pending &pending, const Failure &failure)
+{
+    // The frame's own button reports it, as if its press had failed now: its error line, selected.
+    Trap report = m_log.trap(pending.errorMessage);
+    report([&] { throw failure; });
+}
+
+void PendingFrames::armTimer()
+{
+    if (m_frames.empty()) {
+        m_overdue.stop();
+        return;
+    }
+    const auto due = std::chrono::ceil<std::chrono::milliseconds>(
+        m_frames.front().pressed + kAnswerBound - Clock::now());
+    m_overdue.start(std::max<int>(0, int(due.count())));
+}
+
+} // namespace kestrel
