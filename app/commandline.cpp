@@ -14,6 +14,28 @@ QString optionName(int port) { return QStringLiteral("com%1").arg(port); }
 
 // Longer than any file name the system takes (the port's lock file is named after it too).
 constexpr int kLongestName = 255;
+
+// A value as the refusal shows it, on one line: control characters escaped (\n, \t, \xHH), and
+// in quotes when it is empty or holds blanks, so that what was typed can be seen.
+QString shown(const QString &value)
+{
+    QString out;
+    const bool quote = value.trimmed().size() != value.size() || value.isEmpty() || value.contains(QLatin1Char(' '));
+    for (const QChar c : value) {
+        const char16_t u = c.unicode();
+        if (u == '\n')
+            out += QLatin1String("\\n");
+        else if (u == '\r')
+            out += QLatin1String("\\r");
+        else if (u == '\t')
+            out += QLatin1String("\\t");
+        else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
+            out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return quote ? QLatin1Char('"') + out + QLatin1Char('"') : out;
+}
 } // namespace
 
 std::optional<Device> parseDevice(const QString &name, QString *why)
@@ -23,7 +45,7 @@ std::optional<Device> parseDevice(const QString &name, QString *why)
             *why = reason;
         return std::nullopt;
     };
-    if (name.isEmpty())
+    if (name.trimmed().isEmpty())
         return fail(QStringLiteral("no device named"));
     if (name.size() > kLongestName)
         return fail(QStringLiteral("a device name of %1 characters is too long (at most %2)")
@@ -78,30 +100,30 @@ void addOptions(QCommandLineParser &parser)
 
 QString check(const QCommandLineParser &parser, bool resolve)
 {
-    const auto quoted = [](const QString &value) {
-        return value.isEmpty() || value.contains(QLatin1Char(' ')) ? QLatin1Char('"') + value + QLatin1Char('"')
-                                                                   : value;
-    };
     for (const QString &stray : parser.positionalArguments())
         return QStringLiteral("%1: an argument no option takes (the ports are --com1 to --com%2)")
-            .arg(quoted(stray)).arg(PortMap::kPorts);
+            .arg(shown(stray)).arg(PortMap::kPorts);
     for (int port = 1; port <= PortMap::kPorts; ++port) {
         const QStringList values = parser.values(optionName(port));
-        if (values.size() > 1)
+        if (values.size() > 1) {
+            QStringList each;
+            for (const QString &value : values)
+                each << shown(value);
             return QStringLiteral("--%1 is given %2 times (%3): give it once")
-                .arg(optionName(port)).arg(values.size()).arg(values.join(QStringLiteral(", ")));
+                .arg(optionName(port)).arg(values.size()).arg(each.join(QStringLiteral(", ")));
+        }
         if (values.isEmpty())
             continue;
-        const QString shown = QStringLiteral("--%1 %2").arg(optionName(port), quoted(values.first()));
+        const QString option = QStringLiteral("--%1 %2").arg(optionName(port), shown(values.first()));
         QString why;
         const std::optional<Device> device = parseDevice(values.first(), &why);
         if (!device)
-            return QStringLiteral("%1: %2").arg(shown, why);
+            return QStringLiteral("%1: %2").arg(option, why);
         if (resolve && (device->kind == Device::Rfc2217 || device->kind == Device::Raw)) {
             const QHostInfo host = QHostInfo::fromName(device->host);
             if (host.error() != QHostInfo::NoError || host.addresses().isEmpty())
                 return QStringLiteral("%1: the host %2 is not found (%3)")
-                    .arg(shown, device->host, host.errorString());
+                    .arg(option, device->host, host.errorString());
         }
     }
     return {};

@@ -82,30 +82,27 @@ void NetSerialDevice::open()
 
     // The connection is made now, within a few seconds. The window is drawn meanwhile, but no
     // click or key is handled, so the operator's next step waits for this one.
-    m_opening = true;
-    QEventLoop loop;
-    QTimer limit;
-    limit.setSingleShot(true);
-    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-    const auto done = connect(&m_socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
-    const auto failed = connect(&m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
-    m_socket.connectToHost(m_host, m_port);
-    limit.start(kConnectTimeoutMs);
-    if (m_socket.state() != QAbstractSocket::ConnectedState)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    disconnect(done);
-    disconnect(failed);
-    m_opening = false;
-    if (m_socket.state() != QAbstractSocket::ConnectedState) {
-        const QString why = limit.isActive() ? m_socket.errorString()
-                                             : QStringLiteral("no answer within %1 s").arg(kConnectTimeoutMs / 1000);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+    const auto fail = [this](const QString &why) {
+        m_open = false;
         m_socket.abort();
         throw commerrors::connectFailed(m_name, why);
+    };
+    m_opening = true;
+    m_socket.connectToHost(m_host, m_port);
+    waitDuringOpen([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }, deadline);
+    if (m_socket.state() != QAbstractSocket::ConnectedState) {
+        m_opening = false;
+        fail(m_socket.error() != QAbstractSocket::UnknownSocketError
+                 ? m_socket.errorString()
+                 : QStringLiteral("no answer within %1 s").arg(kConnectTimeoutMs / 1000));
     }
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_open = true;
     if (m_protocol == Protocol::Rfc2217) {
         using namespace telnet;
+        m_comPort = ComPort::Unanswered;
         m_socket.write(iac({kIac, kWill, kBinary, kIac, kDo, kBinary, kIac, kWill, kSuppressGoAhead,
                             kIac, kDo, kSuppressGoAhead, kIac, kWill, kComPort}));
         sendComPort(comport::kSetBaudRate, iac({0, 0, 0x25, 0x80}));   // 9600
@@ -117,7 +114,48 @@ void NetSerialDevice::open()
         sendComPort(comport::kSetLineStateMask, iac({comport::kLineErrorMask}));
         sendComPort(comport::kSetControl, iac({m_dtr ? comport::kDtrOn : comport::kDtrOff}));
         m_socket.flush();
+        // A server that accepts the connection but never takes up the COM Port Control option
+        // (a plain Telnet or TCP service, a hung server) has no serial line to offer: the line
+        // settings and DTR would go nowhere. Its answer is waited for within the same bound.
+        waitDuringOpen([this] { return m_comPort != ComPort::Unanswered; }, deadline);
+        m_opening = false;
+        if (m_comPort == ComPort::Refused)
+            fail(QStringLiteral("the server refuses the COM Port Control option (RFC 2217)"));
+        if (m_comPort == ComPort::Unanswered)
+            fail(m_socket.state() == QAbstractSocket::ConnectedState
+                     ? QStringLiteral("no answer to the COM Port Control option (RFC 2217) within %1 s")
+                           .arg(kConnectTimeoutMs / 1000)
+                     : QStringLiteral("the server closed the connection"));
     }
+    m_opening = false;
+}
+
+void NetSerialDevice::waitDuringOpen(const std::function<bool()> &done,
+                                     std::chrono::steady_clock::time_point deadline)
+{
+    if (done())
+        return;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        return;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const auto check = [&] {
+        if (done() || m_socket.state() == QAbstractSocket::UnconnectedState)
+            loop.quit();
+    };
+    const QMetaObject::Connection watches[] = {
+        connect(&m_socket, &QTcpSocket::connected, &loop, check),
+        connect(&m_socket, &QTcpSocket::readyRead, &loop, check),
+        connect(&m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit),
+        connect(&m_socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit),
+    };
+    limit.start(int(left.count()));
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    for (const auto &watch : watches)
+        disconnect(watch);
 }
 
 void NetSerialDevice::close()
@@ -290,6 +328,8 @@ void NetSerialDevice::command(quint8 verb, quint8 option)
     using namespace telnet;
     // The options asked for on open are on; any other the server proposes is refused.
     const bool mine = option == kBinary || option == kSuppressGoAhead || option == kComPort;
+    if (option == kComPort && (verb == kDo || verb == kDont))
+        m_comPort = verb == kDo ? ComPort::Agreed : ComPort::Refused;
     if (verb == kDo && !mine)
         m_socket.write(iac({kIac, kWont, option}));
     else if (verb == kWill && !(option == kBinary || option == kSuppressGoAhead))
@@ -302,6 +342,8 @@ void NetSerialDevice::subnegotiation(const QByteArray &sb)
         return;
     const quint8 command = quint8(sb[1]);
     const quint8 value = quint8(sb[2]);
+    if (m_comPort == ComPort::Unanswered)
+        m_comPort = ComPort::Agreed;   // the server answers a setting: it speaks the option
     if (command == comport::kNotifyModemState) {
         const bool cts = value & comport::kCts;
         // Every change the server counts is one event, so two quick changes give two.

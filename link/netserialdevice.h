@@ -5,6 +5,7 @@
 #include <QTcpSocket>
 
 #include <chrono>
+#include <functional>
 
 namespace kestrel {
 
@@ -24,7 +25,8 @@ public:
     NetSerialDevice(Protocol protocol, QString host, quint16 port, QObject *parent = nullptr);
     ~NetSerialDevice() override;
 
-    // How long an open waits for the server to accept the connection.
+    // How long an open waits for the server to accept the connection and, over RFC 2217, to
+    // agree to the COM Port Control option.
     static constexpr int kConnectTimeoutMs = 3000;
 
     QString name() const override { return m_name; }
@@ -49,6 +51,9 @@ private:
     void subnegotiation(const QByteArray &sb);
     void sendComPort(quint8 command, const QByteArray &value);
     void onDisconnected();
+    // Runs the event loop, handling no user input, until `done` holds, the connection ends or the
+    // deadline passes.
+    void waitDuringOpen(const std::function<bool()> &done, std::chrono::steady_clock::time_point deadline);
 
     Protocol m_protocol;
     QString m_host;
@@ -61,6 +66,8 @@ private:
     bool m_dtr = false;
     bool m_takingIn = false;
     bool m_cts = false;
+    // What the server said of the COM Port Control option.
+    enum class ComPort { Unanswered, Agreed, Refused } m_comPort = ComPort::Unanswered;
     QByteArray m_received;               // the line's bytes, not yet read
     // The Telnet layer's reading state: inside a command, inside a subnegotiation.
     enum class Telnet { Data, Iac, Verb, Sb, SbIac } m_telnet = Telnet::Data;

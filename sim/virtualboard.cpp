@@ -49,7 +49,7 @@ void VirtualBoard::setDtr(bool high)
     const bool rising = high && !m_dtr;
     m_dtr = high;
     // The board grants a raised DTR with a CTS change a moment later.
-    if (rising && m_open)
+    if (rising && m_open && m_answersDtr)
         m_ctsTimer.start();
 }
 

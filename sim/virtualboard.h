@@ -50,6 +50,10 @@ public:
     void sendReply(const QString &text);             // sent exactly as typed
     void sendNotice(const QString &text);            // "CC", a silence, then the text
     void raiseLineEvent(int code);                   // framing, overrun, parity...
+    // A board that stops answering a raised DTR (hung, powered down behind its port), and
+    // answers again.
+    void setAnswersDtr(bool answers) { m_answersDtr = answers; }
+    bool answersDtr() const { return m_answersDtr; }
 
     const CoinChanger &changer() const { return m_changer; }
     CoinChanger &changer() { return m_changer; }
@@ -83,6 +87,7 @@ private:
     bool m_open = false;
     bool m_dtr = false;
     bool m_cts = false;
+    bool m_answersDtr = true;
     BoardLine m_line;
     Clock::time_point m_frameArrives;   // when the last frame written has wholly arrived
     std::chrono::nanoseconds m_spacing = std::chrono::milliseconds(kReplySpacingMs);

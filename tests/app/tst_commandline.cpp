@@ -65,6 +65,12 @@ private slots:
         const QString tooLong(300, QLatin1Char('x'));
         QTest::newRow("empty device") << QStringList{"--com1", ""}
                                       << "kestrel: --com1 \"\": no device named";
+        QTest::newRow("blank device") << QStringList{"--com1", "   "}
+                                      << "kestrel: --com1 \"   \": no device named";
+        QTest::newRow("newline in a device") << QStringList{"--com2", "/dev/tty\nUSB0", "--com2", "x\ty"}
+            << "kestrel: --com2 is given 2 times (/dev/tty\\nUSB0, x\\ty): give it once";
+        QTest::newRow("control characters in a stray argument") << QStringList{"a\x01\rb"}
+            << "kestrel: a\\x01\\rb: an argument no option takes (the ports are --com1 to --com4)";
         QTest::newRow("over-long device") << QStringList{"--com2", tooLong}
             << "kestrel: --com2 " + tooLong + ": a device name of 300 characters is too long (at most 255)";
         QTest::newRow("option twice") << QStringList{"--com1", "/tmp/a", "--com1", "virtual"}

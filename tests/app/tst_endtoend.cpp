@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
+#include "decode/replydetails.h"
 #include "sim/boardwindow.h"
 #include "sim/mdbnames.h"
 #include "sim/virtualboard.h"
@@ -181,6 +182,99 @@ private slots:
         QVERIFY2(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  0A  TUBE STATUS$")
                      .match(frames->item(0)->text()).hasMatch(),
                  qPrintable(frames->item(0)->text()));
+    }
+
+    void everyLongReplyIsOneRowDecodedWhole_data()
+    {
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("bytes");
+        QTest::newRow("changer TUBE STATUS") << QByteArray("cmdTubeStatus") << "TUBE STATUS" << 19;
+        QTest::newRow("changer SETUP") << QByteArray("Setup") << "SETUP" << 24;
+        QTest::newRow("changer IDENTIFICATION") << QByteArray("ID") << "EXPANSION IDENTIFICATION" << 34;
+        QTest::newRow("validator SETUP") << QByteArray("BV_setup") << "SETUP" << 28;
+        QTest::newRow("validator IDENTIFICATION") << QByteArray("BV_id") << "IDENTIFICATION" << 30;
+        QTest::newRow("reader REQUEST ID") << QByteArray("cmdRequestID") << "PERIPHERAL ID" << 31;
+    }
+    void everyLongReplyIsOneRowDecodedWhole()
+    {
+        QFETCH(QByteArray, button);
+        QFETCH(QString, reply);
+        QFETCH(int, bytes);
+        BoardRig rig;
+        Console &c = rig.window->console();
+        QVERIFY(rig.send(button.constData()));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.board->pendingReplies() == 0 && c.List1.count() == 1, 3000);
+        QTest::qWait(200);
+        QCOMPARE(c.List1.count(), 1);                   // one row, not pieces
+        const QString row = c.List1.row(0);
+        QVERIFY2(row.endsWith(QStringLiteral("\r\n")), qPrintable(row));
+        details::Context context;
+        context.pendingFrame = c.MDB_output_string.lastSent();
+        const details::Decoded decoded = details::decode(row, context);
+        QCOMPARE(decoded.reply, reply);
+        QCOMPARE(decoded.bytes.size(), bytes);
+        QCOMPARE(decoded.stoppedAt, int(row.size()) - 2);   // read to the line end
+        QFile logFile(rig.dir.filePath("log.txt"));
+        QVERIFY(logFile.open(QIODevice::ReadOnly));
+        QCOMPARE(logFile.readAll().count("\r\n"), 1);   // one line
+    }
+
+    void pressesTenMsApartAllGoOutInOrder()
+    {
+        BoardRig rig;
+        const char *buttons[] = {"cmdDispenseNickel", "cmdDispenseDime", "cmdDispenseQuarter"};
+        const char *frames[] = {"0F 02 01", "0F 02 02", "0F 02 05"};
+        QStringList expected;
+        for (int i = 0; i < 20; ++i) {
+            rig.click(buttons[i % 3]);
+            expected << QString::fromLatin1(frames[i % 3]);
+            QTest::qWait(10);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(rig.frames.size(), 20, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.board->pendingReplies(), 0, 5000);
+        QTest::qWait(200);
+        QCOMPARE(rig.frames, expected);                 // every frame, once, in order
+        QCOMPARE(rig.log().count(QStringLiteral("Dispense Dime")), 7);
+        QCOMPARE(rig.log().filter(QStringLiteral("Dispensing")).size(), 20);
+        QVERIFY(rig.log().filter(QStringLiteral("Error")).isEmpty());
+    }
+
+    void aBoardThatStopsAnsweringGetsNothingLate()
+    {
+        BoardRig rig;
+        rig.board->setAnswersDtr(false);
+        rig.click("cmdDispenseDime");
+        rig.click("cmdTubeStatus");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.log().size(), 4, 1500);
+        QCOMPARE(rig.log().mid(2), QStringList({
+            "Error In Dispensing Dime, Not sent: the board did not answer DTR within 1000 ms - 8024",
+            "Error getting tube status, Not sent: the board did not answer DTR within 1000 ms - 8024"}));
+        QVERIFY(!rig.board->dtr());
+        rig.board->setAnswersDtr(true);
+        QTest::qWait(300);
+        QVERIFY(rig.frames.isEmpty());
+        QVERIFY(rig.send("cmdDispenseNickel"));
+        QCOMPARE(rig.frames, QStringList{"0F 02 01"});
+    }
+
+    void aFullQueueRefusesThePressAlone()
+    {
+        BoardRig rig;
+        rig.board->setAnswersDtr(false);
+        for (int i = 0; i < 17; ++i)
+            rig.click("cmdDispenseDime");
+        QCOMPARE(rig.window->console().MDB_output_string.count(), 16);
+        QCOMPARE(rig.log().size(), 17);
+        QCOMPARE(rig.log().last(),
+                 QStringLiteral("Error In Dispensing Dime, Not sent: 16 commands already wait for the board - 8023"));
+        // Closing the port drops the waiting frames, each with its line; none is sent later.
+        rig.window->console().comInterface.setPortOpen(false);
+        QCOMPARE(rig.window->console().MDB_output_string.count(), 0);
+        QCOMPARE(rig.log().filter(QStringLiteral("the port was closed before the board answered")).size(), 16);
+        rig.board->setAnswersDtr(true);
+        QTest::qWait(200);
+        QVERIFY(rig.frames.isEmpty());
     }
 
     void faultsAndNoticesFromTheBoard()

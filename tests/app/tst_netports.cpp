@@ -3,6 +3,7 @@
 #include "tests/support/eventwait.h"
 #include "tests/support/netboard.h"
 
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTcpServer>
@@ -141,6 +142,68 @@ private slots:
         runFor(200);
         QVERIFY(board.seen().received.isEmpty());
         QVERIFY(board.seen().dtr.isEmpty());
+    }
+
+    void pressesTenMsApartAllGoOutInOrder()
+    {
+        NetBoard board;
+        NetRig rig(board.url());
+        rig.click("Option1");
+        QVERIFY(runUntil([&] { return board.seen().baud == 9600 && !board.seen().dtr.isEmpty(); }));
+        const char *buttons[] = {"cmdDispenseNickel", "cmdDispenseDime", "cmdDispenseQuarter"};
+        QByteArray expected;
+        for (int i = 0; i < 20; ++i) {
+            rig.click(buttons[i % 3]);
+            expected += QByteArray("\x0f\x02", 2) + char("\x01\x02\x05"[i % 3]);
+            runFor(10);
+        }
+        QVERIFY(runUntil([&] { return board.seen().received.size() >= expected.size(); }, 5000));
+        runFor(200);
+        QCOMPARE(board.seen().received, expected);       // every frame, once, in order
+        QCOMPARE(board.seen().ctsNotices.size(), 20);    // one handshake each
+        QCOMPARE(rig.log().size(), 20);
+    }
+
+    void aBoardThatStopsAnsweringGetsNothingLate()
+    {
+        NetBoard board;
+        NetRig rig(board.url());
+        rig.click("Option1");
+        QVERIFY(runUntil([&] { return board.seen().baud == 9600 && !board.seen().dtr.isEmpty(); }));
+        board.setCtsChangesPerRaise(0);
+        rig.click("cmdDispenseDime");
+        rig.click("cmdDispenseQuarter");
+        // Within the bound each waiting frame gets its button's error line; nothing went out.
+        QVERIFY(runUntil([&] { return rig.log().size() >= 4; }, 1500));
+        QCOMPARE(rig.log(), QStringList({"Dispense Dime", "Dispense Quarter",
+            "Error In Dispensing Dime, Not sent: the board did not answer DTR within 1000 ms - 8024",
+            "Error In Dispensing Quarter, Not sent: the board did not answer DTR within 1000 ms - 8024"}));
+        // The board answers again: it finds no old request standing, and nothing is sent.
+        board.setCtsChangesPerRaise(1);
+        runFor(300);
+        QVERIFY(board.seen().received.isEmpty());
+        QCOMPARE(board.seen().dtr.last(), false);
+        // The next press goes out as usual.
+        rig.click("cmdDispenseNickel");
+        QVERIFY(runUntil([&] { return board.seen().received.size() >= 3; }));
+        runFor(100);
+        QCOMPARE(board.seen().received, QByteArray("\x0f\x02\x01", 3));
+    }
+
+    void aServerThatNeverAnswersTheNegotiationGreysItsOption()
+    {
+        NetBoard board;
+        board.setSilent(true);
+        NetRig rig(board.url());
+        QElapsedTimer took;
+        took.start();
+        rig.click("Option1");
+        QVERIFY2(took.elapsed() < 3500, qPrintable(QString::number(took.elapsed())));
+        QCOMPARE(rig.log(), QStringList{QStringLiteral(
+            "Error opening comm 1, The hardware is not available: %1: no answer to the COM Port "
+            "Control option (RFC 2217) within 3 s - 8010").arg(board.url())});
+        QVERIFY(!rig.window->control("Option1")->isEnabled());
+        QVERIFY(!rig.window->console().comInterface.PortOpen());
     }
 
     void aClosedPortGreysItsOption()

@@ -46,6 +46,10 @@ public:
             m_client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             connect(m_client, &QTcpSocket::readyRead, this, [this] { received(m_client->readAll()); });
             connect(m_client, &QTcpSocket::disconnected, this, [this] {
+                // The console may come back: the next connection is served afresh.
+                m_client->deleteLater();
+                m_client = nullptr;
+                m_state = State::Data;
                 QMutexLocker lock(&m_board.m_mutex);
                 m_board.m_seen.connected = false;
             });
@@ -136,6 +140,8 @@ private:
     void received(const QByteArray &data)
     {
         QMutexLocker lock(&m_board.m_mutex);
+        if (m_board.m_silent)
+            return;
         NetBoard::Seen &seen = m_board.m_seen;
         const auto now = NetBoard::Clock::now();
         for (char c : data) {
@@ -291,6 +297,12 @@ void NetBoard::setCtsChangesPerRaise(int changes)
 {
     QMutexLocker lock(&m_mutex);
     m_ctsPerRaise = changes;
+}
+
+void NetBoard::setSilent(bool silent)
+{
+    QMutexLocker lock(&m_mutex);
+    m_silent = silent;
 }
 
 void NetBoard::send(const QByteArray &text, std::chrono::nanoseconds silence)

@@ -42,8 +42,11 @@ public:
     quint16 port() const { return m_port; }
     Seen seen() const;
 
-    // How many CTS changes answer one raise of DTR (the real board gives one).
+    // How many CTS changes answer one raise of DTR (the real board gives one; 0: a board that
+    // stops answering).
     void setCtsChangesPerRaise(int changes);
+    // A server that accepts the connection and then says nothing at all, whatever it is sent.
+    void setSilent(bool silent);
     // Sends `text` a character at a time after `silence` of quiet line.
     void send(const QByteArray &text, std::chrono::nanoseconds silence = {});
     bool idle() const;
@@ -62,6 +65,7 @@ private:
     mutable QMutex m_mutex;
     Seen m_seen;
     int m_ctsPerRaise = 1;
+    bool m_silent = false;
     int m_queued = 0;
 };
 
