@@ -86,10 +86,15 @@ class DesktopTest(unittest.TestCase):
 
     def test_closing_screens_leaves_the_console_running(self):
         kestrel, _ = self.start("--com1", "virtual")
+        kestrel.show_tab("Setup")
+        kestrel.click_control("Comm1", pyatspi.ROLE_RADIO_BUTTON)
         kestrel.show_tab("Coin Changer")
         kestrel.click_control("Dispense Dime")
-        wait_for(lambda: kestrel.rows("Action Log"), 5)
+        # The dime goes out and the changer's reply comes back.
+        wait_for(lambda: len(kestrel.rows("Action Log")) >= 2, 5)
         before = kestrel.rows("Action Log")
+        self.assertEqual([text for text, _ in before],
+                         ["Dispense Dime", "Dispensing Dime - Code (08 91 08)"])
         kestrel.show_tab("Other")
         for button, caption in SCREENS:
             with self.subTest(screen=caption):
