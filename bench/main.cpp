@@ -1,6 +1,6 @@
-// Kestrel's benchmarks. Each prints a Markdown table; run `kestrel_bench` (all) or name one:
-// receive, linepause, growth, handshake, startup, flood, frame. Figures are medians on whatever machine
-// runs them, so compare runs made on the same machine.
+// Kestrel's benchmarks. Each prints a Markdown table; run `kestrel_bench` (all) or name some of
+// them (`kestrel_bench --list` names them all). Figures are medians on whatever machine runs them,
+// so compare runs made on the same machine.
 
 #include "app/commandline.h"
 #include "app/mainwindow.h"
@@ -90,9 +90,9 @@ void closeSplashes()
 }
 
 // The real window over fake devices, shown, with its log file in a scratch directory.
-struct Console
+struct ShownWindow
 {
-    Console()
+    ShownWindow()
         : ports([](const QString &name) { return std::make_unique<FakeSerialDevice>(name); })
         , window(ports, dir.filePath(QStringLiteral("log.txt")))
     {
@@ -110,7 +110,7 @@ struct Console
 
 void benchReceive()
 {
-    Console console;
+    ShownWindow console;
     console.window.console().receivePath.setPauseIterations(0);
     const QByteArray replies[] = {"08 50 06\r\n", "08 91 08\r\n", "30 80 09\r\n", "08 0C", "99 99"};
     constexpr int kReplies = 20000;
@@ -200,7 +200,7 @@ void benchLinePause()
 
 void benchFrame()
 {
-    Console console;
+    ShownWindow console;
     kestrel::Console &c = console.window.console();
     c.receivePath.setPauseIterations(0);
     std::vector<double> frames;
@@ -254,7 +254,7 @@ void benchGrowth()
         {"List1", "08 50 06\r\n"},
     };
     for (const auto &list : kLists) {
-        Console console;   // the real window, its lists shown
+        ShownWindow console;   // the real window, its lists shown
         LineListModel &lines = *console.window.console().list(QString::fromLatin1(list.name));
         const double before = heapBytes();
         int filled = 0;
@@ -376,6 +376,119 @@ void benchHandshake()
 #endif
 }
 
+#ifdef Q_OS_LINUX
+// A device that counts how often the console waits on it or looks at it for more characters:
+// each is one wake-up of the pause.
+class CountingDevice : public SerialDevice
+{
+public:
+    explicit CountingDevice(std::unique_ptr<SerialDevice> inner) : m_inner(std::move(inner))
+    {
+        connect(m_inner.get(), &SerialDevice::lineEvent, this, &SerialDevice::lineEvent);
+        connect(m_inner.get(), &SerialDevice::lost, this, &SerialDevice::lost);
+    }
+    QString name() const override { return m_inner->name(); }
+    void open() override { m_inner->open(); }
+    void close() override { m_inner->close(); }
+    bool isOpen() const override { return m_inner->isOpen(); }
+    void setDtr(bool high) override { m_inner->setDtr(high); }
+    void write(const QByteArray &bytes) override { m_inner->write(bytes); }
+    void drainOutput() override { m_inner->drainOutput(); }
+    QByteArray read() override { return m_inner->read(); }
+    QByteArray peek() override { return m_inner->peek(); }
+    int waiting() override { return m_inner->waiting(); }
+    bool waitForCharacters(std::chrono::nanoseconds timeout) override
+    {
+        ++wakeUps;
+        return m_inner->waitForCharacters(timeout);
+    }
+    int wakeUps = 0;
+
+private:
+    std::unique_ptr<SerialDevice> m_inner;
+};
+
+// The longest reply (a 36-byte block, 109 characters, 113.5 ms on the line) and a short one, at
+// 9600 baud through the real-port backend on a pty: from the reply's last character to the end
+// of its read, beyond the 3.5-character silence that ends it, and the pause's wake-ups.
+void benchLongReply()
+{
+    std::printf("\n### The longest reply at 9600 baud, read whole\n\n"
+                "| reply | characters | on the line, ms | whole | last character to end of read, "
+                "ms | beyond the 3.5-character silence, ms | wake-ups per reply | CPU us per reply |\n"
+                "|---|---|---|---|---|---|---|---|\n");
+    QByteArray longest(1, '\x08');
+    while (longest.size() < linetiming::kLongestBlockBytes)
+        longest.append(char(0x30 + longest.size()));
+    const QByteArray replies[] = {longest.toHex(' ').toUpper() + "\r\n", QByteArray("08 50 06\r\n")};
+    constexpr int kRounds = 40;
+    test::PtyBoard pty;
+    PortMap ports(nullptr);
+    CommControl com(ports);
+    auto counting = std::make_unique<CountingDevice>(std::make_unique<RealSerialDevice>(pty.path()));
+    CountingDevice *device = counting.get();
+    ports.setDevice(1, std::move(counting));
+    com.setPortOpen(true);
+    const double silenceMs = std::chrono::duration<double, std::milli>(linetiming::kSilentGap).count();
+    std::vector<double> after[2], wakes[2], cpus[2];
+    int whole[2] = {};
+    // The two replies interleaved, so that both meet the same machine.
+    for (int round = 0; round < kRounds; ++round) {
+        for (int r = 0; r < 2; ++r) {
+            pty.send(replies[r], std::chrono::milliseconds(30));
+            while (com.InBufferCount() == 0)
+                com.waitForInput(std::chrono::milliseconds(200));   // the first character
+            device->wakeUps = 0;
+            const double cpu = cpuMicroseconds();
+            pauseBeforeRead(com);
+            const QString read = com.Input();
+            const auto end = std::chrono::steady_clock::now();
+            cpus[r].push_back(cpuMicroseconds() - cpu);
+            wakes[r].push_back(device->wakeUps);
+            after[r].push_back(std::chrono::duration<double, std::milli>(end - pty.lastCharacterAt()).count());
+            whole[r] += read == QString::fromLatin1(replies[r]);
+        }
+    }
+    for (int r = 0; r < 2; ++r) {
+        const double onLine = std::chrono::duration<double, std::milli>(
+                                  linetiming::onTheWire(int(replies[r].size()))).count();
+        std::printf("| %s | %d | %.1f | %d of %d | %.2f | %.2f | %.0f | %.0f |\n",
+                    r == 0 ? "36-byte block" : "coin (3 bytes)", int(replies[r].size()), onLine,
+                    whole[r], kRounds, median(after[r]), median(after[r]) - silenceMs,
+                    median(wakes[r]), median(cpus[r]));
+    }
+}
+#endif
+
+// Frames through the send queue on the virtual board, unpaced: 16 presses at once, again and
+// again, each frame on a handshake of its own (the board's CTS answer, the write, the transmit
+// pause, DTR down and up again).
+void benchQueue()
+{
+    HandshakeConsole on(QStringLiteral("virtual"));
+    auto *board = commandline::virtualBoards(on.ports).value(0);
+    board->setPaced(false);
+    kestrel::Console &console = on.window->console();
+    int frames = 0;
+    QObject::connect(board, &sim::VirtualBoard::frameReceived, [&] { ++frames; });
+    std::vector<double> rates;
+    constexpr int kBatch = PendingFrames::kCapacity;
+    for (int batch = 0; batch < 10; ++batch) {
+        const int before = frames;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < kBatch; ++i)
+            console.send.QueueCommandFrame("\x0a", "Tube Status", "e, ");
+        (void)test::runUntil([&] { return frames >= before + kBatch; }, 5000);
+        rates.push_back((frames - before) / (clock.nsecsElapsed() / 1e9));
+        test::runFor(50);   // the last replies
+    }
+    std::printf("\n### Frames through the send queue (virtual board, unpaced, its CTS answer after %d ms)\n\n"
+                "| frames per second, median of 10 batches of %d | milliseconds per frame |\n|---|---|\n"
+                "| %.0f | %.2f |\n",
+                sim::VirtualBoard::kCtsDelayMs, kBatch, median(rates), 1000.0 / median(rates));
+}
+
 void benchStartup(const QString &self)
 {
     std::vector<double> samples;
@@ -426,23 +539,37 @@ int main(int argc, char *argv[])
         std::printf("%.1f\n", median(pauses));
         return 0;
     }
-    const auto wants = [&](const char *name) {
-        return args.isEmpty() || args.contains(QLatin1String(name));
+    const struct
+    {
+        const char *name;
+        std::function<void()> run;
+    } kBenchmarks[] = {
+        {"receive", benchReceive},
+        {"linepause", benchLinePause},
+#ifdef Q_OS_LINUX
+        {"longreply", benchLongReply},
+#endif
+        {"handshake", benchHandshake},
+        {"queue", benchQueue},
+        {"startup", [&] { benchStartup(app.applicationFilePath()); }},
+        {"growth", benchGrowth},
+        {"flood", benchFlood},
+        {"frame", benchFrame},
     };
+    if (args.value(0) == QLatin1String("--list")) {
+        for (const auto &bench : kBenchmarks)
+            std::printf("%s\n", bench.name);
+        return 0;
+    }
+    for (const QString &arg : args)
+        if (std::none_of(std::begin(kBenchmarks), std::end(kBenchmarks),
+                         [&](const auto &bench) { return arg == QLatin1String(bench.name); })) {
+            std::fprintf(stderr, "kestrel_bench: no benchmark named %s (--list names them)\n", qPrintable(arg));
+            return 2;
+        }
     std::printf("## Kestrel benchmarks\n");
-    if (wants("receive"))
-        benchReceive();
-    if (wants("linepause"))
-        benchLinePause();
-    if (wants("handshake"))
-        benchHandshake();
-    if (wants("startup"))
-        benchStartup(app.applicationFilePath());
-    if (wants("growth"))
-        benchGrowth();
-    if (wants("flood"))
-        benchFlood();
-    if (wants("frame"))
-        benchFrame();
+    for (const auto &bench : kBenchmarks)
+        if (args.isEmpty() || args.contains(QLatin1String(bench.name)))
+            bench.run();
     return 0;
 }

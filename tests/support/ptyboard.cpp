@@ -93,6 +93,12 @@ void PtyBoard::hangUp()
     m_board = -1;
 }
 
+std::chrono::steady_clock::time_point PtyBoard::lastCharacterAt()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lastCharacterAt;
+}
+
 std::chrono::nanoseconds PtyBoard::longestWaitWithinASend()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -144,10 +150,12 @@ void PtyBoard::writer()
                 std::this_thread::sleep_until(next);
                 writeAll(&c, 1);
                 const Clock::time_point now = Clock::now();
-                if (!first) {
+                {
                     std::lock_guard<std::mutex> lock(m_mutex);
-                    m_longestWait = std::max<std::chrono::nanoseconds>(m_longestWait,
-                                                                       now - lastCharacter);
+                    m_lastCharacterAt = now;
+                    if (!first)
+                        m_longestWait = std::max<std::chrono::nanoseconds>(m_longestWait,
+                                                                           now - lastCharacter);
                 }
                 first = false;
                 lastCharacter = now;
@@ -160,6 +168,7 @@ void PtyBoard::writer()
             lastCharacter = Clock::now();
         }
         std::lock_guard<std::mutex> lock(m_mutex);
+        m_lastCharacterAt = lastCharacter;
         m_busy = false;
     }
 }

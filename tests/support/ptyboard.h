@@ -43,6 +43,8 @@ public:
     // writer thread can be held up for milliseconds, longer than the gap that ends a reply, and
     // then the line the console saw was not one a board at 9600 baud would send.
     std::chrono::nanoseconds longestWaitWithinASend();
+    // When the last character so far was written to the line.
+    std::chrono::steady_clock::time_point lastCharacterAt();
 
 private:
     struct Chunk
@@ -62,6 +64,7 @@ private:
     bool m_busy = false;
     bool m_stop = false;
     std::chrono::nanoseconds m_longestWait{};
+    std::chrono::steady_clock::time_point m_lastCharacterAt{};
     std::thread m_thread;
 };
 
