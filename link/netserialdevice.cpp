@@ -49,21 +49,16 @@ QByteArray iac(std::initializer_list<quint8> bytes)
 } // namespace
 
 NetSerialDevice::NetSerialDevice(Protocol protocol, QString host, quint16 port, QObject *parent)
-    : SerialDevice(parent)
+    : SerialDevice(QStringLiteral("%1://%2:%3")
+                       .arg(protocol == Protocol::Rfc2217 ? QStringLiteral("rfc2217") : QStringLiteral("socket"),
+                            host)
+                       .arg(port),
+                   parent)
     , m_protocol(protocol)
     , m_host(std::move(host))
     , m_port(port)
-    , m_name(QStringLiteral("%1://%2:%3")
-                 .arg(protocol == Protocol::Rfc2217 ? QStringLiteral("rfc2217") : QStringLiteral("socket"),
-                      m_host)
-                 .arg(port))
 {
-    connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
-        const qsizetype before = m_received.size();
-        received(m_socket.readAll());
-        if (m_received.size() > before && !m_takingIn)
-            emit lineEvent(commevent::Receive);
-    });
+    connect(&m_socket, &QTcpSocket::readyRead, this, [this] { received(m_socket.readAll()); });
     connect(&m_socket, &QTcpSocket::disconnected, this, &NetSerialDevice::onDisconnected);
 }
 
@@ -72,34 +67,27 @@ NetSerialDevice::~NetSerialDevice()
     m_socket.abort();
 }
 
-void NetSerialDevice::open()
+void NetSerialDevice::openLine()
 {
-    if (m_open)
-        throw commerrors::alreadyOpen();
-    m_lost = false;
-    m_received.clear();
     m_telnet = Telnet::Data;
+    m_connected = false;
 
     // The connection is made now, within a few seconds. The window is drawn meanwhile, but no
     // click or key is handled, so the operator's next step waits for this one.
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
     const auto fail = [this](const QString &why) {
-        m_open = false;
         m_socket.abort();
-        throw commerrors::connectFailed(m_name, why);
+        throw commerrors::connectFailed(name(), why);
     };
-    m_opening = true;
     m_socket.connectToHost(m_host, m_port);
     waitDuringOpen([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }, deadline);
     if (m_socket.state() != QAbstractSocket::ConnectedState) {
-        m_opening = false;
         fail(m_socket.error() != QAbstractSocket::UnknownSocketError
                  ? m_socket.errorString()
                  : QStringLiteral("no answer within %1 s").arg(kConnectTimeoutMs / 1000));
     }
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    m_open = true;
     if (m_protocol == Protocol::Rfc2217) {
         using namespace telnet;
         m_comPort = ComPort::Unanswered;
@@ -112,13 +100,11 @@ void NetSerialDevice::open()
         sendComPort(comport::kSetControl, iac({comport::kNoFlowControl}));
         sendComPort(comport::kSetModemStateMask, iac({comport::kDeltaCts | comport::kCts}));
         sendComPort(comport::kSetLineStateMask, iac({comport::kLineErrorMask}));
-        sendComPort(comport::kSetControl, iac({m_dtr ? comport::kDtrOn : comport::kDtrOff}));
         m_socket.flush();
         // A server that accepts the connection but never takes up the COM Port Control option
         // (a plain Telnet or TCP service, a hung server) has no serial line to offer: the line
         // settings and DTR would go nowhere. Its answer is waited for within the same bound.
         waitDuringOpen([this] { return m_comPort != ComPort::Unanswered; }, deadline);
-        m_opening = false;
         if (m_comPort == ComPort::Refused)
             fail(QStringLiteral("the server refuses the COM Port Control option (RFC 2217)"));
         if (m_comPort == ComPort::Unanswered)
@@ -127,7 +113,8 @@ void NetSerialDevice::open()
                            .arg(kConnectTimeoutMs / 1000)
                      : QStringLiteral("the server closed the connection"));
     }
-    m_opening = false;
+    // DTR follows from the serial control once the line is open.
+    m_connected = true;
 }
 
 void NetSerialDevice::waitDuringOpen(const std::function<bool()> &done,
@@ -158,19 +145,16 @@ void NetSerialDevice::waitDuringOpen(const std::function<bool()> &done,
         disconnect(watch);
 }
 
-void NetSerialDevice::close()
+void NetSerialDevice::closeLine()
 {
-    m_open = false;
-    m_lost = false;
-    m_received.clear();
+    m_connected = false;
     m_socket.abort();
 }
 
-void NetSerialDevice::setDtr(bool high)
+void NetSerialDevice::driveDtr(bool high)
 {
-    m_dtr = high;
     // A raw port has no modem lines: the level is only remembered.
-    if (!m_open || m_lost || m_protocol != Protocol::Rfc2217)
+    if (m_protocol != Protocol::Rfc2217)
         return;
     sendComPort(comport::kSetControl, iac({high ? comport::kDtrOn : comport::kDtrOff}));
     m_socket.flush();
@@ -189,92 +173,46 @@ void NetSerialDevice::sendComPort(quint8 command, const QByteArray &value)
     m_socket.write(sb);
 }
 
-void NetSerialDevice::write(const QByteArray &bytes)
+void NetSerialDevice::writeLine(const QByteArray &bytes)
 {
-    if (m_lost)
-        throw commerrors::deviceLost(m_name, QStringLiteral("the connection is gone"));
-    if (!m_open)
-        throw commerrors::notOpen();
     QByteArray out = bytes;
     if (m_protocol == Protocol::Rfc2217)
         out.replace(QByteArray(1, char(telnet::kIac)), QByteArray(2, char(telnet::kIac)));
     if (m_socket.write(out) != out.size())
-        throw commerrors::writeFailed(m_name, m_socket.errorString());
+        throw commerrors::writeFailed(name(), m_socket.errorString());
     m_socket.flush();
     const auto now = std::chrono::steady_clock::now();
     m_frameOut = std::max(now, m_frameOut) + linetiming::onTheWire(int(bytes.size()));
 }
 
-void NetSerialDevice::drainOutput()
+void NetSerialDevice::drainLine()
 {
     // The frame has left once the server's line has had the time to send it.
-    if (m_open && !m_lost)
-        std::this_thread::sleep_until(m_frameOut);
+    std::this_thread::sleep_until(m_frameOut);
 }
 
-void NetSerialDevice::takeIn()
+QByteArray NetSerialDevice::takeFromDriver()
 {
-    if (!m_open || m_lost)
-        return;
-    m_takingIn = true;
+    // What the socket holds goes through the Telnet layer, and its line bytes arrive on their own.
     while (m_socket.waitForReadyRead(0)) {
     }
-    m_takingIn = false;
+    return {};
 }
 
-QByteArray NetSerialDevice::read()
+bool NetSerialDevice::waitOnDriver(std::chrono::nanoseconds timeout)
 {
-    if (!m_open)
-        throw commerrors::notOpen();
-    takeIn();
-    return std::exchange(m_received, QByteArray());
-}
-
-QByteArray NetSerialDevice::peek()
-{
-    if (!m_open)
-        throw commerrors::notOpen();
-    takeIn();
-    return m_received;
-}
-
-int NetSerialDevice::waiting()
-{
-    if (!m_open)
-        throw commerrors::notOpen();
-    takeIn();
-    return int(m_received.size());
-}
-
-bool NetSerialDevice::waitForCharacters(std::chrono::nanoseconds timeout)
-{
-    if (!m_open || m_lost)
-        return false;
-    const qsizetype before = m_received.size();
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    takeIn();
-    // A segment may carry only Telnet commands: wait on until line bytes come or time is up.
-    while (m_received.size() == before && m_open && !m_lost) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
-        m_takingIn = true;
-        const bool came = m_socket.waitForReadyRead(int(left.count()));
-        m_takingIn = false;
-        if (!came)
-            break;
-    }
-    return m_received.size() > before;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(timeout);
+    return ms.count() > 0 && m_socket.waitForReadyRead(int(ms.count()));
 }
 
 void NetSerialDevice::received(const QByteArray &bytes)
 {
     if (m_protocol == Protocol::Raw) {
-        m_received += bytes;
+        arrived(bytes);
         return;
     }
     using namespace telnet;
+    QByteArray line;   // the line's own bytes in what came
     for (char c : bytes) {
         const quint8 b = quint8(c);
         switch (m_telnet) {
@@ -282,11 +220,11 @@ void NetSerialDevice::received(const QByteArray &bytes)
             if (b == kIac)
                 m_telnet = Telnet::Iac;
             else
-                m_received.append(c);
+                line.append(c);
             break;
         case Telnet::Iac:
             if (b == kIac) {
-                m_received.append(c);   // an escaped 0xFF of the line
+                line.append(c);   // an escaped 0xFF of the line
                 m_telnet = Telnet::Data;
             } else if (b >= kWill && b <= kDont) {
                 m_verb = b;
@@ -321,6 +259,7 @@ void NetSerialDevice::received(const QByteArray &bytes)
             break;
         }
     }
+    arrived(line);
 }
 
 void NetSerialDevice::command(quint8 verb, quint8 option)
@@ -355,18 +294,17 @@ void NetSerialDevice::subnegotiation(const QByteArray &sb)
             if (value & error.bit)
                 emit lineEvent(error.event);
     } else {
-        qCDebug(lcLink) << m_name << "server said" << command << sb.mid(2).toHex(' ');
+        qCDebug(lcLink) << name() << "server said" << command << sb.mid(2).toHex(' ');
     }
 }
 
 void NetSerialDevice::onDisconnected()
 {
-    if (!m_open || m_lost)
-        return;
-    m_lost = true;
-    const Failure failure = commerrors::deviceLost(m_name, QStringLiteral("the server closed the connection"));
+    if (!m_connected)
+        return;   // an open still under way tells its own failure
+    const Failure failure = commerrors::deviceLost(name(), QStringLiteral("the server closed the connection"));
     qCInfo(lcLink) << failure.description();
-    emit lost(failure.number(), failure.description());
+    lose(failure);
 }
 
 } // namespace kestrel

@@ -29,23 +29,16 @@ public:
     // agree to the COM Port Control option.
     static constexpr int kConnectTimeoutMs = 3000;
 
-    QString name() const override { return m_name; }
-    void open() override;
-    void close() override;
-    bool isOpen() const override { return m_open; }
-    void setDtr(bool high) override;
-    void write(const QByteArray &bytes) override;
-    void drainOutput() override;
-    QByteArray read() override;
-    QByteArray peek() override;
-    int waiting() override;
-    bool waitForCharacters(std::chrono::nanoseconds timeout) override;
-
-    // While an open waits for the server (the window is drawn meanwhile).
-    bool opening() const { return m_opening; }
+protected:
+    void openLine() override;
+    void closeLine() override;
+    void driveDtr(bool high) override;
+    void writeLine(const QByteArray &bytes) override;
+    void drainLine() override;
+    QByteArray takeFromDriver() override;
+    bool waitOnDriver(std::chrono::nanoseconds timeout) override;
 
 private:
-    void takeIn();                       // what the socket holds, through the Telnet layer
     void received(const QByteArray &bytes);
     void command(quint8 verb, quint8 option);
     void subnegotiation(const QByteArray &sb);
@@ -58,17 +51,11 @@ private:
     Protocol m_protocol;
     QString m_host;
     quint16 m_port;
-    QString m_name;
     QTcpSocket m_socket;
-    bool m_open = false;
-    bool m_opening = false;
-    bool m_lost = false;
-    bool m_dtr = false;
-    bool m_takingIn = false;
+    bool m_connected = false;            // the connection is made and taken up
     bool m_cts = false;
     // What the server said of the COM Port Control option.
     enum class ComPort { Unanswered, Agreed, Refused } m_comPort = ComPort::Unanswered;
-    QByteArray m_received;               // the line's bytes, not yet read
     // The Telnet layer's reading state: inside a command, inside a subnegotiation.
     enum class Telnet { Data, Iac, Verb, Sb, SbIac } m_telnet = Telnet::Data;
     quint8 m_verb = 0;

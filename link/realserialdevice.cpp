@@ -23,17 +23,14 @@
 namespace kestrel {
 
 RealSerialDevice::RealSerialDevice(QString portName, QObject *parent)
-    : SerialDevice(parent), m_name(std::move(portName))
+    : SerialDevice(std::move(portName), parent)
 {
-    m_port.setPortName(m_name);
+    m_port.setPortName(name());
     m_poll.setTimerType(Qt::PreciseTimer);
     connect(&m_poll, &QTimer::timeout, this, &RealSerialDevice::pollLines);
-    connect(&m_port, &QSerialPort::readyRead, this, [this] {
-        // Characters that a read of our own takes in are seen by that read's caller; only those
-        // that arrive between reads need a receive notification.
-        if (!m_takingIn)
-            emit lineEvent(commevent::Receive);
-    });
+    // Characters that a read of our own takes in are seen by that read's caller; only those that
+    // arrive between reads need a receive notification.
+    connect(&m_port, &QSerialPort::readyRead, this, [this] { announceArrival(); });
     connect(&m_port, &QSerialPort::errorOccurred, this, &RealSerialDevice::onError);
 }
 
@@ -43,21 +40,19 @@ RealSerialDevice::~RealSerialDevice()
     m_port.close();
 }
 
-void RealSerialDevice::open()
+void RealSerialDevice::openLine()
 {
-    if (m_port.isOpen())
-        throw commerrors::alreadyOpen();
-    m_lost = false;
-    m_port.setPortName(m_name);
+    const QString port = name();
+    m_port.setPortName(port);
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QString why = m_port.errorString();
         switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError:
-            throw commerrors::noSuchDevice(m_name);
+            throw commerrors::noSuchDevice(port);
         case QSerialPort::PermissionError:
-            throw commerrors::accessDenied(m_name, why);
+            throw commerrors::accessDenied(port, why);
         default:
-            throw commerrors::setupFailed(m_name, why);
+            throw commerrors::setupFailed(port, why);
         }
     }
     const bool configured = m_port.setBaudRate(QSerialPort::Baud9600)
@@ -68,10 +63,9 @@ void RealSerialDevice::open()
     if (!configured) {
         const QString why = m_port.errorString();
         m_port.close();
-        throw commerrors::setupFailed(m_name, why);
+        throw commerrors::setupFailed(port, why);
     }
     askForLowLatency();
-    setDtr(m_dtr);
     startWatching();
 }
 
@@ -84,57 +78,47 @@ void RealSerialDevice::askForLowLatency()
     serial_struct settings{};
     const int fd = int(m_port.handle());
     if (::ioctl(fd, TIOCGSERIAL, &settings) != 0) {
-        qCDebug(lcLink) << m_name << "has no low-latency setting";
+        qCDebug(lcLink) << name() << "has no low-latency setting";
         return;
     }
     if (!(settings.flags & ASYNC_LOW_LATENCY)) {
         settings.flags |= ASYNC_LOW_LATENCY;
         if (::ioctl(fd, TIOCSSERIAL, &settings) != 0)
-            qCDebug(lcLink) << m_name << "refused low latency";
+            qCDebug(lcLink) << name() << "refused low latency";
     }
 #endif
 }
 
-void RealSerialDevice::close()
+void RealSerialDevice::closeLine()
 {
-    m_lost = false;
     m_poll.stop();
     m_watch = Watch::None;
     if (m_port.isOpen())
         m_port.close();
 }
 
-void RealSerialDevice::setDtr(bool high)
+void RealSerialDevice::driveDtr(bool high)
 {
-    m_dtr = high;
-    if (!m_port.isOpen() || m_lost)
-        return;
     if (!m_port.setDataTerminalReady(high)) {
         // A pty or a network-backed port has no modem lines; there DTR has nothing to drive.
         if (m_port.error() != QSerialPort::UnsupportedOperationError)
-            throw commerrors::lineControlFailed(m_name, m_port.errorString());
+            throw commerrors::lineControlFailed(name(), m_port.errorString());
         m_port.clearError();
     }
     if (m_watch != Watch::None)
         m_poll.setInterval(high ? kPendingPollMs : kIdlePollMs);
 }
 
-void RealSerialDevice::write(const QByteArray &bytes)
+void RealSerialDevice::writeLine(const QByteArray &bytes)
 {
-    if (m_lost)
-        throw commerrors::deviceLost(m_name, m_lostWhy);
-    if (!m_port.isOpen())
-        throw commerrors::notOpen();
     if (m_port.write(bytes) != bytes.size())
-        throw commerrors::writeFailed(m_name, m_port.errorString());
+        throw commerrors::writeFailed(name(), m_port.errorString());
     // Hand the bytes to the driver now, before the handler pauses and drops DTR.
     m_port.flush();
 }
 
-void RealSerialDevice::drainOutput()
+void RealSerialDevice::drainLine()
 {
-    if (!m_port.isOpen() || m_lost)
-        return;
     // Whatever the driver did not take at once, then until the last bit has left the UART. With
     // no flow control the line never holds the frame back, so this ends within the frame's time.
     const QDeadlineTimer cap(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -164,68 +148,33 @@ bool RealSerialDevice::driverHolds() const
     return true;   // no such question: let the port look
 }
 
-void RealSerialDevice::takeIn()
+QByteArray RealSerialDevice::takeFromDriver()
 {
-    if (!m_port.isOpen() || m_lost || !driverHolds())
-        return;
     // waitForReadyRead(0) copies what the driver holds into the port's buffer without waiting;
     // when nothing waits it reports a timeout, which is no failure here.
-    m_takingIn = true;
-    while (m_port.isOpen() && !m_lost && m_port.waitForReadyRead(0) && driverHolds()) {
+    while (m_port.isOpen() && !isLost() && driverHolds() && m_port.waitForReadyRead(0)) {
     }
-    m_takingIn = false;
     if (m_port.error() == QSerialPort::TimeoutError)
         m_port.clearError();
+    return m_port.readAll();
 }
 
-QByteArray RealSerialDevice::read()
+bool RealSerialDevice::waitOnDriver(std::chrono::nanoseconds timeout)
 {
-    if (!m_port.isOpen())
-        throw commerrors::notOpen();
-    takeIn();
-    return m_port.read(m_port.bytesAvailable());
-}
-
-QByteArray RealSerialDevice::peek()
-{
-    if (!m_port.isOpen())
-        throw commerrors::notOpen();
-    takeIn();
-    return m_port.peek(m_port.bytesAvailable());
-}
-
-int RealSerialDevice::waiting()
-{
-    if (!m_port.isOpen())
-        throw commerrors::notOpen();
-    takeIn();
-    return int(m_port.bytesAvailable());
-}
-
-bool RealSerialDevice::waitForCharacters(std::chrono::nanoseconds timeout)
-{
-    if (!m_port.isOpen() || m_lost)
-        return false;
-    const qint64 before = m_port.bytesAvailable();
 #ifdef Q_OS_UNIX
     // Blocks in the driver until a character comes: the wait costs no processor time, and it has
     // the resolution a 3.6 ms silence needs.
     pollfd watch{int(m_port.handle()), POLLIN, 0};
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
     const timespec limit{time_t(seconds.count()), long((timeout - seconds).count())};
-    if (::ppoll(&watch, 1, &limit, nullptr) <= 0)
-        return false;
-    takeIn();
+    return ::ppoll(&watch, 1, &limit, nullptr) > 0;
 #else
     const int ms = int(std::chrono::ceil<std::chrono::milliseconds>(timeout).count());
-    m_takingIn = true;
-    m_port.waitForReadyRead(ms);
-    m_takingIn = false;
+    const bool came = m_port.waitForReadyRead(ms);
     if (m_port.error() == QSerialPort::TimeoutError)
         m_port.clearError();
-    takeIn();
+    return came || m_port.bytesAvailable() > 0;
 #endif
-    return m_port.bytesAvailable() > before;
 }
 
 bool RealSerialDevice::isGone() const
@@ -245,7 +194,7 @@ bool RealSerialDevice::isGone() const
 
 void RealSerialDevice::onError(QSerialPort::SerialPortError error)
 {
-    if (!m_port.isOpen() || m_lost)
+    if (!m_port.isOpen() || isLost())
         return;
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
         && error != QSerialPort::WriteError)
@@ -254,7 +203,7 @@ void RealSerialDevice::onError(QSerialPort::SerialPortError error)
         // QSerialPort reports a read that returned nothing as a read error, with whatever the
         // last failed system call left behind as its text. Characters taken in by our own read
         // just before are the usual cause; the port is still there.
-        qCDebug(lcLink) << m_name << "reported" << error << m_port.errorString()
+        qCDebug(lcLink) << name() << "reported" << error << m_port.errorString()
                         << "but is still there";
         m_port.clearError();
         // When that stale text was EAGAIN, the port has taken the line for gone and stopped
@@ -265,12 +214,9 @@ void RealSerialDevice::onError(QSerialPort::SerialPortError error)
     }
     // The serial control closes the port when it handles the loss; until then nothing more is
     // read and writes fail.
-    m_lost = true;
-    m_lostWhy = m_port.errorString();
-    qCInfo(lcLink) << m_name << "went away:" << m_lostWhy;
+    qCInfo(lcLink) << name() << "went away:" << m_port.errorString();
     m_poll.stop();
-    const Failure failure = commerrors::deviceLost(m_name, m_lostWhy);
-    emit lost(failure.number(), failure.description());
+    lose(commerrors::deviceLost(name(), m_port.errorString()));
 }
 
 bool RealSerialDevice::readCounters(Counters &out) const
@@ -315,14 +261,14 @@ void RealSerialDevice::startWatching()
     else if (readCts(m_cts))
         m_watch = Watch::CtsPin;
     if (m_watch != Watch::None) {
-        m_poll.setInterval(m_dtr ? kPendingPollMs : kIdlePollMs);
+        m_poll.setInterval(dtr() ? kPendingPollMs : kIdlePollMs);
         m_poll.start();
     }
 }
 
 void RealSerialDevice::pollLines()
 {
-    if (!m_port.isOpen() || m_lost)
+    if (!m_port.isOpen() || isLost())
         return;
     if (m_watch == Watch::CtsPin) {
         bool cts = m_cts;

@@ -20,21 +20,18 @@ public:
     explicit RealSerialDevice(QString portName, QObject *parent = nullptr);
     ~RealSerialDevice() override;
 
-    QString name() const override { return m_name; }
-    void open() override;
-    void close() override;
-    bool isOpen() const override { return m_port.isOpen(); }
-    void setDtr(bool high) override;
-    void write(const QByteArray &bytes) override;
-    void drainOutput() override;
-    QByteArray read() override;
-    QByteArray peek() override;
-    int waiting() override;
-    bool waitForCharacters(std::chrono::nanoseconds timeout) override;
-
     // How often the modem lines are looked at while a frame waits for CTS, and otherwise.
     static constexpr int kPendingPollMs = 1;
     static constexpr int kIdlePollMs = 20;
+
+protected:
+    void openLine() override;
+    void closeLine() override;
+    void driveDtr(bool high) override;
+    void writeLine(const QByteArray &bytes) override;
+    void drainLine() override;
+    QByteArray takeFromDriver() override;
+    bool waitOnDriver(std::chrono::nanoseconds timeout) override;
 
 private:
     struct Counters
@@ -43,8 +40,6 @@ private:
     };
     enum class Watch { None, Counters, CtsPin };
 
-    // Copies what the driver holds into the port's buffer; nothing once the device is lost.
-    void takeIn();
     bool driverHolds() const;
     void askForLowLatency();
     bool isGone() const;
@@ -54,16 +49,11 @@ private:
     bool readCts(bool &cts) const;
     void onError(QSerialPort::SerialPortError error);
 
-    QString m_name;
     QSerialPort m_port;
     QTimer m_poll;
     Watch m_watch = Watch::None;
     Counters m_counters;
     bool m_cts = false;
-    bool m_dtr = false;
-    bool m_lost = false;   // the device went away while open
-    bool m_takingIn = false;
-    QString m_lostWhy;
 };
 
 } // namespace kestrel

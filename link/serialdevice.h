@@ -7,11 +7,13 @@
 #include <QString>
 
 #include <chrono>
+#include <optional>
 
 namespace kestrel {
 
-// One serial line as the serial control drives it: a real port, the test fake or the virtual board.
-// The console cannot tell them apart; every backend keeps this contract.
+// One serial line as the serial control drives it: a real port, a port over the network, the
+// virtual board or the test fake. The console cannot tell them apart. The contract below is kept
+// here, once, by the public operations; a backend fills in the protected hooks for its own line.
 //
 // Opening and closing
 // - open() sets 9600 baud, 8 data bits, no parity, 1 stop bit and applies the DTR level last set.
@@ -55,27 +57,70 @@ class SerialDevice : public QObject
 {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    // The public operations, as the hooks around them name them.
+    enum class Operation { Open, Close, IsOpen, SetDtr, Write, Drain, Read, Peek, Waiting, Wait };
 
-    virtual QString name() const = 0;
+    explicit SerialDevice(QString name, QObject *parent = nullptr);
 
-    virtual void open() = 0;
-    virtual void close() = 0;
-    virtual bool isOpen() const = 0;
+    QString name() const { return m_name; }
 
-    virtual void setDtr(bool high) = 0;
+    void open();
+    void close();
+    bool isOpen() const;
 
-    virtual void write(const QByteArray &bytes) = 0;
-    virtual void drainOutput() = 0;
+    void setDtr(bool high);
+    bool dtr() const { return m_dtr; }
 
-    virtual QByteArray read() = 0;
-    virtual QByteArray peek() = 0;
-    virtual int waiting() = 0;
-    virtual bool waitForCharacters(std::chrono::nanoseconds timeout) = 0;
+    void write(const QByteArray &bytes);
+    void drainOutput();
+
+    QByteArray read();
+    QByteArray peek();
+    int waiting();
+    bool waitForCharacters(std::chrono::nanoseconds timeout);
+
+    bool isLost() const { return m_lost.has_value(); }
 
 signals:
     void lineEvent(int code);
     void lost(int number, const QString &description);
+
+protected:
+    // The backend's own line. The base calls these only in the states named.
+    virtual void openLine() = 0;                       // closed; throws when it cannot
+    virtual void closeLine() = 0;                      // any state; never throws
+    virtual void driveDtr(bool high) = 0;              // open and not lost
+    virtual void writeLine(const QByteArray &bytes) = 0;   // open and not lost
+    virtual void drainLine() = 0;                      // open and not lost; never throws
+    // What the driver holds now, without waiting (open and not lost). A backend whose characters
+    // come through arrived() returns nothing here, after letting its driver deliver.
+    virtual QByteArray takeFromDriver() = 0;
+    // Blocks until the driver may hold more, or the timeout passes (open and not lost); true when
+    // something came, which may be no line character (a Telnet command, say).
+    virtual bool waitOnDriver(std::chrono::nanoseconds timeout) = 0;
+
+    // Around every public operation: a backend that can fail an operation as a whole throws in
+    // entering() (the test fake); left() follows an operation that succeeded.
+    virtual void entering(Operation) const {}
+    virtual void left(Operation) const {}
+
+    // For backends whose driver hands characters over on its own: they are kept for the next read,
+    // and announced unless a read of the console's own is taking them in.
+    void arrived(const QByteArray &bytes);
+    // Characters wait in the driver, to be taken in by the next read: announced the same way.
+    void announceArrival();
+    // The device went away while open: raised once, with the failure that writes then throw.
+    void lose(const Failure &failure);
+
+private:
+    void takeIn();
+
+    QString m_name;
+    bool m_open = false;
+    bool m_dtr = false;
+    bool m_takingIn = false;
+    std::optional<Failure> m_lost;
+    QByteArray m_received;   // taken in, not yet read
 };
 
 } // namespace kestrel

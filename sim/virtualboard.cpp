@@ -10,53 +10,45 @@
 namespace kestrel::sim {
 
 VirtualBoard::VirtualBoard(QObject *parent)
-    : SerialDevice(parent)
+    : SerialDevice(QStringLiteral("virtual"), parent)
 {
     m_ctsTimer.setSingleShot(true);
     m_ctsTimer.setInterval(kCtsDelayMs);
     connect(&m_ctsTimer, &QTimer::timeout, this, [this] {
-        if (!m_open)
+        if (!isOpen())
             return;
         m_cts = !m_cts;
         emit lineEvent(commevent::CtsChange);
     });
-    connect(&m_line, &BoardLine::arrived, this, [this] {
-        if (m_open)
-            emit lineEvent(commevent::Receive);
-    });
+    connect(&m_line, &BoardLine::arrived, this, [this] { announceArrival(); });
     connect(&m_line, &BoardLine::replyArrived, this,
             [this](const QByteArray &text) { emit replySent(QString::fromLatin1(text)); });
 }
 
-void VirtualBoard::open()
+void VirtualBoard::openLine()
 {
-    if (m_open)
-        throw commerrors::alreadyOpen();
-    m_open = true;
     emit stateChanged();
 }
 
-void VirtualBoard::close()
+void VirtualBoard::closeLine()
 {
-    m_open = false;
+    m_dtrSeen = false;
     m_line.clear();
     m_ctsTimer.stop();
     emit stateChanged();
 }
 
-void VirtualBoard::setDtr(bool high)
+void VirtualBoard::driveDtr(bool high)
 {
-    const bool rising = high && !m_dtr;
-    m_dtr = high;
+    const bool rising = high && !m_dtrSeen;
+    m_dtrSeen = high;
     // The board grants a raised DTR with a CTS change a moment later.
-    if (rising && m_open && m_answersDtr)
+    if (rising && m_answersDtr)
         m_ctsTimer.start();
 }
 
-void VirtualBoard::write(const QByteArray &frame)
+void VirtualBoard::writeLine(const QByteArray &frame)
 {
-    if (!m_open)
-        throw commerrors::notOpen();
     const Clock::time_point now = Clock::now();
     m_frameArrives = paced() ? std::max(now, m_frameArrives) + linetiming::onTheWire(int(frame.size()))
                              : now;
@@ -74,37 +66,10 @@ void VirtualBoard::write(const QByteArray &frame)
     emit stateChanged();
 }
 
-void VirtualBoard::drainOutput()
+void VirtualBoard::drainLine()
 {
     // The frame is on its way until its last byte has reached the board.
-    if (m_open)
-        std::this_thread::sleep_until(m_frameArrives);
-}
-
-QByteArray VirtualBoard::read()
-{
-    if (!m_open)
-        throw commerrors::notOpen();
-    return m_line.take();
-}
-
-QByteArray VirtualBoard::peek()
-{
-    if (!m_open)
-        throw commerrors::notOpen();
-    return m_line.peek();
-}
-
-int VirtualBoard::waiting()
-{
-    if (!m_open)
-        throw commerrors::notOpen();
-    return m_line.waiting();
-}
-
-bool VirtualBoard::waitForCharacters(std::chrono::nanoseconds timeout)
-{
-    return m_open && m_line.waitFor(timeout);
+    std::this_thread::sleep_until(m_frameArrives);
 }
 
 void VirtualBoard::insertCoin(CoinChanger::Coin coin)
@@ -126,7 +91,7 @@ void VirtualBoard::sendReply(const QString &text)
 
 void VirtualBoard::sendNotice(const QString &text)
 {
-    if (!m_open)
+    if (!isOpen())
         return;
     queue({QStringLiteral("CC")});
     m_line.send(text.toLatin1(), Clock::now(), std::chrono::milliseconds(kNoticeSilenceMs));
@@ -134,14 +99,14 @@ void VirtualBoard::sendNotice(const QString &text)
 
 void VirtualBoard::raiseLineEvent(int code)
 {
-    if (m_open)
+    if (isOpen())
         emit lineEvent(code);
 }
 
 void VirtualBoard::queue(const QStringList &replies, Clock::time_point from,
                          std::chrono::nanoseconds delay)
 {
-    if (!m_open)
+    if (!isOpen())
         return;   // nobody listens on a closed port
     for (const QString &reply : replies)
         m_line.send(reply.toLatin1(), from + delay, m_spacing);

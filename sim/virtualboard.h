@@ -31,19 +31,6 @@ public:
 
     explicit VirtualBoard(QObject *parent = nullptr);
 
-    // SerialDevice
-    QString name() const override { return QStringLiteral("virtual"); }
-    void open() override;
-    void close() override;
-    bool isOpen() const override { return m_open; }
-    void setDtr(bool high) override;
-    void write(const QByteArray &frame) override;
-    void drainOutput() override;
-    QByteArray read() override;
-    QByteArray peek() override;
-    int waiting() override;
-    bool waitForCharacters(std::chrono::nanoseconds timeout) override;
-
     // What the operator does on the board.
     void insertCoin(CoinChanger::Coin coin);
     void insertBill(BillValidator::Bill bill);
@@ -59,7 +46,6 @@ public:
     CoinChanger &changer() { return m_changer; }
     const BillValidator &validator() const { return m_validator; }
     const CashlessReader &reader() const { return m_reader; }
-    bool dtr() const { return m_dtr; }
     int pendingReplies() const { return m_line.pending(); }
 
     void setReplySpacing(int ms) { m_spacing = std::chrono::milliseconds(ms); }
@@ -74,6 +60,15 @@ signals:
     void replySent(const QString &text);
     void stateChanged();
 
+protected:
+    void openLine() override;
+    void closeLine() override;
+    void driveDtr(bool high) override;
+    void writeLine(const QByteArray &frame) override;
+    void drainLine() override;
+    QByteArray takeFromDriver() override { return m_line.take(); }
+    bool waitOnDriver(std::chrono::nanoseconds timeout) override { return m_line.waitFor(timeout); }
+
 private:
     using Clock = BoardLine::Clock;
     // Puts replies on the line, the first after `delay` from `from`, each after the spacing.
@@ -84,8 +79,7 @@ private:
     BillValidator m_validator;
     CashlessReader m_reader;
 
-    bool m_open = false;
-    bool m_dtr = false;
+    bool m_dtrSeen = false;   // the DTR level on the board's side of the line
     bool m_cts = false;
     bool m_answersDtr = true;
     BoardLine m_line;

@@ -1,7 +1,9 @@
 #include "link/commevents.h"
 #include "tests/support/fakeserialdevice.h"
+#include "link/netserialdevice.h"
 #include "link/realserialdevice.h"
 #include "sim/virtualboard.h"
+#include "tests/support/netboard.h"
 #ifdef Q_OS_LINUX
 #include "tests/support/ptyboard.h"
 #endif
@@ -71,6 +73,32 @@ struct RealOnPty : Backend
 };
 #endif
 
+// A port on a serial device server on 127.0.0.1, over RFC 2217 or as raw TCP; the server going
+// away is the cable pulled.
+struct OverNetwork : Backend
+{
+    explicit OverNetwork(NetBoard::Protocol protocol)
+        : board(protocol)
+        , port(protocol == NetBoard::Protocol::Rfc2217 ? NetSerialDevice::Protocol::Rfc2217
+                                                       : NetSerialDevice::Protocol::Raw,
+               QStringLiteral("127.0.0.1"), board.port())
+    {
+    }
+    NetBoard board;
+    NetSerialDevice port;
+    qsizetype seen = 0;
+    SerialDevice &device() override { return port; }
+    void boardSends(const QByteArray &text) override { board.send(text); }
+    QByteArray boardReceived() override
+    {
+        const QByteArray all = board.seen().received;
+        const QByteArray fresh = all.mid(seen);
+        seen = all.size();
+        return fresh;
+    }
+    void pullTheCable() override { board.dropConnection(); }
+};
+
 using Make = std::function<std::unique_ptr<Backend>()>;
 
 // Waits on the device alone, handling no event, until `count` characters wait.
@@ -98,6 +126,12 @@ private slots:
 #ifdef Q_OS_LINUX
         QTest::newRow("real port on a pty") << Make([] { return std::make_unique<RealOnPty>(); });
 #endif
+        QTest::newRow("RFC 2217 port") << Make([] {
+            return std::make_unique<OverNetwork>(NetBoard::Protocol::Rfc2217);
+        });
+        QTest::newRow("raw TCP port") << Make([] {
+            return std::make_unique<OverNetwork>(NetBoard::Protocol::Raw);
+        });
     }
     void contract()
     {

@@ -6,11 +6,11 @@
 namespace kestrel {
 
 FakeSerialDevice::FakeSerialDevice(QString name, QObject *parent)
-    : SerialDevice(parent), m_name(std::move(name))
+    : SerialDevice(std::move(name), parent)
 {
 }
 
-void FakeSerialDevice::check(Op op) const
+void FakeSerialDevice::entering(Operation op) const
 {
     auto it = m_failures.find(op);
     if (it == m_failures.end())
@@ -21,104 +21,26 @@ void FakeSerialDevice::check(Op op) const
     throw failure;
 }
 
-void FakeSerialDevice::done(Op op) const
+void FakeSerialDevice::left(Operation op) const
 {
+    if (op == Op::SetDtr)
+        m_dtrChanges.append(dtr());
     if (afterOp)
         afterOp(op);
 }
 
-void FakeSerialDevice::open()
+bool FakeSerialDevice::waitOnDriver(std::chrono::nanoseconds)
 {
-    check(Op::Open);
-    if (m_open)
-        throw commerrors::alreadyOpen();
-    m_open = true;
-    m_lost = false;
-    ++m_openCount;
-    done(Op::Open);
-}
-
-void FakeSerialDevice::close()
-{
-    check(Op::Close);
-    m_open = false;
-    m_lost = false;
-    m_received.clear();
-    done(Op::Close);
-}
-
-bool FakeSerialDevice::isOpen() const
-{
-    check(Op::IsOpen);
-    done(Op::IsOpen);
-    return m_open;
-}
-
-void FakeSerialDevice::setDtr(bool high)
-{
-    check(Op::SetDtr);
-    m_dtr = high;
-    m_dtrChanges.append(high);
-    done(Op::SetDtr);
-}
-
-void FakeSerialDevice::write(const QByteArray &bytes)
-{
-    check(Op::Write);
-    if (m_lost)
-        throw commerrors::deviceLost(m_name, QStringLiteral("gone"));
-    if (!m_open)
-        throw commerrors::notOpen();
-    m_writes.append(bytes);
-    done(Op::Write);
-}
-
-void FakeSerialDevice::drainOutput()
-{
-    try {
-        check(Op::Drain);
-    } catch (const Failure &) {
-        return;   // a drain never fails: there is nothing left to wait for
-    }
-    done(Op::Drain);
-}
-
-QByteArray FakeSerialDevice::read()
-{
-    check(Op::Read);
-    QByteArray out;
-    out.swap(m_received);
-    done(Op::Read);
-    return out;
-}
-
-QByteArray FakeSerialDevice::peek()
-{
-    check(Op::Peek);
-    done(Op::Peek);
-    return m_received;
-}
-
-int FakeSerialDevice::waiting()
-{
-    check(Op::Waiting);
-    done(Op::Waiting);
-    return int(m_received.size());
-}
-
-bool FakeSerialDevice::waitForCharacters(std::chrono::nanoseconds)
-{
-    if (!m_open || m_lost)
-        return false;
-    const qsizetype before = m_received.size();
-    done(Op::Wait);   // characters a test makes arrive now arrived during the wait
-    return m_received.size() > before;
+    const int before = m_arrivals;
+    if (afterOp)
+        afterOp(Op::Wait);   // characters a test makes arrive now arrived during the wait
+    return m_arrivals > before;
 }
 
 void FakeSerialDevice::arrive(const QByteArray &bytes)
 {
-    m_received.append(bytes);
-    emit lineEvent(commevent::Receive);
+    ++m_arrivals;
+    arrived(bytes);
 }
 
 void FakeSerialDevice::changeCts()
@@ -133,9 +55,7 @@ void FakeSerialDevice::raiseEvent(int code)
 
 void FakeSerialDevice::vanish(const QString &why)
 {
-    m_lost = true;
-    const Failure lostFailure = commerrors::deviceLost(m_name, why);
-    emit lost(lostFailure.number(), lostFailure.description());
+    lose(commerrors::deviceLost(name(), why));
 }
 
 void FakeSerialDevice::failOn(Op op, Failure failure, int times)

@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <map>
-#include <optional>
 
 namespace kestrel {
 
@@ -19,22 +18,9 @@ class FakeSerialDevice : public SerialDevice
 {
     Q_OBJECT
 public:
-    enum class Op { Open, Close, IsOpen, SetDtr, Write, Drain, Read, Peek, Waiting, Wait };
+    using Op = SerialDevice::Operation;
 
     explicit FakeSerialDevice(QString name = QStringLiteral("fake"), QObject *parent = nullptr);
-
-    // SerialDevice
-    QString name() const override { return m_name; }
-    void open() override;
-    void close() override;
-    bool isOpen() const override;
-    void setDtr(bool high) override;
-    void write(const QByteArray &bytes) override;
-    void drainOutput() override;
-    QByteArray read() override;
-    QByteArray peek() override;
-    int waiting() override;
-    bool waitForCharacters(std::chrono::nanoseconds timeout) override;
 
     // What the line does.
     void arrive(const QByteArray &bytes);      // characters arrive; a receive event follows
@@ -53,9 +39,19 @@ public:
     QByteArray written() const;                // every byte written, in order
     const QList<QByteArray> &writes() const { return m_writes; }
     const QList<bool> &dtrChanges() const { return m_dtrChanges; }
-    bool dtr() const { return m_dtr; }
     int openCount() const { return m_openCount; }
     void forgetWrites() { m_writes.clear(); }
+
+protected:
+    void openLine() override { ++m_openCount; }
+    void closeLine() override {}
+    void driveDtr(bool) override {}
+    void writeLine(const QByteArray &bytes) override { m_writes.append(bytes); }
+    void drainLine() override {}
+    QByteArray takeFromDriver() override { return {}; }
+    bool waitOnDriver(std::chrono::nanoseconds timeout) override;
+    void entering(Operation op) const override;
+    void left(Operation op) const override;
 
 private:
     struct Scripted
@@ -63,17 +59,11 @@ private:
         Failure failure;
         int times;
     };
-    void check(Op op) const;
-    void done(Op op) const;
 
-    QString m_name;
-    bool m_open = false;
-    bool m_lost = false;
-    bool m_dtr = false;
     int m_openCount = 0;
-    QByteArray m_received;
+    int m_arrivals = 0;
     QList<QByteArray> m_writes;
-    QList<bool> m_dtrChanges;
+    mutable QList<bool> m_dtrChanges;
     mutable std::map<Op, Scripted> m_failures;
 };
 

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Cross-builds Qt 6.4.2 (Debian's own sources) for x86_64 Windows with the MinGW-w64 compiler,
+# into a folder outside the clone that later runs reuse: Core, Gui, Widgets, Network and Test, with
+# the windows and offscreen platform plugins. Debian's host Qt tools (moc, rcc, uic) of the same
+# version do the build-time work. Takes 30 to 40 minutes on 2 cores, once.
+#
+#   scripts/windows-qt.sh [PREFIX]     (default /opt/kestrel/qt6-mingw)
+set -euo pipefail
+prefix="${1:-${KESTREL_WINDOWS_QT:-/opt/kestrel/qt6-mingw}}"
+work="$(dirname "$prefix")/qt6-mingw-build"
+[ -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ] && { echo "Qt for Windows: $prefix"; exit 0; }
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+need=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-base-dev cmake ninja-build dpkg-dev)
+missing=()
+for p in "${need[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ! -f /etc/apt/sources.list.d/kestrel-src.sources ]; then
+    # Debian's source packages, for the suite the machine already uses.
+    $sudo tee /etc/apt/sources.list.d/kestrel-src.sources >/dev/null <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+    missing+=(apt-update)
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+    $sudo apt-get update -qq
+    pkgs=("${missing[@]/apt-update/}")
+    pkgs=($(printf '%s\n' "${pkgs[@]}" | grep -v '^$' || true))
+    [ ${#pkgs[@]} -gt 0 ] && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${pkgs[@]}"
+fi
+
+$sudo mkdir -p "$work"
+cd "$work"
+if [ ! -d src ]; then
+    rm -rf fetch && mkdir fetch && (cd fetch && apt-get source --download-only qt6-base=6.4.2+dfsg-10 \
+        && dpkg-source -x --skip-patches qt6-base_*.dsc ../src)
+fi
+
+cat > toolchain.cmake <<'TC'
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+TC
+
+mkdir -p build
+cmake -S src -B build -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DBUILD_SHARED_LIBS=ON \
+    -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF \
+    -DFEATURE_xml=OFF -DFEATURE_tabletevent=OFF -DFEATURE_opengl=ON \
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_freetype=OFF \
+    -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
+    -DFEATURE_sql_sqlite=OFF -DFEATURE_testlib=ON -DFEATURE_network=ON -DFEATURE_widgets=ON
+cmake --build build --parallel "$(nproc)"
+cmake --install build
+echo "Qt for Windows: $prefix"
