@@ -5,7 +5,7 @@
 #include "app/lineview.h"
 #include "app/wrapbutton.h"
 #include "commands/commandtables.h"
-#include "link/portselection.h"
+#include "console/portselection.h"
 #include "screens/about.h"
 #include "screens/boardscreens.h"
 #include "screens/look.h"
@@ -27,11 +27,16 @@ namespace kestrel {
 using namespace layout;
 
 frmKestrel::frmKestrel(PortMap &ports, const QString &logPath, QWidget *parent)
+    : frmKestrel(ports, Console::Settings{logPath}, parent)
+{
+}
+
+frmKestrel::frmKestrel(PortMap &ports, Console::Settings settings, QWidget *parent)
     : QMainWindow(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                               | Qt::WindowCloseButtonHint)
-    , m_console(ports, logPath)
-    , m_docLinks(m_console.log, m_desktop, QCoreApplication::applicationDirPath())
-    , m_history(m_console.List1, m_console.MDB_output_string.lastSent())
+    , m_console(ports, std::move(settings))
+    , m_docLinks(m_console.state.log, m_desktop, QCoreApplication::applicationDirPath())
+    , m_history(m_console.state.List1, m_console.MDB_output_string.lastSent())
 {
     setObjectName(QStringLiteral("frmKestrel"));
     // A tool window, yet it keeps the program running while it is open (app/programlife.h).
@@ -96,12 +101,12 @@ void frmKestrel::closeEvent(QCloseEvent *event)
 
 void frmKestrel::Form_Load()
 {
-    Trap trap = m_console.log.trap(QStringLiteral("Error in form load, "));
+    Trap trap = m_console.state.log.trap(QStringLiteral("Error in form load, "));
     Tallies &tallies = m_console.tallies;
     trap([&] { tallies.UpdateTotalRecived(); });
     trap([&] { tallies.InitializeCount(); });
     trap([&] { showSplashAgain(); });
-    trap([&] { m_console.TotalReceived.reset(); });
+    trap([&] { m_console.state.TotalReceived.reset(); });
     trap([&] { m_console.comInterface.setDTREnable(false); });
     TabStrip *tabs = TabStrip1();
     for (int index = 0; index < int(kPanels.size()); ++index) {
@@ -156,7 +161,7 @@ void frmKestrel::wireHandlers()
         connect(require<QPushButton>(name), &QPushButton::clicked, this,
                 handler);
     };
-    onClick("Command3", [&c] { c.List1.clear(); });
+    onClick("Command3", [&c] { c.state.List1.clear(); });
     onClick("cmdClearAll", [&c] { c.tallies.ClearAll(); });
     onClick("cmdClearCoinTotals", [&c] { c.tallies.ClearCoinTotals(); });
     onClick("cmdClearBillTotals", [&c] { c.tallies.ClearBillTotals(); });
@@ -179,7 +184,7 @@ void frmKestrel::wireHandlers()
         auto *option = require<QRadioButton>(QStringLiteral("Option%1").arg(port).toLatin1());
         connect(option, &QRadioButton::toggled, this, [this, option, port](bool checked) {
             if (checked)
-                selectPort(m_console.comInterface, port, m_console.log,
+                selectPort(m_console.comInterface, port, m_console.state.log,
                            [option] { option->setEnabled(false); });
         });
     }
@@ -196,7 +201,7 @@ void frmKestrel::wireHandlers()
     });
 
     const auto exitWith = [this](OnExitFailure onFailure) {
-        runExit(onFailure, m_console.comInterface, m_console.log, [this] { close(); },
+        runExit(onFailure, m_console.comInterface, m_console.state.log, [this] { close(); },
                 [this] { m_endProgram(); });
     };
     for (const ExitButton &exit : kExits)
@@ -269,8 +274,8 @@ void frmKestrel::buildControls()
     for (const Panel &panel : kPanels)
         tabs->addTab(QString::fromLatin1(panel.tab));
 
-    showCaption(m_console.lblTotalReceived, QStringLiteral("lblTotalReceived"));
-    showCaption(m_console.lblSpecialInstruction, QStringLiteral("lblSpecialInstruction"));
+    showCaption(m_console.state.lblTotalReceived, QStringLiteral("lblTotalReceived"));
+    showCaption(m_console.state.lblSpecialInstruction, QStringLiteral("lblSpecialInstruction"));
     showCaption(m_console.cmdDTRtoggle, QStringLiteral("cmdDTRtoggle"));
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/console.h"
+#include "console/console.h"
 #include "app/doclinks.h"
 #include "app/layout.h"
 #include "app/replydetailswindow.h"
@@ -30,9 +30,10 @@ class frmKestrel : public QMainWindow
 {
     Q_OBJECT
 public:
-    // The log file is log.txt beside the program unless another path is given (tests).
-    explicit frmKestrel(PortMap &ports, const QString &logPath = LogFile::defaultPath(),
-                        QWidget *parent = nullptr);
+    // The console is built with the settings given: the log file is log.txt beside the program
+    // unless another path is given (tests).
+    explicit frmKestrel(PortMap &ports, Console::Settings settings = {}, QWidget *parent = nullptr);
+    frmKestrel(PortMap &ports, const QString &logPath, QWidget *parent = nullptr);
     ~frmKestrel() override;
 
     Console &console() { return m_console; }

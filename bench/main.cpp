@@ -4,7 +4,7 @@
 
 #include "app/commandline.h"
 #include "app/mainwindow.h"
-#include "link/linepause.h"
+#include "console/linepause.h"
 #include "link/linetiming.h"
 #include "link/commevents.h"
 #include "tests/support/fakeserialdevice.h"
@@ -12,7 +12,7 @@
 #include "sim/virtualboard.h"
 #include "tests/support/eventwait.h"
 #include "tests/support/netboard.h"
-#include "tests/support/receiverig.h"
+#include "tests/support/consolerig.h"
 #ifdef Q_OS_LINUX
 #include "tests/support/ptyboard.h"
 #endif
@@ -89,12 +89,22 @@ void closeSplashes()
             delete w;
 }
 
-// The real window over fake devices, shown, with its log file in a scratch directory.
+// The console without the serial handler's busy pauses, its log file in a scratch directory:
+// the benchmarks measure what the console does beyond the loop.
+Console::Settings withoutPauses(const QTemporaryDir &dir)
+{
+    Console::Settings settings;
+    settings.logPath = dir.filePath(QStringLiteral("log.txt"));
+    settings.pauseIterations = 0;
+    return settings;
+}
+
+// The real window over fake devices, shown.
 struct ShownWindow
 {
     ShownWindow()
         : ports([](const QString &name) { return std::make_unique<FakeSerialDevice>(name); })
-        , window(ports, dir.filePath(QStringLiteral("log.txt")))
+        , window(ports, withoutPauses(dir))
     {
         closeSplashes();
         window.show();
@@ -111,7 +121,6 @@ struct ShownWindow
 void benchReceive()
 {
     ShownWindow console;
-    console.window.console().receivePath.setPauseIterations(0);
     const QByteArray replies[] = {"08 50 06\r\n", "08 91 08\r\n", "30 80 09\r\n", "08 0C", "99 99"};
     constexpr int kReplies = 20000;
     QElapsedTimer clock;
@@ -201,8 +210,6 @@ void benchLinePause()
 void benchFrame()
 {
     ShownWindow console;
-    kestrel::Console &c = console.window.console();
-    c.receivePath.setPauseIterations(0);
     std::vector<double> frames;
     for (int i = 0; i < 60; ++i) {
         console.device->arrive("08 50 06\r\n");
@@ -222,7 +229,7 @@ void benchFrame()
 // holds afterwards beyond what it held before (the lists' lines are gone, nothing else may stay).
 void benchFlood()
 {
-    auto rig = std::make_unique<test::ReceiveRig>();
+    auto rig = std::make_unique<test::ConsoleRig>();
     const QByteArray replies[] = {"08 50 06\r\n", "08 51 08\r\n", "08 52 06\r\n",
                                   "30 80 09", "30 84 09", "08 0C", "99 99 99"};
     const double before = heapBytes();
@@ -232,11 +239,11 @@ void benchFlood()
     for (int i = 0; i < kReplies; ++i) {
         rig->device().arrive(replies[i % 7]);
         Trap trap = rig->log.quietTrap(CommEventHandler::kErrorMessage);
-        rig->receivePath.receive(trap);
+        rig->console.receivePath.receive(trap);
     }
     const double perReply = clock.nsecsElapsed() / 1000.0 / kReplies;
     const double during = heapBytes() - before;
-    rig->tallies.ClearAll();
+    rig->console.tallies.ClearAll();
     const double after = heapBytes() - before;
     std::printf("\n### A flood of replies (100,000 through the receive chain, then Clear All)\n\n"
                 "| microseconds per reply | heap held with the lists full, MB | heap left after "
@@ -288,16 +295,15 @@ void benchGrowth()
     }
 }
 
-// The real window with "Comm1" on the device named, open, its transmit pause's loop left out.
+// The real window with "Comm1" on the device named, open, the serial handler's loop left out.
 struct HandshakeConsole
 {
     explicit HandshakeConsole(const QString &device)
         : ports(&commandline::makeDevice)
     {
         ports.setName(1, device);
-        window = std::make_unique<frmKestrel>(ports, scratch.filePath(QStringLiteral("log.txt")));
+        window = std::make_unique<frmKestrel>(ports, withoutPauses(scratch));
         closeSplashes();
-        window->console().events.setPauseIterations(0);
         window->console().comInterface.setPortOpen(true);
     }
     QTemporaryDir scratch;

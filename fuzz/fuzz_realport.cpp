@@ -7,7 +7,7 @@
 
 #include "link/commevents.h"
 #include "link/realserialdevice.h"
-#include "link/receivechain.h"
+#include "console/console.h"
 #include "tests/support/eventwait.h"
 #include "tests/support/ptyboard.h"
 
@@ -28,30 +28,26 @@ void check(bool condition)
         __builtin_trap();
 }
 
-struct RigBase
+// The console over the real-port backend on a pty, without the serial handler's busy pauses.
+struct Rig
 {
-    RigBase() : ports(nullptr), com(ports)
+    Rig() : console(ports, settings())
+    {
+        console.comInterface.setPortOpen(true);
+        console.tallies.InitializeCount();
+    }
+    Console::Settings settings()
     {
         ports.setDevice(1, std::make_unique<RealSerialDevice>(board.path()));
+        Console::Settings settings;
+        settings.logPath = dir.filePath(QStringLiteral("log.txt"));
+        settings.pauseIterations = 0;
+        return settings;
     }
     test::PtyBoard board;
     QTemporaryDir dir;
-    PortMap ports;
-    CommControl com;
-};
-
-struct Rig : RigBase, ReceiveChain
-{
-    Rig() : ReceiveChain(com, dir.filePath(QStringLiteral("log.txt")), &LogFile::wallClock, 0)
-    {
-        QObject::connect(&com, &CommControl::OnComm, [this] {
-            Trap trap = log.quietTrap(QStringLiteral("Communications Error, "));
-            if (com.CommEvent() == commevent::Receive)
-                receivePath.receive(trap);
-        });
-        com.setPortOpen(true);
-        tallies.InitializeCount();
-    }
+    PortMap ports{nullptr};
+    Console console;
     int runs = 0;
 };
 
@@ -60,7 +56,7 @@ Rig *rig = nullptr;
 qsizetype rawBytes()
 {
     qsizetype n = 0;
-    for (const QString &row : rig->List1.rows())
+    for (const QString &row : rig->console.state.List1.rows())
         n += row.size();
     return n;
 }
@@ -88,18 +84,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Until everything written has been read.
     test::runUntil([&] { return rig->board.idle() && rawBytes() - before >= sent; }, 10000);
     check(rawBytes() - before == sent);
-    check(rig->com.PortOpen());
-    const QStringList log = rig->lstActionLog.rows();
+    check(rig->console.comInterface.PortOpen());
+    const QStringList log = rig->console.state.lstActionLog.rows();
     for (const QString &line : log)
         check(!line.contains(QStringLiteral("Comm device lost")));
 
-    QFile file(rig->logFile.path());
+    QFile file(rig->console.logFile.path());
     const QByteArray logged = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    check(int(logged.count('\n')) == rig->List1.count());
+    check(int(logged.count('\n')) == rig->console.state.List1.count());
 
     if (++rig->runs % 200 == 0) {
-        rig->tallies.ClearAll();
-        QFile::remove(rig->logFile.path());
+        rig->console.tallies.ClearAll();
+        QFile::remove(rig->console.logFile.path());
     }
     return 0;
 }

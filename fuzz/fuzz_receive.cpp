@@ -16,10 +16,8 @@
 // per read, each the read's text; every count a number within 0 to 32,767; the total never less
 // than before but for Clear All; every row's display text free of control characters.
 
-#include "link/commeventhandler.h"
 #include "link/commevents.h"
-#include "link/receivechain.h"
-#include "tests/support/fakeserialdevice.h"
+#include "tests/support/consolerig.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -49,34 +47,26 @@ void check(bool condition)
         __builtin_trap();
 }
 
-struct RigBase
+// The console over a fake device, without the serial handler's busy pauses.
+Console::Settings settingsIn(const QTemporaryDir &dir)
 {
-    RigBase() : ports(nullptr), com(ports)
-    {
-        auto fake = std::make_unique<FakeSerialDevice>();
-        device = fake.get();
-        ports.setDevice(1, std::move(fake));
-    }
-    QTemporaryDir dir;
-    PortMap ports;
-    CommControl com;
-    FakeSerialDevice *device = nullptr;
-};
+    Console::Settings settings;
+    settings.logPath = dir.filePath(QStringLiteral("log.txt"));
+    settings.pauseIterations = 0;
+    return settings;
+}
 
-struct Rig : RigBase, ReceiveChain
+struct Rig
 {
-    Rig()
-        : ReceiveChain(com, goodLog(), &LogFile::wallClock, 0)
-        , handler(com, pendingFrames, log, &receivePath, 0)
+    Rig() : console(fake.ports, settingsIn(dir))
     {
-        QObject::connect(&com, &CommControl::OnComm, [this] { handler.OnComm(); });
-        QObject::connect(&List1, &QAbstractItemModel::rowsInserted,
+        QObject::connect(&console.state.List1, &QAbstractItemModel::rowsInserted,
                          [this](const QModelIndex &, int first, int last) {
                              for (int row = first; row <= last; ++row)
-                                 added << List1.row(row);
+                                 added << console.state.List1.row(row);
                          });
-        com.setPortOpen(true);
-        tallies.InitializeCount();
+        console.comInterface.setPortOpen(true);
+        console.tallies.InitializeCount();
         device->afterOp = [this](FakeSerialDevice::Op op) {
             if (op == FakeSerialDevice::Op::Read && !pending.isEmpty())
                 device->arrive(pending.takeFirst());
@@ -84,8 +74,10 @@ struct Rig : RigBase, ReceiveChain
     }
     QString goodLog() const { return dir.filePath(QStringLiteral("log.txt")); }
 
-    PendingFrames pendingFrames{com, log};
-    CommEventHandler handler;
+    QTemporaryDir dir;
+    test::FakePorts fake;
+    FakeSerialDevice *device = &fake.device(1);
+    Console console;
     QList<QByteArray> pending;    // reads still to come during this pass
     QStringList added;            // raw rows added during this input
     int runs = 0;
@@ -122,8 +114,8 @@ void lineEvent(quint8 choice)
     // Half the time a command button has parked a frame and raised DTR first.
     if (choice & 0x80) {
         Trap()([&] {
-            rig->pendingFrames.push(QByteArray::fromHex("0F0202"), QStringLiteral("Error In Dispensing Dime, "));
-            rig->com.setDTREnable(true);
+            rig->console.MDB_output_string.push(QByteArray::fromHex("0F0202"), QStringLiteral("Error In Dispensing Dime, "));
+            rig->console.comInterface.setDTREnable(true);
         });
     }
     rig->device->raiseEvent(code);
@@ -133,27 +125,27 @@ void lineEvent(quint8 choice)
 void logTo(quint8 choice)
 {
     switch (choice % 3) {
-    case 0: rig->logFile.setPath(rig->goodLog()); break;
-    case 1: rig->logFile.setPath(rig->dir.filePath(QStringLiteral("gone/log.txt"))); break;
-    default: rig->logFile.setPath(QStringLiteral("/dev/full")); break;
+    case 0: rig->console.logFile.setPath(rig->goodLog()); break;
+    case 1: rig->console.logFile.setPath(rig->dir.filePath(QStringLiteral("gone/log.txt"))); break;
+    default: rig->console.logFile.setPath(QStringLiteral("/dev/full")); break;
     }
 }
 
 void nearOverflow(quint8 choice)
 {
-    ListRows &counts = choice & 0x80 ? static_cast<ListRows &>(rig->lstBillCount)
-                                     : static_cast<ListRows &>(rig->lstCoinCount);
+    ListRows &counts = choice & 0x80 ? static_cast<ListRows &>(rig->console.state.lstBillCount)
+                                     : static_cast<ListRows &>(rig->console.state.lstCoinCount);
     Trap()([&] { counts.setRow(choice % 5, QStringLiteral("32766")); });
 }
 
 void clearButton(quint8 choice, qint64 &floor)
 {
     switch (choice % 4) {
-    case 0: rig->tallies.ClearCoinTotals(); break;
-    case 1: rig->tallies.ClearBillTotals(); break;
-    case 2: rig->List1.clear(); break;
+    case 0: rig->console.tallies.ClearCoinTotals(); break;
+    case 1: rig->console.tallies.ClearBillTotals(); break;
+    case 2: rig->console.state.List1.clear(); break;
     default:
-        rig->tallies.ClearAll();
+        rig->console.tallies.ClearAll();
         floor = 0;
         break;
     }
@@ -172,10 +164,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
     rig->added.clear();
-    rig->logFile.setPath(rig->goodLog());
+    rig->console.logFile.setPath(rig->goodLog());
     const qint64 logBefore = fileBytes(rig->goodLog()).size();
     bool logAlwaysGood = true;
-    qint64 floor = rig->TotalReceived.cents();
+    qint64 floor = rig->console.state.TotalReceived.cents();
 
     for (const QByteArray &step : input.split(kStep)) {
         if (step.isEmpty())
@@ -192,8 +184,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         case 7: clearButton(choice, floor); break;
         default: boardSends(step.mid(1)); break;
         }
-        check(rig->TotalReceived.cents() >= floor);
-        floor = rig->TotalReceived.cents();
+        check(rig->console.state.TotalReceived.cents() >= floor);
+        floor = rig->console.state.TotalReceived.cents();
     }
     deliver();
 
@@ -217,14 +209,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
     }
     // Every count a number within a 16-bit count; every row shown without control characters.
-    for (const LineListModel *counts : {&rig->lstCoinCount, &rig->lstBillCount}) {
+    for (const LineListModel *counts : {&rig->console.state.lstCoinCount, &rig->console.state.lstBillCount}) {
         for (int row = 0; row < counts->count(); ++row) {
             bool numeric = false;
             const int count = counts->row(row).toInt(&numeric);
             check(numeric && count >= 0 && count <= 32767);
         }
     }
-    for (const LineListModel *list : {&rig->List1, &rig->lstActionLog, &rig->lstDebuggingValue}) {
+    for (const LineListModel *list : {&rig->console.state.List1, &rig->console.state.lstActionLog, &rig->console.state.lstDebuggingValue}) {
         for (int row = qMax(0, list->count() - 64); row < list->count(); ++row) {
             const QString shown = list->data(list->index(row), Qt::DisplayRole).toString();
             check(shown.size() <= LineListModel::kShownCharacters + 1);
@@ -235,7 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // Start afresh now and then so that a long run stays within memory and disk.
     if (++rig->runs % 1000 == 0) {
-        rig->tallies.ClearAll();
+        rig->console.tallies.ClearAll();
         QFile::remove(rig->goodLog());
     }
     return 0;

@@ -83,7 +83,7 @@ private slots:
         QCOMPARE(rig.console().MDB_output_string.count(), 1);
         QVERIFY(rig.device(1).dtr());
         QCOMPARE(rig.log(), QStringList{e.logLine});
-        QCOMPARE(rig.console().lstActionLog.selectedRow(), 0);
+        QCOMPARE(rig.console().state.lstActionLog.selectedRow(), 0);
         QVERIFY(rig.device(1).writes().isEmpty());
         rig.device(1).changeCts();
         deliverEvents();
@@ -96,7 +96,7 @@ private slots:
         rig.click(e.control);
         QCOMPARE(rig.log().mid(1), QStringList({QString::fromLatin1(e.errorMessage) + "DTR line stuck - 8019",
                                                  QString::fromLatin1(e.logLine)}));
-        QCOMPARE(rig.console().lstActionLog.selectedRow(), 2);
+        QCOMPARE(rig.console().state.lstActionLog.selectedRow(), 2);
         QVERIFY(rig.window->isVisible());
     }
 

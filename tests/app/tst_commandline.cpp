@@ -141,7 +141,7 @@ private slots:
         window.show();
         QTest::mouseClick(window.control("Option1"), Qt::LeftButton, {},
                           window.control("Option1")->rect().center());
-        QCOMPARE(window.console().lstActionLog.rows(),
+        QCOMPARE(window.console().state.lstActionLog.rows(),
                  QStringList{"Error opening comm 1, Invalid Port Number: no serial device "
                              "/nonexistent/kestrel-port - 8002"});
         QVERIFY(!window.control("Option1")->isEnabled());

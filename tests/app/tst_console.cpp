@@ -34,18 +34,18 @@ private slots:
     {
         WindowRig rig;
         Console &c = rig.console();
-        QCOMPARE(c.lstCoin.rows(), QStringList({"Nickel", "Dime", "Quarter", "Canadian Dollar",
+        QCOMPARE(c.state.lstCoin.rows(), QStringList({"Nickel", "Dime", "Quarter", "Canadian Dollar",
                                                 "Canadian Two Dollar"}));
-        QCOMPARE(c.lstBillCount.rows(), QStringList(5, "0"));
-        QCOMPARE(c.lstDebuggingValue.rows(), QStringList(3, " "));
-        for (LineListModel *l : {&c.lstCoin, &c.lstCoinCount, &c.lstBill, &c.lstBillCount,
-                                 &c.lstDebugging, &c.lstDebuggingValue})
+        QCOMPARE(c.state.lstBillCount.rows(), QStringList(5, "0"));
+        QCOMPARE(c.state.lstDebuggingValue.rows(), QStringList(3, " "));
+        for (LineListModel *l : {&c.state.lstCoin, &c.state.lstCoinCount, &c.state.lstBill, &c.state.lstBillCount,
+                                 &c.state.lstDebugging, &c.state.lstDebuggingValue})
             QCOMPARE(l->selectedRow(), 0);
-        QCOMPARE(c.lstActionLog.count(), 0);
-        QCOMPARE(c.List1.count(), 0);
+        QCOMPARE(c.state.lstActionLog.count(), 0);
+        QCOMPARE(c.state.List1.count(), 0);
         QCOMPARE(rig.control<QLabel>("lblTotalReceived")->text(),
                  QStringLiteral("Money Received so far: $0.00"));
-        QCOMPARE(c.TotalReceived.cents(), 0);
+        QCOMPARE(c.state.TotalReceived.cents(), 0);
         for (int i = 0; i < 6; ++i) {
             QCOMPARE(rig.window->Pictab(i)->isVisible(), i == 0);
             QCOMPARE(rig.window->Pictab(i)->isEnabled(), i == 0);
@@ -86,17 +86,17 @@ private slots:
     {
         WindowRig rig;
         Console &c = rig.console();
-        c.lstCoinCount.setRow(1, "4");
-        c.TotalReceived.add(40);
-        c.lstActionLog.append("Received a Dime");
+        c.state.lstCoinCount.setRow(1, "4");
+        c.state.TotalReceived.add(40);
+        c.state.lstActionLog.append("Received a Dime");
         rig.window->TabStrip1()->selectTab(4);
         rig.click("cmdClearCoinTotals");
-        QCOMPARE(c.lstCoin.count(), 0);
-        QCOMPARE(c.lstBill.count(), 5);
+        QCOMPARE(c.state.lstCoin.count(), 0);
+        QCOMPARE(c.state.lstBill.count(), 5);
         rig.click("cmdClearAll");
-        QCOMPARE(c.lstCoinCount.rows(), QStringList(5, "0"));
-        QCOMPARE(c.TotalReceived.cents(), 0);
-        QCOMPARE(c.lstActionLog.count(), 0);
+        QCOMPARE(c.state.lstCoinCount.rows(), QStringList(5, "0"));
+        QCOMPARE(c.state.TotalReceived.cents(), 0);
+        QCOMPARE(c.state.lstActionLog.count(), 0);
 
         rig.window->TabStrip1()->selectTab(5);
         c.lstUSBResults.append("x");
@@ -112,16 +112,16 @@ private slots:
         rig.window->TabStrip1()->selectTab(2);
         auto *view = rig.control<LineView>("lstBillCount");
         QTest::mouseClick(view, Qt::LeftButton, {}, view->rowRect(3).center());
-        QCOMPARE(rig.console().lstBill.selectedRow(), 3);
-        QCOMPARE(rig.console().lstBillCount.selectedRow(), 3);
+        QCOMPARE(rig.console().state.lstBill.selectedRow(), 3);
+        QCOMPARE(rig.console().state.lstBillCount.selectedRow(), 3);
         // Keys move the selection too, and the partner follows.
         QTest::keyClick(view, Qt::Key_Up);
-        QCOMPARE(rig.console().lstBill.selectedRow(), 2);
+        QCOMPARE(rig.console().state.lstBill.selectedRow(), 2);
         QTest::keyClick(view, Qt::Key_End);
-        QCOMPARE(rig.console().lstBill.selectedRow(), 4);
+        QCOMPARE(rig.console().state.lstBill.selectedRow(), 4);
         // A click below the last row selects nothing.
         QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(5, view->height() - 3));
-        QCOMPARE(rig.console().lstBill.selectedRow(), 4);
+        QCOMPARE(rig.console().state.lstBill.selectedRow(), 4);
     }
 
     void pickingPorts()
@@ -141,7 +141,7 @@ private slots:
         QVERIFY(!rig.console().comInterface.PortOpen());
         QCOMPARE(rig.log(), QStringList{
             "Error opening comm 3, Invalid Port Number: no serial device fake3 - 8002"});
-        QCOMPARE(rig.console().lstActionLog.selectedRow(), 0);
+        QCOMPARE(rig.console().state.lstActionLog.selectedRow(), 0);
         QVERIFY(!rig.control("Option3")->isEnabled());
 
         // "802.11b" only moves the mark; the open port stays open.
@@ -182,7 +182,7 @@ private slots:
         rig.device(2).failOn(FakeSerialDevice::Op(failingOp), Failure(8020, "stuck"));
         rig.click(command.toLatin1());
         QCOMPARE(rig.log(), QStringList{"Error In Exit Command Click Routine, stuck - 8020"});
-        QCOMPARE(rig.console().lstActionLog.selectedRow(), selected);
+        QCOMPARE(rig.console().state.lstActionLog.selectedRow(), selected);
         QCOMPARE(rig.window->isVisible(), windowOpen);
         rig.device(2).clearFailures();
         QCOMPARE(rig.device(2).isOpen(), portOpen);

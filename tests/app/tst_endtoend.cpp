@@ -51,7 +51,7 @@ struct BoardRig
         click(button);
         return QTest::qWaitFor([&] { return frames.size() > before; }, 3000);
     }
-    QStringList log() const { return window->console().lstActionLog.rows(); }
+    QStringList log() const { return window->console().state.lstActionLog.rows(); }
     QString lastLog() const { return log().value(log().size() - 1); }
     QString label(const char *name) const
     {
@@ -82,7 +82,7 @@ private slots:
         QCOMPARE(rig.frames, QStringList{"0F 02 02"});
         QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Dispensing Dime - Code (08 91 08)"), 3000);
         QCOMPARE(rig.log(), QStringList({"Dispense Dime", "Dispensing Dime - Code (08 91 08)"}));
-        QCOMPARE(rig.window->console().List1.rows(), QStringList{"08 91 08\r\n"});   // read whole
+        QCOMPARE(rig.window->console().state.List1.rows(), QStringList{"08 91 08\r\n"});   // read whole
         QTRY_COMPARE(rig.label("lblSpecialInstruction"), QStringLiteral("Dispensing Dime"));   // shown with the next frame
         QCOMPARE(rig.board->changer().tubeCount(1), 19);
         QVERIFY(!rig.board->dtr());
@@ -109,10 +109,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Received a Quarter"), 3000);
         rig.board->insertBill(sim::BillValidator::Five);
         QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Received a Five Dollar Bill - ($5)"), 3000);
-        QCOMPARE(c.lstCoinCount.rows(), QStringList({"1", "1", "1", "0", "0"}));
-        QCOMPARE(c.lstCoin.rows().mid(0, 3), QStringList({"Nickel received", "Dime received ", "Quarter "}));
-        QCOMPARE(c.lstBillCount.row(2), QStringLiteral("1"));
-        QCOMPARE(c.TotalReceived.cents(), 540);
+        QCOMPARE(c.state.lstCoinCount.rows(), QStringList({"1", "1", "1", "0", "0"}));
+        QCOMPARE(c.state.lstCoin.rows().mid(0, 3), QStringList({"Nickel received", "Dime received ", "Quarter "}));
+        QCOMPARE(c.state.lstBillCount.row(2), QStringLiteral("1"));
+        QCOMPARE(c.state.TotalReceived.cents(), 540);
         QTRY_COMPARE(rig.label("lblTotalReceived"), QStringLiteral("Total Money Received so far: 5.40"));   // shown with the next frame
     }
 
@@ -124,12 +124,12 @@ private slots:
         QCOMPARE(rig.frames.last(), QStringLiteral("34 00 1F 00 01"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.board->pendingReplies(), 0, 3000);
         rig.board->insertBill(sim::BillValidator::One);
-        QTRY_VERIFY_WITH_TIMEOUT(c.List1.rows().contains("30 90 09\r\n"), 3000);
-        QCOMPARE(c.TotalReceived.cents(), 0);     // held, not yet taken
+        QTRY_VERIFY_WITH_TIMEOUT(c.state.List1.rows().contains("30 90 09\r\n"), 3000);
+        QCOMPARE(c.state.TotalReceived.cents(), 0);     // held, not yet taken
         QVERIFY(rig.send("Stack_bill"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Received a One Dollar Bill - ($1)"), 3000);
-        QCOMPARE(c.TotalReceived.cents(), 100);
-        QCOMPARE(c.lstBillCount.row(0), QStringLiteral("1"));
+        QCOMPARE(c.state.TotalReceived.cents(), 100);
+        QCOMPARE(c.state.lstBillCount.row(0), QStringLiteral("1"));
     }
 
     void disabledCoinIsReturned()
@@ -141,8 +141,8 @@ private slots:
         rig.board->insertCoin(sim::CoinChanger::Dime);
         QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Dime rejected - Code (08 71 08)"), 3000);
         QTRY_COMPARE(rig.label("lblSpecialInstruction"), QStringLiteral("Dime rejected"));   // shown with the next frame
-        QCOMPARE(c.lstCoinCount.row(1), QStringLiteral("0"));
-        QCOMPARE(c.TotalReceived.cents(), 0);
+        QCOMPARE(c.state.lstCoinCount.row(1), QStringLiteral("0"));
+        QCOMPARE(c.state.TotalReceived.cents(), 0);
     }
 
     void boardWindowSendsByHandAtLineSpeed()
@@ -154,7 +154,7 @@ private slots:
         QTest::keyClicks(reply, "30 82 09");
         QTest::mouseClick(boardWindow.findChild<QPushButton *>("sendReply"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(rig.lastLog(), QStringLiteral("Received a Five Dollar Bill - ($5)"), 3000);
-        QCOMPARE(rig.window->console().List1.rows(), QStringList{"30 82 09"});
+        QCOMPARE(rig.window->console().state.List1.rows(), QStringList{"30 82 09"});
 
         QTest::keyClicks(boardWindow.findChild<QLineEdit *>("notice"), "Exact change only");
         QTest::mouseClick(boardWindow.findChild<QPushButton *>("sendNotice"), Qt::LeftButton);
@@ -163,13 +163,13 @@ private slots:
 
         // Text the line cannot carry is refused, with a word, rather than sent changed.
         auto *refused = boardWindow.findChild<QLabel *>("refused");
-        const int rows = rig.window->console().List1.count();
+        const int rows = rig.window->console().state.List1.count();
         reply->setText(QStringLiteral("08 50 06 \u20ac"));
         QTest::mouseClick(boardWindow.findChild<QPushButton *>("sendReply"), Qt::LeftButton);
         QCOMPARE(refused->text(), QStringLiteral("Not sent: \u201c\u20ac\u201d is no character the line can "
                                                  "carry (one byte each, Latin-1)."));
         QTest::qWait(100);
-        QCOMPARE(rig.window->console().List1.count(), rows);
+        QCOMPARE(rig.window->console().state.List1.count(), rows);
         reply->setText(QStringLiteral("08 0C"));
         QTest::mouseClick(boardWindow.findChild<QPushButton *>("sendReply"), Qt::LeftButton);
         QVERIFY(refused->text().isEmpty());
@@ -204,10 +204,10 @@ private slots:
         BoardRig rig;
         Console &c = rig.window->console();
         QVERIFY(rig.send(button.constData()));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.board->pendingReplies() == 0 && c.List1.count() == 1, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.board->pendingReplies() == 0 && c.state.List1.count() == 1, 3000);
         QTest::qWait(200);
-        QCOMPARE(c.List1.count(), 1);                   // one row, not pieces
-        const QString row = c.List1.row(0);
+        QCOMPARE(c.state.List1.count(), 1);                   // one row, not pieces
+        const QString row = c.state.List1.row(0);
         QVERIFY2(row.endsWith(QStringLiteral("\r\n")), qPrintable(row));
         details::Context context;
         context.pendingFrame = c.MDB_output_string.lastSent();

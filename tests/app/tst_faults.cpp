@@ -1,6 +1,6 @@
 #include "app/commandline.h"
 #include "tests/app/windowrig.h"
-#include "tests/support/receiverig.h"
+#include "tests/support/consolerig.h"
 
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -15,11 +15,11 @@ using namespace kestrel::test;
 
 namespace {
 // One reply through the receive path, as the serial handler runs it.
-void pass(ReceiveRig &rig, const QByteArray &reply)
+void pass(ConsoleRig &rig, const QByteArray &reply)
 {
     rig.device().arrive(reply);
     Trap trap = rig.log.quietTrap(CommEventHandler::kErrorMessage);
-    rig.receivePath.receive(trap);
+    rig.console.receivePath.receive(trap);
 }
 
 QByteArray fileBytes(const QString &path)
@@ -52,14 +52,14 @@ private slots:
         board.hangUp();   // the cable is pulled
         const QString lost = QStringLiteral("Communications Error, Comm device lost: %1: ")
                                  .arg(board.path());
-        QTRY_VERIFY_WITH_TIMEOUT(!window.console().lstActionLog.rows().isEmpty(), 3000);
-        QVERIFY(window.console().lstActionLog.row(0).startsWith(lost));
-        QVERIFY(window.console().lstActionLog.row(0).endsWith(QStringLiteral(" - 8022")));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.console().state.lstActionLog.rows().isEmpty(), 3000);
+        QVERIFY(window.console().state.lstActionLog.row(0).startsWith(lost));
+        QVERIFY(window.console().state.lstActionLog.row(0).endsWith(QStringLiteral(" - 8022")));
         QVERIFY(!window.console().comInterface.PortOpen());
 
         window.TabStrip1()->selectTab(4);
         window.control<QPushButton>("cmdDispenseDime")->click();
-        QCOMPARE(window.console().lstActionLog.rows().last(), QStringLiteral("Dispense Dime"));
+        QCOMPARE(window.console().state.lstActionLog.rows().last(), QStringLiteral("Dispense Dime"));
         WindowRig::closeSplashes();
     }
 #endif
@@ -87,14 +87,14 @@ private slots:
 
     void logDirectoryBecomingUnwritableMidRun()
     {
-        ReceiveRig rig;
-        const QString good = rig.logFile.path();
+        ConsoleRig rig;
+        const QString good = rig.console.logFile.path();
         pass(rig, "08 50 06\r\n");
-        rig.logFile.setPath(rig.dir.filePath("gone/log.txt"));
+        rig.console.logFile.setPath(rig.dir.filePath("gone/log.txt"));
         pass(rig, "08 51 08\r\n");
-        rig.logFile.setPath(good);
+        rig.console.logFile.setPath(good);
         pass(rig, "08 52 06\r\n");
-        QCOMPARE(rig.TotalReceived.cents(), 40);
+        QCOMPARE(rig.state.TotalReceived.cents(), 40);
         QCOMPARE(rig.logLines().count(), 5);          // three coins, two error lines
         QCOMPARE(rig.logFileLines(), QStringList({"03-07-202609:05:0308 50 06",
                                                   "03-07-202609:05:0308 52 06"}));
@@ -102,19 +102,19 @@ private slots:
 
     void floodOfRepliesStaysExact()
     {
-        ReceiveRig rig;
+        ConsoleRig rig;
         const QByteArray replies[] = {"08 50 06\r\n", "08 51 08\r\n", "08 52 06\r\n",
                                       "30 80 09", "30 84 09", "08 0C", "99 99 99"};
         constexpr int kReplies = 100000;
         for (int i = 0; i < kReplies; ++i)
             pass(rig, replies[i % 7]);
         const QString each = QString::number(kReplies / 7 + 1);   // the first five come 14286 times
-        QCOMPARE(rig.lstCoinCount.rows().mid(0, 3), QStringList({each, each, each}));
-        QCOMPARE(rig.lstBillCount.row(0), each);
-        QCOMPARE(rig.lstBillCount.row(4), each);
+        QCOMPARE(rig.state.lstCoinCount.rows().mid(0, 3), QStringList({each, each, each}));
+        QCOMPARE(rig.state.lstBillCount.row(0), each);
+        QCOMPARE(rig.state.lstBillCount.row(4), each);
         const qint64 cents = qint64(kReplies / 7 + 1) * (5 + 10 + 25 + 100 + 2000);
-        QCOMPARE(rig.TotalReceived.cents(), cents);
-        QCOMPARE(rig.List1.count(), kReplies);
+        QCOMPARE(rig.state.TotalReceived.cents(), cents);
+        QCOMPARE(rig.state.List1.count(), kReplies);
         QCOMPARE(rig.logFileLines().size(), kReplies);
     }
 
@@ -132,33 +132,33 @@ private slots:
     {
         QFETCH(QByteArray, reply);
         QFETCH(int, cents);
-        ReceiveRig rig;
+        ConsoleRig rig;
         pass(rig, reply);
-        QCOMPARE(rig.List1.rows(), QStringList{QString::fromLatin1(reply)});   // shown as it came
-        QCOMPARE(rig.TotalReceived.cents(), qint64(cents));
+        QCOMPARE(rig.state.List1.rows(), QStringList{QString::fromLatin1(reply)});   // shown as it came
+        QCOMPARE(rig.state.TotalReceived.cents(), qint64(cents));
         QByteArray logged = reply;
         logged.replace('\r', QByteArray()).replace('\n', QByteArray());
-        QCOMPARE(fileBytes(rig.logFile.path()), "03-07-202609:05:03" + logged + "\r\n");
+        QCOMPARE(fileBytes(rig.console.logFile.path()), "03-07-202609:05:03" + logged + "\r\n");
         pass(rig, "08 51 08\r\n");                                            // and nothing is left askew
-        QCOMPARE(rig.TotalReceived.cents(), qint64(cents + 10));
+        QCOMPARE(rig.state.TotalReceived.cents(), qint64(cents + 10));
         QCOMPARE(rig.logLines().last(), QStringLiteral("Received a Dime"));
     }
 
     void noticeWithBinaryText()
     {
-        ReceiveRig rig;
+        ConsoleRig rig;
         const QByteArray text("\x01\x00\xff\r\nSERVICE\x7f", 13);
         rig.device().afterOp = [&](FakeSerialDevice::Op op) {
-            if (op == FakeSerialDevice::Op::Read && rig.List1.count() == 0 && rig.device().peek().isEmpty())
+            if (op == FakeSerialDevice::Op::Read && rig.state.List1.count() == 0 && rig.device().peek().isEmpty())
                 rig.device().arrive(text);
         };
         pass(rig, "CC");
-        QCOMPARE(rig.lblSpecialInstruction.text(), QString::fromLatin1(text));
+        QCOMPARE(rig.state.lblSpecialInstruction.text(), QString::fromLatin1(text));
         QCOMPARE(rig.logLines(), QStringList{QString::fromLatin1(text)});
-        QCOMPARE(rig.TotalReceived.cents(), 0);
+        QCOMPARE(rig.state.TotalReceived.cents(), 0);
         // The text read goes to the raw replies and the log file as a read of its own; the log
         // line drops its line ends.
-        QCOMPARE(rig.List1.rows(), QStringList({"CC", QString::fromLatin1(text)}));
+        QCOMPARE(rig.state.List1.rows(), QStringList({"CC", QString::fromLatin1(text)}));
         QCOMPARE(rig.logFileLines(), QStringList({"03-07-202609:05:03CC",
                                                   QString::fromLatin1("03-07-202609:05:03\x01\x00\xffSERVICE\x7f", 29)}));
     }

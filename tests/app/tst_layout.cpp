@@ -273,13 +273,13 @@ private slots:
     void clearButtonEmptiesTheRawReplies()
     {
         Console &console = m_window->console();
-        console.List1.append("08 50 06");
-        console.lstActionLog.append("kept");
+        console.state.List1.append("08 50 06");
+        console.state.lstActionLog.append("kept");
         m_window->control<QPushButton>("Command3")->click();
-        QCOMPARE(console.List1.count(), 0);
-        QCOMPARE(console.lstActionLog.count(), 1);
+        QCOMPARE(console.state.List1.count(), 0);
+        QCOMPARE(console.state.lstActionLog.count(), 1);
         m_window->control<QPushButton>("Command3")->click();   // empty already: nothing happens
-        QCOMPARE(console.List1.count(), 0);
+        QCOMPARE(console.state.List1.count(), 0);
     }
 };
 

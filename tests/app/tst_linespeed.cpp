@@ -1,7 +1,7 @@
-#include "app/console.h"
+#include "console/console.h"
 #include "decode/replytables.h"
 #include "link/linetiming.h"
-#include "link/portselection.h"
+#include "console/portselection.h"
 #include "link/realserialdevice.h"
 #include "tests/support/eventwait.h"
 #include "tests/support/linethief.h"
@@ -26,21 +26,21 @@ struct LineRig
         : ports([](const QString &name) { return std::make_unique<RealSerialDevice>(name); })
     {
         ports.setName(1, board.path());
-        console = std::make_unique<Console>(ports, dir.filePath(QStringLiteral("log.txt")));
+        console = std::make_unique<Console>(ports, Console::Settings{dir.filePath(QStringLiteral("log.txt"))});
         console->tallies.InitializeCount();
-        selectPort(console->comInterface, 1, console->log, [] {});
+        selectPort(console->comInterface, 1, console->state.log, [] {});
     }
 
-    QStringList log() const { return console->lstActionLog.rows(); }
+    QStringList log() const { return console->state.lstActionLog.rows(); }
     // Every character read, in all the reads.
     qsizetype charactersRead() const
     {
         qsizetype n = 0;
-        for (const QString &read : console->List1.rows())
+        for (const QString &read : console->state.List1.rows())
             n += read.size();
         return n;
     }
-    QStringList raw() const { return console->List1.rows(); }
+    QStringList raw() const { return console->state.List1.rows(); }
     QStringList logFileLines() const
     {
         QFile file(console->logFile.path());
@@ -54,11 +54,11 @@ struct LineRig
     bool settle(int reads, std::chrono::milliseconds within = 20s)
     {
         const bool done = runUntil(
-            [&] { return board.idle() && console->List1.count() >= reads; }, int(within.count()));
+            [&] { return board.idle() && console->state.List1.count() >= reads; }, int(within.count()));
         runFor(50);
-        if (!done || console->List1.count() != reads)
-            qWarning() << "reads:" << console->List1.rows();
-        return done && console->List1.count() == reads;
+        if (!done || console->state.List1.count() != reads)
+            qWarning() << "reads:" << console->state.List1.rows();
+        return done && console->state.List1.count() == reads;
     }
 
     PtyBoard board;
@@ -159,10 +159,10 @@ private slots:
             QVERIFY(settled);
             QCOMPARE(rig.raw(), sent.texts);
             QCOMPARE(rig.log(), sent.messages);
-            QCOMPARE(rig.console->TotalReceived.cents(), sent.cents);
+            QCOMPARE(rig.console->state.TotalReceived.cents(), sent.cents);
             for (int row = 0; row < 5; ++row) {
-                QCOMPARE(rig.console->lstCoinCount.row(row), QString::number(sent.coins[row]));
-                QCOMPARE(rig.console->lstBillCount.row(row), QString::number(sent.bills[row]));
+                QCOMPARE(rig.console->state.lstCoinCount.row(row), QString::number(sent.coins[row]));
+                QCOMPARE(rig.console->state.lstBillCount.row(row), QString::number(sent.bills[row]));
             }
             const QStringList lines = rig.logFileLines();
             QCOMPARE(lines.size(), 61);
@@ -182,7 +182,7 @@ private slots:
         rig.board.send("  Use coins only  please", 10ms);
         QVERIFY(runUntil([&] { return !rig.log().isEmpty() && rig.board.idle(); }));
         runFor(50);
-        QCOMPARE(rig.console->lblSpecialInstruction.text(), QStringLiteral("Use coins only"));
+        QCOMPARE(rig.console->state.lblSpecialInstruction.text(), QStringLiteral("Use coins only"));
         QCOMPARE(rig.log(), QStringList{"Use coins only"});
         // The whole text goes to the raw replies and the log file, each as a read of its own.
         QCOMPARE(rig.raw(), QStringList({"CC", "  Use coins only  please"}));
@@ -215,7 +215,7 @@ private slots:
         QCOMPARE(rig.raw(), sent);
         QCOMPARE(rig.logFileLines().size(), 3);
         QVERIFY(rig.log().isEmpty());
-        QCOMPARE(rig.console->TotalReceived.cents(), 0);
+        QCOMPARE(rig.console->state.TotalReceived.cents(), 0);
     }
 
     void aStallInsideAReplyDoesNotSplitIt()
@@ -234,7 +234,7 @@ private slots:
         QVERIFY(rig.settle(kReplies + 1));
         QCOMPARE(rig.raw().count(QStringLiteral("08 50 06\r\n")), kReplies);
         QCOMPARE(rig.raw().last(), QString::fromLatin1(longest));
-        QCOMPARE(rig.console->TotalReceived.cents(), 5 * kReplies);
+        QCOMPARE(rig.console->state.TotalReceived.cents(), 5 * kReplies);
         QCOMPARE(rig.logFileLines().size(), kReplies + 1);
     }
 
@@ -258,7 +258,7 @@ private slots:
         QVERIFY(rig.settle(1));
         QCOMPARE(rig.raw(), QStringList{QString::fromLatin1(text)});
         QCOMPARE(rig.log(), QStringList{"Received a Nickel"});
-        QCOMPARE(rig.console->TotalReceived.cents(), 5);
+        QCOMPARE(rig.console->state.TotalReceived.cents(), 5);
     }
 
     void aLineThatNeverFallsSilentIsCutAtTheCap()
@@ -347,7 +347,7 @@ private slots:
         QVERIFY(rig.console->comInterface.PortOpen());
         QCOMPARE(rig.charactersRead(), sent + 10);       // every character read, none lost
         QCOMPARE(rig.raw().last(), QStringLiteral("08 50 06\r\n"));
-        QCOMPARE(rig.console->lstCoinCount.row(0), QStringLiteral("1"));
+        QCOMPARE(rig.console->state.lstCoinCount.row(0), QStringLiteral("1"));
     }
 
     void singleCharactersForAMinuteLoseNothing()

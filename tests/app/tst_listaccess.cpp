@@ -122,7 +122,7 @@ private slots:
         WindowRig rig;
         QAccessibleInterface *iface = accessible(rig.control("lstCoinCount"));
         QCOMPARE(iface->child(1)->text(QAccessible::Name), QStringLiteral("0"));
-        rig.console().lstCoinCount.setRow(1, QStringLiteral("7"));
+        rig.console().state.lstCoinCount.setRow(1, QStringLiteral("7"));
         QCOMPARE(iface->child(1)->text(QAccessible::Name), QStringLiteral("7"));
         QAccessibleInterface *row = iface->child(4);
         rig.click("cmdClearCoinTotals");
@@ -139,9 +139,9 @@ private slots:
     {
         QVERIFY(!QAccessible::isActive());
         WindowRig rig;
-        rig.console().lstActionLog.append(QStringLiteral("quiet"));
-        rig.console().lstActionLog.selectLast();
-        rig.console().lstActionLog.clear();
+        rig.console().state.lstActionLog.append(QStringLiteral("quiet"));
+        rig.console().state.lstActionLog.selectLast();
+        rig.console().state.lstActionLog.clear();
         QCOMPARE(told, 0);
     }
 
@@ -151,8 +151,8 @@ private slots:
         auto *log = rig.control<LineView>("lstActionLog");
         const QString line = QStringLiteral("Communications Error, Comm device lost: /dev/pts/7: "
                                             "Input/output error - 8022");
-        rig.console().log.AppendLogLine(line);
-        rig.console().log.AppendLogLine(QStringLiteral("short"));
+        rig.console().state.log.AppendLogLine(line);
+        rig.console().state.log.AppendLogLine(QStringLiteral("short"));
         QHelpEvent hoverLong(QEvent::ToolTip, log->rowRect(0).center(),
                              log->mapToGlobal(log->rowRect(0).center()));
         QCoreApplication::sendEvent(log, &hoverLong);

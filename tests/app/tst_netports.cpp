@@ -32,7 +32,7 @@ struct NetRig
         WindowRig::closeSplashes();
     }
     void click(const char *name) { clickOnItsTab(*window, name); }
-    QStringList log() const { return window->console().lstActionLog.rows(); }
+    QStringList log() const { return window->console().state.lstActionLog.rows(); }
 
     QTemporaryDir dir;
     PortMap ports;
@@ -79,7 +79,7 @@ private slots:
         board.send("08 91 08\r\n", 3ms);
         QVERIFY(runUntil([&] { return rig.log().size() >= 2; }));
         QCOMPARE(rig.log(), QStringList({"Dispense Dime", "Dispensing Dime - Code (08 91 08)"}));
-        QCOMPARE(rig.window->console().List1.rows(), QStringList{"08 91 08\r\n"});   // read whole
+        QCOMPARE(rig.window->console().state.List1.rows(), QStringList{"08 91 08\r\n"});   // read whole
     }
 
     void twoCtsChangesForOneRaiseSendOneFrame()

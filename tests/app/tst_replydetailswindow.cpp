@@ -30,7 +30,7 @@ private slots:
         rig.device(1).arrive("08 00 01 00 05 03 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n");
         deliverEvents();
         auto *raw = rig.control<LineView>("List1");
-        QCOMPARE(rig.console().List1.count(), 2);
+        QCOMPARE(rig.console().state.List1.count(), 2);
         const QSize before = rig.window->size();
 
         doubleClickRow(raw, 0);
@@ -52,7 +52,7 @@ private slots:
             "[3] tube of coin type 0 (Nickel): 0 coins: flagged full with none in it, a faulty tube sensor")));
 
         // Enter on the selected row does the same; the main window is as it was.
-        rig.console().List1.select(0);
+        rig.console().state.List1.select(0);
         QTest::keyClick(raw, Qt::Key_Return);
         QVERIFY(details->shownText().contains(QStringLiteral("coin deposited")));
         QCOMPARE(rig.window->size(), before);

@@ -67,7 +67,7 @@ private slots:
         // Missing file: one error line naming the path, selected; no request.
         rig.click(button.toLatin1());
         QCOMPARE(rig.log(), QStringList{message + "File not found: " + path + " - 53"});
-        QCOMPARE(rig.console().lstActionLog.selectedRow(), 0);
+        QCOMPARE(rig.console().state.lstActionLog.selectedRow(), 0);
         QVERIFY(opener.opened.isEmpty());
 
         QFile pdf(dir.filePath(file));

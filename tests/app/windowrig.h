@@ -2,7 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "tests/support/fakeserialdevice.h"
-#include "tests/support/linkrig.h"
+#include "tests/support/consolerig.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -57,7 +57,7 @@ struct WindowRig
         return *static_cast<FakeSerialDevice *>(ports.device(port));
     }
     Console &console() { return window->console(); }
-    QStringList log() { return console().lstActionLog.rows(); }
+    QStringList log() { return console().state.lstActionLog.rows(); }
     template <class T = QWidget>
     T *control(const char *name) { return window->control<T>(QString::fromLatin1(name)); }
     void click(const char *name) { clickOnItsTab(*window, name); }

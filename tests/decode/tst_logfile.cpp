@@ -1,4 +1,4 @@
-#include "tests/support/receiverig.h"
+#include "tests/support/consolerig.h"
 
 #include <QTest>
 
@@ -81,16 +81,16 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("log.txt");
         {
-            ReceiveRig rig;
-            rig.logFile.setPath(path);
+            ConsoleRig rig;
+            rig.console.logFile.setPath(path);
             QVERIFY(!QFile::exists(path));
             rig.reply("08 50 06\r\n");
             QVERIFY(QFile::exists(path));
             rig.reply("99 99");                    // not recognised: still a line
         }
         {
-            ReceiveRig rig;                        // the next run of the program
-            rig.logFile.setPath(path);
+            ConsoleRig rig;                        // the next run of the program
+            rig.console.logFile.setPath(path);
             rig.now = QDateTime(QDate(2026, 3, 8), QTime(14, 0, 1));
             rig.reply("30 80 09");
             QCOMPARE(rig.logFileLines(), QStringList({"03-07-202609:05:0308 50 06",
@@ -103,7 +103,7 @@ private slots:
     void aFullDiskKeepsOnlyWholeLines()
     {
         // The file may grow to 100 bytes: three lines of 28 fit, the fourth does not.
-        ReceiveRig rig;
+        ConsoleRig rig;
         rig.reply("08 50 06\r\n");
         {
             const FileSizeLimit small(100);
@@ -112,7 +112,7 @@ private slots:
                 rig.reply("08 51 08\r\n");
         }
 
-        QFile file(rig.logFile.path());
+        QFile file(rig.console.logFile.path());
         QCOMPARE(file.size(), 84);                         // three whole lines, no part of a fourth
         QCOMPARE(rig.logLines().count(QStringLiteral("Received a Dime")), 4);   // decoding went on
         const QStringList errors = rig.logLines().filter(QStringLiteral("Communications Error"));
@@ -130,7 +130,7 @@ private slots:
     {
         // The file already at its limit: the next line cannot go in at all, and what the file
         // held stays.
-        ReceiveRig rig;
+        ConsoleRig rig;
         for (int i = 0; i < 3; ++i)
             rig.reply("08 51 08\r\n");
         {
@@ -139,17 +139,17 @@ private slots:
             rig.reply("08 52 06\r\n");
         }
 
-        QCOMPARE(QFile(rig.logFile.path()).size(), 84);
+        QCOMPARE(QFile(rig.console.logFile.path()).size(), 84);
         QCOMPARE(rig.logFileLines().size(), 3);
         QCOMPARE(rig.logLines().filter(QStringLiteral("Path/File access error")).size(), 1);
-        QCOMPARE(rig.TotalReceived.cents(), 55);   // decoding went on
+        QCOMPARE(rig.state.TotalReceived.cents(), 55);   // decoding went on
     }
 #endif
 
     void unwritableDirectoryGivesErrorLinesAndDecodingGoesOn()
     {
-        ReceiveRig rig;
-        rig.logFile.setPath(rig.dir.filePath("no-such-directory/log.txt"));
+        ConsoleRig rig;
+        rig.console.logFile.setPath(rig.dir.filePath("no-such-directory/log.txt"));
         rig.reply("08 52 06\r\n");
         rig.reply("30 82 09");
         const QStringList lines = rig.logLines();
@@ -160,9 +160,9 @@ private slots:
         QVERIFY(lines[1].endsWith(QStringLiteral(" - 75")));
         QCOMPARE(lines[2], QStringLiteral("Communications Error, Bad file name or number - 52"));
         QCOMPARE(lines[3], QStringLiteral("Received a Five Dollar Bill - ($5)"));
-        QCOMPARE(rig.TotalReceived.cents(), 525);
-        QCOMPARE(rig.lstCoinCount.row(2), QStringLiteral("1"));
-        QCOMPARE(rig.lstBillCount.row(2), QStringLiteral("1"));
+        QCOMPARE(rig.state.TotalReceived.cents(), 525);
+        QCOMPARE(rig.state.lstCoinCount.row(2), QStringLiteral("1"));
+        QCOMPARE(rig.state.lstBillCount.row(2), QStringLiteral("1"));
     }
 };
 

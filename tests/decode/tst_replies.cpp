@@ -1,4 +1,4 @@
-#include "tests/support/receiverig.h"
+#include "tests/support/consolerig.h"
 
 #include <QTest>
 
@@ -101,15 +101,15 @@ private slots:
         QFETCH(int, cents);
         QFETCH(QString, status);
         QFETCH(QString, message);
-        ReceiveRig rig;
+        ConsoleRig rig;
         // Three-byte replies arrive with a line end; status codes with nothing after them.
         rig.reply(reply.toLatin1() + (reply.size() == 8 ? "\r\n" : ""));
 
         QCOMPARE(rig.logLines(), QStringList{message});
-        QCOMPARE(rig.lstActionLog.selectedRow(), -1);   // selected before the line was added
-        QCOMPARE(rig.lblSpecialInstruction.text(), status);
-        QCOMPARE(rig.TotalReceived.cents(), qint64(cents));
-        QCOMPARE(rig.lblTotalReceived.text(), QStringLiteral("Total Money Received so far: %1.%2")
+        QCOMPARE(rig.state.lstActionLog.selectedRow(), -1);   // selected before the line was added
+        QCOMPARE(rig.state.lblSpecialInstruction.text(), status);
+        QCOMPARE(rig.state.TotalReceived.cents(), qint64(cents));
+        QCOMPARE(rig.state.lblTotalReceived.text(), QStringLiteral("Total Money Received so far: %1.%2")
                                             .arg(cents / 100).arg(cents % 100, 2, 10, QChar('0')));
         const QStringList coinNames{"Nickel", "Dime", "Quarter", "Canadian Dollar", "Canadian Two Dollar"};
         const QStringList billNames{"$1", "$2", "$5", "$10", "$20"};
@@ -122,10 +122,10 @@ private slots:
             bills[row] = name;
             billCounts[row] = "1";
         }
-        QCOMPARE(rig.lstCoin.rows(), coins);
-        QCOMPARE(rig.lstCoinCount.rows(), coinCounts);
-        QCOMPARE(rig.lstBill.rows(), bills);
-        QCOMPARE(rig.lstBillCount.rows(), billCounts);
+        QCOMPARE(rig.state.lstCoin.rows(), coins);
+        QCOMPARE(rig.state.lstCoinCount.rows(), coinCounts);
+        QCOMPARE(rig.state.lstBill.rows(), bills);
+        QCOMPARE(rig.state.lstBillCount.rows(), billCounts);
     }
 
     void replyCodeCutting_data()
@@ -149,11 +149,11 @@ private slots:
     {
         QFETCH(QByteArray, received);
         QFETCH(QString, logLine);
-        ReceiveRig rig;
+        ConsoleRig rig;
         rig.reply(received);
         QCOMPARE(rig.logLines(), logLine.isEmpty() ? QStringList() : QStringList{logLine});
-        QCOMPARE(rig.List1.rows(), QStringList{QString::fromLatin1(received)});
-        QCOMPARE(rig.lblTotalReceived.text().left(29), QStringLiteral("Total Money Received so far: "));
+        QCOMPARE(rig.state.List1.rows(), QStringList{QString::fromLatin1(received)});
+        QCOMPARE(rig.state.lblTotalReceived.text().left(29), QStringLiteral("Total Money Received so far: "));
     }
 
     void blankRepliesAreNoRow_data()
@@ -167,21 +167,21 @@ private slots:
     {
         QFETCH(QString, code);
         QVERIFY(!replies::find(code));
-        ReceiveRig rig;
+        ConsoleRig rig;
         Trap trap;
-        QVERIFY(!rig.recogniser.recognise(ReceivePath::replyCode(code), trap, [] { return QString(); }));
+        QVERIFY(!rig.console.recogniser.recognise(ReceivePath::replyCode(code), trap, [] { return QString(); }));
         rig.reply(code.toLatin1() + "\r\n");
         QVERIFY(rig.logLines().isEmpty());
-        QCOMPARE(rig.lblSpecialInstruction.text(), QStringLiteral("Special Instructions:"));
+        QCOMPARE(rig.state.lblSpecialInstruction.text(), QStringLiteral("Special Instructions:"));
     }
 
     void replySplitAcrossReads()
     {
-        ReceiveRig rig;
+        ConsoleRig rig;
         rig.reply("08 50");
         rig.reply(" 06\r\n");
         QVERIFY(rig.logLines().isEmpty());
-        QCOMPARE(rig.List1.rows(), QStringList({"08 50", " 06\r\n"}));
+        QCOMPARE(rig.state.List1.rows(), QStringList({"08 50", " 06\r\n"}));
         rig.reply("08 50 06");
         rig.reply("\r\n");
         QCOMPARE(rig.logLines(), QStringList{"Received a Nickel"});
@@ -189,7 +189,7 @@ private slots:
 
     void replyArrivingDuringAPassIsRecognisedInTheNext()
     {
-        ReceiveRig rig;
+        ConsoleRig rig;
         bool sent = false;
         rig.device().afterOp = [&](FakeSerialDevice::Op op) {
             if (op == FakeSerialDevice::Op::Read && !sent) {
@@ -199,17 +199,17 @@ private slots:
         };
         rig.reply("08 50 06\r\n");
         QCOMPARE(rig.logLines(), QStringList({"Received a Nickel", "Received a Dime"}));
-        QCOMPARE(rig.TotalReceived.cents(), 15);
-        QCOMPARE(rig.List1.count(), 2);
+        QCOMPARE(rig.state.TotalReceived.cents(), 15);
+        QCOMPARE(rig.state.List1.count(), 2);
         QCOMPARE(rig.logFileLines(), QStringList({"03-07-202609:05:0308 50 06",
                                                   "03-07-202609:05:0308 51 08"}));
         // The debugging panel saw the dime waiting during the first pass; now nothing waits.
-        QCOMPARE(rig.lstDebuggingValue.rows(), QStringList({"0", "0", ""}));
+        QCOMPARE(rig.state.lstDebuggingValue.rows(), QStringList({"0", "0", ""}));
     }
 
     void debuggingPanelShowsWhatWaits()
     {
-        ReceiveRig rig;
+        ConsoleRig rig;
         QStringList seen;
         bool sent = false;
         bool looking = false;
@@ -220,115 +220,115 @@ private slots:
             }
             if (op == FakeSerialDevice::Op::Peek && !looking) {
                 looking = true;
-                seen << rig.lstDebuggingValue.row(0) + '|' + rig.device().peek();
+                seen << rig.state.lstDebuggingValue.row(0) + '|' + rig.device().peek();
                 looking = false;
             }
         };
         rig.reply("08 0C");
         // The pause looks too, before each read; the panel's own look saw the validator's reply.
         QVERIFY2(seen.contains(QStringLiteral("5|30 06")), qPrintable(seen.join(',')));
-        QCOMPARE(rig.lblSpecialInstruction.text(), QStringLiteral("Validator was reset"));
+        QCOMPARE(rig.state.lblSpecialInstruction.text(), QStringLiteral("Validator was reset"));
     }
 
     void twentyAndFiveThousandNickelsAreExact()
     {
-        ReceiveRig rig;
+        ConsoleRig rig;
         for (int i = 0; i < 20; ++i)
             rig.reply("08 50 06\r\n");
-        QCOMPARE(rig.lblTotalReceived.text(), QStringLiteral("Total Money Received so far: 1.00"));
+        QCOMPARE(rig.state.lblTotalReceived.text(), QStringLiteral("Total Money Received so far: 1.00"));
         for (int i = 20; i < 5000; ++i) {
             rig.device().arrive("08 50 06\r\n");
             Trap trap;
-            rig.receivePath.receive(trap);
+            rig.console.receivePath.receive(trap);
         }
-        QCOMPARE(rig.lblTotalReceived.text(), QStringLiteral("Total Money Received so far: 250.00"));
-        QCOMPARE(rig.lstCoinCount.row(0), QStringLiteral("5000"));
+        QCOMPARE(rig.state.lblTotalReceived.text(), QStringLiteral("Total Money Received so far: 250.00"));
+        QCOMPARE(rig.state.lstCoinCount.row(0), QStringLiteral("5000"));
     }
 
     void countThatWouldPass32767()
     {
-        ReceiveRig rig;
-        rig.lstCoinCount.setRow(2, "32767");
+        ConsoleRig rig;
+        rig.state.lstCoinCount.setRow(2, "32767");
         rig.reply("08 52 06\r\n");
         QCOMPARE(rig.logLines(), QStringList({"Communications Error, Overflow - 6", "Received a Quarter"}));
-        QCOMPARE(rig.lstCoinCount.row(2), QStringLiteral("32767"));
-        QCOMPARE(rig.lstCoin.row(2), QStringLiteral("Quarter "));
-        QCOMPARE(rig.TotalReceived.cents(), 25);
+        QCOMPARE(rig.state.lstCoinCount.row(2), QStringLiteral("32767"));
+        QCOMPARE(rig.state.lstCoin.row(2), QStringLiteral("Quarter "));
+        QCOMPARE(rig.state.TotalReceived.cents(), 25);
     }
 
     void nonNumericCount()
     {
-        ReceiveRig rig;
-        rig.lstBillCount.setRow(4, "twenty");
+        ConsoleRig rig;
+        rig.state.lstBillCount.setRow(4, "twenty");
         rig.reply("30 84 09");
         QCOMPARE(rig.logLines(), QStringList({"Communications Error, Type mismatch - 13",
                                               "Received a Twenty Dollar Bill - ($20)"}));
-        QCOMPARE(rig.TotalReceived.cents(), 2000);
+        QCOMPARE(rig.state.TotalReceived.cents(), 2000);
     }
 
     void coinAfterClearFindsNoRow()
     {
-        ReceiveRig rig;
-        rig.tallies.ClearCoinTotals();
+        ConsoleRig rig;
+        rig.console.tallies.ClearCoinTotals();
         rig.reply("08 51 08\r\n");
         const QStringList lines = rig.logLines();
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[0], QStringLiteral("Communications Error, Invalid property array index - 381"));
         QCOMPARE(lines[1], lines[0]);
         QCOMPARE(lines[2], QStringLiteral("Received a Dime"));
-        QCOMPARE(rig.TotalReceived.cents(), 10);
-        QCOMPARE(rig.lstCoin.count(), 0);
+        QCOMPARE(rig.state.TotalReceived.cents(), 10);
+        QCOMPARE(rig.state.lstCoin.count(), 0);
     }
 
     void freeTextNotice()
     {
-        ReceiveRig rig;
+        ConsoleRig rig;
         // The text comes with the next read: the board sends it right after "CC".
         rig.device().afterOp = [&](FakeSerialDevice::Op op) {
-            if (op == FakeSerialDevice::Op::Read && rig.List1.count() == 0 && rig.device().peek().isEmpty())
+            if (op == FakeSerialDevice::Op::Read && rig.state.List1.count() == 0 && rig.device().peek().isEmpty())
                 rig.device().arrive("  Use coins only  please");
         };
         rig.reply("CC");
         // The first 17 characters ("  Use coins only "), blanks trimmed.
-        QCOMPARE(rig.lblSpecialInstruction.text(), QStringLiteral("Use coins only"));
+        QCOMPARE(rig.state.lblSpecialInstruction.text(), QStringLiteral("Use coins only"));
         QCOMPARE(rig.logLines(), QStringList{"Use coins only"});
-        QCOMPARE(rig.TotalReceived.cents(), 0);
+        QCOMPARE(rig.state.TotalReceived.cents(), 0);
     }
 
     void freeTextNoticeWithNothingFurther()
     {
-        ReceiveRig rig;
+        ConsoleRig rig;
         rig.reply("CC");
-        QCOMPARE(rig.lblSpecialInstruction.text(), QString());
+        QCOMPARE(rig.state.lblSpecialInstruction.text(), QString());
         QCOMPARE(rig.logLines(), QStringList{QString()});
     }
 
     void failingReadEndsThePassAndIsRetried()
     {
-        ReceiveRig rig;
+        ConsoleRig rig;
         rig.device().failOn(FakeSerialDevice::Op::Read, Failure(8020, "Error reading comm device"), 1);
         rig.reply("08 50 06");
         QCOMPARE(rig.logLines(), QStringList{"Communications Error, Error reading comm device - 8020"});
-        QCOMPARE(rig.TotalReceived.cents(), 0);
+        QCOMPARE(rig.state.TotalReceived.cents(), 0);
         // No more characters come, yet the reply still waiting is read once the port reads again.
         QTRY_COMPARE(rig.logLines().last(), QStringLiteral("Received a Nickel"));
-        QCOMPARE(rig.List1.rows().last(), QStringLiteral("08 50 06"));
+        QCOMPARE(rig.state.List1.rows().last(), QStringLiteral("08 50 06"));
     }
 
     void failingBufferCountIsRetried()
     {
-        ReceiveRig rig;
+        ConsoleRig rig;
         rig.device().failOn(FakeSerialDevice::Op::Waiting, Failure(8020, "no count"), 1);
         rig.reply("08 50 06");
         QCOMPARE(rig.logLines(), QStringList{"Communications Error, no count - 8020"});
-        QVERIFY(rig.List1.rows().isEmpty());
-        QTRY_COMPARE(rig.List1.rows(), QStringList{"08 50 06"});
+        QVERIFY(rig.state.List1.rows().isEmpty());
+        QTRY_COMPARE(rig.state.List1.rows(), QStringList{"08 50 06"});
         QCOMPARE(rig.logLines().last(), QStringLiteral("Received a Nickel"));
     }
 
     void portThatKeepsFailingIsRetriedWithoutSpinning()
     {
-        ReceiveRig rig;
+        ConsoleRig rig;
         rig.device().failOn(FakeSerialDevice::Op::Read, Failure(8020, "Error reading comm device"));
         rig.reply("08 50 06");
         QTest::qWait(700);
@@ -342,14 +342,14 @@ private slots:
 
     void noticeTextThatComesDuringTheWaitIsShown()
     {
-        ReceiveRig rig;
+        ConsoleRig rig;
         // The board sends the text after a silence: it arrives while the console waits for it.
         rig.device().afterOp = [&](FakeSerialDevice::Op op) {
-            if (op == FakeSerialDevice::Op::Wait && rig.List1.count() == 1 && rig.device().peek().isEmpty())
+            if (op == FakeSerialDevice::Op::Wait && rig.state.List1.count() == 1 && rig.device().peek().isEmpty())
                 rig.device().arrive("Exact change");
         };
         rig.reply("CC");
-        QCOMPARE(rig.lblSpecialInstruction.text(), QStringLiteral("Exact change"));
+        QCOMPARE(rig.state.lblSpecialInstruction.text(), QStringLiteral("Exact change"));
         QCOMPARE(rig.logLines(), QStringList{"Exact change"});
     }
 };

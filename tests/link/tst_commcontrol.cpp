@@ -1,6 +1,6 @@
 #include "link/commerrors.h"
 #include "link/commevents.h"
-#include "tests/support/linkrig.h"
+#include "tests/support/consolerig.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -14,7 +14,7 @@ class CommControlTest : public QObject
 private slots:
     void portSelectionRules()
     {
-        LinkRig rig(false);
+        ConsoleRig rig(false);
         QVERIFY(!rig.com.PortOpen());
         rig.com.setPortOpen(false);                       // closing a closed port is no failure
         rig.com.setCommPort(3);
@@ -43,7 +43,7 @@ private slots:
 
     void closedPortAccessFails()
     {
-        LinkRig rig(false);
+        ConsoleRig rig(false);
         for (auto access : {+[](CommControl &c) { c.setOutput("x"); },
                             +[](CommControl &c) { c.Input(); },
                             +[](CommControl &c) { c.InBufferCount(); }}) {
@@ -58,7 +58,7 @@ private slots:
 
     void dtrIsKeptWhileClosedAndAppliedOnOpen()
     {
-        LinkRig rig(false);
+        ConsoleRig rig(false);
         rig.com.setDTREnable(true);
         QVERIFY(rig.com.DTREnable());
         rig.com.setPortOpen(true);
@@ -69,7 +69,7 @@ private slots:
 
     void inputIsLatin1TextWithNulsKept()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         rig.device().arrive(QByteArray("08\0\xff", 4));
         QCOMPARE(rig.com.InBufferCount(), 4);
         QCOMPARE(rig.com.peekInput().size(), 4);
@@ -80,7 +80,7 @@ private slots:
 
     void eventsAreQueuedOneAtATimeAndNeverReentered()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         QList<int> seen;
         int depth = 0;
         int maxDepth = 0;
@@ -101,7 +101,7 @@ private slots:
 
     void receiveNotificationsCoalesceAndCloseDropsPending()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         QSignalSpy spy(&rig.com, &CommControl::OnComm);
         rig.device().arrive("08 ");
         rig.device().arrive("50 06");
@@ -116,7 +116,7 @@ private slots:
 
     void lostDeviceClosesThePortAndIsReported()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         QSignalSpy lost(&rig.com, &CommControl::deviceLost);
         rig.device().vanish(QStringLiteral("adapter pulled"));
         deliverEvents();

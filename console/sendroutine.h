@@ -2,7 +2,7 @@
 
 #include "core/actionlog.h"
 #include "link/commcontrol.h"
-#include "link/pendingframes.h"
+#include "console/pendingframes.h"
 
 #include <QByteArray>
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/actionlog.h"
-#include "link/linepause.h"
+#include "console/linepause.h"
 #include "link/commcontrol.h"
-#include "link/pendingframes.h"
-#include "link/receiveentry.h"
+#include "console/pendingframes.h"
+#include "console/receivepath.h"
 
 namespace kestrel {
 
@@ -18,11 +18,7 @@ class CommEventHandler
 {
 public:
     CommEventHandler(CommControl &comInterface, PendingFrames &pendingFrames, ActionLog &log,
-                     ReceiveEntry *receivePath = nullptr, std::int32_t pauseIterations = kPauseIterations);
-
-    void setReceivePath(ReceiveEntry *receivePath) { m_receivePath = receivePath; }
-    // The loop of the pause after a frame is written; benchmarks measure the handshake without it.
-    void setPauseIterations(std::int32_t iterations) { m_pause = iterations; }
+                     ReceivePath &receivePath, std::int32_t pauseIterations);
 
     // Handles the event now reported in CommEvent.
     void OnComm();
@@ -35,7 +31,7 @@ private:
     CommControl &m_com;
     PendingFrames &m_pending;
     ActionLog &m_log;
-    ReceiveEntry *m_receivePath;
+    ReceivePath &m_receivePath;
     std::int32_t m_pause;
 };
 

@@ -1,4 +1,4 @@
-#include "link/receivepath.h"
+#include "console/receivepath.h"
 
 namespace kestrel {
 

@@ -1,4 +1,4 @@
-#include "commands/escrowtoggle.h"
+#include "console/escrowtoggle.h"
 
 namespace kestrel {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/commandtables.h"
-#include "commands/sendroutine.h"
+#include "console/sendroutine.h"
 #include "core/caption.h"
 
 namespace kestrel {

@@ -1,5 +1,5 @@
 #include "link/commevents.h"
-#include "tests/support/linkrig.h"
+#include "tests/support/consolerig.h"
 
 #include <QTest>
 
@@ -8,7 +8,7 @@ using namespace kestrel::test;
 
 namespace {
 // Queues a frame the way a command button does: queue it, raise DTR.
-void park(LinkRig &rig, const QByteArray &frame)
+void park(ConsoleRig &rig, const QByteArray &frame)
 {
     rig.pendingFrames.push(frame, QStringLiteral("Error In Dispensing Dime, "));
     rig.com.setDTREnable(true);
@@ -43,7 +43,7 @@ private slots:
     {
         QFETCH(int, code);
         QFETCH(QString, line);
-        LinkRig rig;
+        ConsoleRig rig;
         rig.log.AppendLogLine("before");
         rig.device().raiseEvent(code);
         deliverEvents();
@@ -57,7 +57,7 @@ private slots:
 
     void ctsWritesThePendingFrameThenDropsDtr()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         const QByteArray frame("\x0f\x02\x02", 3);
         park(rig, frame);
         rig.device().changeCts();
@@ -70,7 +70,7 @@ private slots:
 
     void dtrFallsOnlyOnceTheFrameIsOut()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         QList<FakeSerialDevice::Op> order;
         rig.device().afterOp = [&](FakeSerialDevice::Op op) {
             if (op == FakeSerialDevice::Op::Write || op == FakeSerialDevice::Op::Drain
@@ -89,7 +89,7 @@ private slots:
     {
         // One frame per handshake: the board changing CTS back, a second change for the same
         // raise, or a change before any button was pressed writes nothing.
-        LinkRig rig;
+        ConsoleRig rig;
         rig.device().changeCts();
         deliverEvents();
         QVERIFY(rig.device().writes().isEmpty());
@@ -104,7 +104,7 @@ private slots:
 
     void sendEventDropsDtrWithoutWriting()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         park(rig, "\x08");
         rig.device().raiseEvent(commevent::Send);
         deliverEvents();
@@ -116,7 +116,7 @@ private slots:
 
     void framesQueuedBeforeTheBoardAnswersGoOutInOrderOnePerHandshake()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         const QByteArray enable("\x0c\xff\xff\xff\xff", 5), disable("\x0c\x00\x00\x00\x00", 5);
         park(rig, enable);
         park(rig, disable);
@@ -138,7 +138,7 @@ private slots:
 
     void failingStatementsAddCommunicationsErrorLinesAndTheNextRuns()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         park(rig, "\x0a");
         rig.device().failOn(FakeSerialDevice::Op::Write, Failure(8021, " Write failed "), 1);
         rig.device().changeCts();
@@ -157,7 +157,7 @@ private slots:
 
     void eventDuringTheHandlerWaitsUntilItReturns()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         park(rig, "\x30");
         rig.device().failOn(FakeSerialDevice::Op::SetDtr, Failure(8019, "no DTR"), 1);
         rig.device().afterOp = [&](FakeSerialDevice::Op op) {

@@ -1,7 +1,7 @@
-#include "link/pendingframes.h"
+#include "console/pendingframes.h"
 
 #include "link/commerrors.h"
-#include "link/commeventhandler.h"
+#include "console/commeventhandler.h"
 
 namespace kestrel {
 

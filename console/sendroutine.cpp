@@ -1,4 +1,4 @@
-#include "commands/sendroutine.h"
+#include "console/sendroutine.h"
 
 namespace kestrel {
 

@@ -1,5 +1,5 @@
-#include "commands/escrowtoggle.h"
-#include "tests/support/linkrig.h"
+#include "console/escrowtoggle.h"
+#include "tests/support/consolerig.h"
 
 #include <QTest>
 
@@ -22,7 +22,7 @@ class EscrowToggleTest : public QObject
 private slots:
     void captionFailureLeavesTheCaptionSoTheNextPressRepeats()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         SendRoutine send(rig.pendingFrames, rig.com, rig.log);
         StuckCaption caption;
         EscrowToggle toggle(send, caption);
@@ -39,7 +39,7 @@ private slots:
 
     void onlyTheExactCaptionMeansEscrowIsOff()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         SendRoutine send(rig.pendingFrames, rig.com, rig.log);
         TextCaption caption(QStringLiteral("enable escrow"));
         EscrowToggle toggle(send, caption);
@@ -50,7 +50,7 @@ private slots:
 
     void captionChangesOnlyOnceTheFrameIsQueued()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         SendRoutine send(rig.pendingFrames, rig.com, rig.log);
         TextCaption caption(QStringLiteral("Enable Escrow"));
         EscrowToggle toggle(send, caption);

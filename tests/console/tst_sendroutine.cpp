@@ -1,5 +1,5 @@
-#include "commands/sendroutine.h"
-#include "tests/support/linkrig.h"
+#include "console/sendroutine.h"
+#include "tests/support/consolerig.h"
 
 #include <QTest>
 
@@ -12,7 +12,7 @@ class SendRoutineTest : public QObject
 private slots:
     void storesTheFrameBeforeRaisingDtrThenLogsAndSelects()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         SendRoutine send(rig.pendingFrames, rig.com, rig.log);
         rig.log.appendQuietly("earlier");
         QByteArray frameWhenDtrRose;
@@ -35,7 +35,7 @@ private slots:
 
     void dtrFailureLogsTheErrorLineFirstAndQueuesNothing()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         SendRoutine send(rig.pendingFrames, rig.com, rig.log);
         rig.device().failOn(FakeSerialDevice::Op::SetDtr, Failure(8019, "  DTR stuck "), 1);
         send.QueueCommandFrame(QByteArray("\x0f\x02\x02", 3), "Dispense Dime",
@@ -52,7 +52,7 @@ private slots:
     void closedPortStillParksTheFrame()
     {
         // With no port open DTR is only remembered; the press still logs its line.
-        LinkRig rig(false);
+        ConsoleRig rig(false);
         SendRoutine send(rig.pendingFrames, rig.com, rig.log);
         send.QueueCommandFrame("\x08", "Coin Changer Reset", "Error reseting changer, ");
         QCOMPARE(rig.logLines(), QStringList{"Coin Changer Reset"});
@@ -61,7 +61,7 @@ private slots:
 
     void samePressTwiceLogsTwice()
     {
-        LinkRig rig;
+        ConsoleRig rig;
         SendRoutine send(rig.pendingFrames, rig.com, rig.log);
         send.QueueCommandFrame("\x0a", "Tube Status", "Error getting tube status, ");
         send.QueueCommandFrame("\x0a", "Tube Status", "Error getting tube status, ");

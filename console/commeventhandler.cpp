@@ -1,4 +1,4 @@
-#include "link/commeventhandler.h"
+#include "console/commeventhandler.h"
 
 #include "link/commevents.h"
 
@@ -38,7 +38,7 @@ constexpr EventRow kEvents[] = {
 const QString CommEventHandler::kErrorMessage = QStringLiteral("Communications Error, ");
 
 CommEventHandler::CommEventHandler(CommControl &comInterface, PendingFrames &pendingFrames,
-                                   ActionLog &log, ReceiveEntry *receivePath,
+                                   ActionLog &log, ReceivePath &receivePath,
                                    std::int32_t pauseIterations)
     : m_com(comInterface)
     , m_pending(pendingFrames)
@@ -65,8 +65,7 @@ void CommEventHandler::OnComm()
             transmit(trap);
             break;
         case Action::Receive:
-            if (m_receivePath)
-                m_receivePath->receive(trap);
+            m_receivePath.receive(trap);
             break;
         case Action::DropDtr:
             trap([&] { m_com.setDTREnable(false); });

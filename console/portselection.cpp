@@ -1,4 +1,4 @@
-#include "link/portselection.h"
+#include "console/portselection.h"
 
 namespace kestrel {
 

@@ -1,4 +1,4 @@
-#include "link/linepause.h"
+#include "console/linepause.h"
 
 #include "core/failure.h"
 #include "link/commcontrol.h"

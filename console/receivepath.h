@@ -4,9 +4,9 @@
 #include "decode/logfile.h"
 #include "decode/recogniser.h"
 #include "decode/tallies.h"
-#include "link/linepause.h"
+#include "console/linepause.h"
 #include "link/commcontrol.h"
-#include "link/receiveentry.h"
+#include "core/trap.h"
 
 namespace kestrel {
 
@@ -16,20 +16,17 @@ namespace kestrel {
 // money label, refresh the debugging values and log the reply. Characters that arrive after the
 // pause are left waiting for the next pass, which reads and recognises them; the debugging panel
 // only looks at them.
-class ReceivePath : public ReceiveEntry
+class ReceivePath
 {
 public:
     ReceivePath(CommControl &com, ReplyState &state, Tallies &tallies,
                 ReplyRecogniser &recogniser, LogFile &logFile,
-                std::int32_t pauseIterations = kPauseIterations)
+                std::int32_t pauseIterations)
         : m_com(com), m_state(state), m_tallies(tallies), m_recogniser(recogniser)
         , m_logFile(logFile), m_pause(pauseIterations) {}
 
-    void receive(Trap &trap) override;
-
-    // The loop of the pause before each read; benchmarks and the fuzzer measure the path without
-    // it.
-    void setPauseIterations(std::int32_t iterations) { m_pause = iterations; }
+    // Runs inside the serial handler, under the handler's own error trap.
+    void receive(Trap &trap);
 
     // The reply code: the first eight characters with leading and trailing blanks removed.
     static QString replyCode(const QString &input);

@@ -1,0 +1,55 @@
+#include "console/console.h"
+
+#include "link/commerrors.h"
+
+namespace kestrel {
+
+Console::Console(PortMap &ports, Settings settings, QObject *parent)
+    : QObject(parent)
+    , comInterface(ports)
+    , logFile(settings.logPath, std::move(settings.clock))
+    , receivePath(comInterface, state, tallies, recogniser, logFile, settings.pauseIterations)
+    , events(comInterface, MDB_output_string, state.log, receivePath, settings.pauseIterations)
+{
+    connect(&comInterface, &CommControl::OnComm, this, [this] { events.OnComm(); });
+    // A device that goes away while open (a USB adapter pulled) is reported like any failure of
+    // the serial handler; the port is closed and the operator can pick it again.
+    connect(&comInterface, &CommControl::deviceLost, this,
+            [this](int number, const QString &description) {
+                Trap()([&] {
+                    state.log.appendQuietly(errorLine(CommEventHandler::kErrorMessage,
+                                                      Failure(number, description)));
+                });
+            });
+    // Frames still waiting when the port closes (picked again, another picked, gone away, the
+    // program ending) are never sent: each gets its button's error line.
+    connect(&comInterface, &CommControl::portClosed, this,
+            [this] { MDB_output_string.dropAll(commerrors::closedBeforeSent()); });
+}
+
+LineListModel *Console::list(const QString &name)
+{
+    using Of = LineListModel &(*)(Console &);
+    static constexpr struct
+    {
+        const char *name;
+        Of of;
+    } kLists[] = {
+        {"List1", [](Console &c) -> LineListModel & { return c.state.List1; }},
+        {"lstActionLog", [](Console &c) -> LineListModel & { return c.state.lstActionLog; }},
+        {"lstDebugging", [](Console &c) -> LineListModel & { return c.state.lstDebugging; }},
+        {"lstDebuggingValue", [](Console &c) -> LineListModel & { return c.state.lstDebuggingValue; }},
+        {"lstCoin", [](Console &c) -> LineListModel & { return c.state.lstCoin; }},
+        {"lstCoinCount", [](Console &c) -> LineListModel & { return c.state.lstCoinCount; }},
+        {"lstBill", [](Console &c) -> LineListModel & { return c.state.lstBill; }},
+        {"lstBillCount", [](Console &c) -> LineListModel & { return c.state.lstBillCount; }},
+        {"lstUSBResults", [](Console &c) -> LineListModel & { return c.lstUSBResults; }},
+        {"List2", [](Console &c) -> LineListModel & { return c.List2; }},
+    };
+    for (const auto &entry : kLists)
+        if (name == QLatin1String(entry.name))
+            return &entry.of(*this);
+    return nullptr;
+}
+
+} // namespace kestrel

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "console/commeventhandler.h"
+#include "console/escrowtoggle.h"
+#include "console/linepause.h"
+#include "console/pendingframes.h"
+#include "console/receivepath.h"
+#include "console/sendroutine.h"
+#include "core/caption.h"
+#include "core/linelistmodel.h"
+#include "decode/logfile.h"
+#include "decode/recogniser.h"
+#include "decode/replystate.h"
+#include "decode/tallies.h"
+#include "link/commcontrol.h"
+
+#include <QObject>
+
+namespace kestrel {
+
+// What a console is built with: where its log file is, the clock its log lines read, and the
+// serial handler's busy pauses (benchmarks and fuzzers measure the console without them, tests
+// with a short one).
+struct ConsoleSettings
+{
+    QString logPath = LogFile::defaultPath();
+    LogFile::Clock clock = &LogFile::wallClock;
+    std::int32_t pauseIterations = kPauseIterations;
+};
+
+// Everything the main window owns that lasts, without a widget: the serial control, the lists and
+// labels (by control name, in `state`), the tallies and money, the log file, the command frames
+// waiting to go out, and the handlers that work on them. The window shows this state and forwards
+// the operator's clicks; tests, benchmarks and fuzzers drive it directly.
+class Console : public QObject
+{
+    Q_OBJECT
+public:
+    using Settings = ConsoleSettings;
+
+    explicit Console(PortMap &ports, Settings settings = {}, QObject *parent = nullptr);
+
+    CommControl comInterface;
+    ReplyState state;                  // what the replies change: lists, labels, total, action log
+    Tallies tallies{state};
+    ReplyRecogniser recogniser{state};
+    LogFile logFile;
+    ReceivePath receivePath;
+
+    // The lists the replies do not touch.
+    LineListModel lstUSBResults, List2;
+    // The lists of the window, by control name; nullptr for a name that is none of them.
+    LineListModel *list(const QString &name);
+
+    // The escrow toggle's caption, which is its state.
+    TextCaption cmdDTRtoggle{QStringLiteral("Enable Escrow")};
+
+    // The command frames waiting for their handshakes, and the last one sent.
+    PendingFrames MDB_output_string{comInterface, state.log};
+    SendRoutine send{MDB_output_string, comInterface, state.log};
+    EscrowToggle escrow{send, cmdDTRtoggle};
+    CommEventHandler events;
+};
+
+} // namespace kestrel
