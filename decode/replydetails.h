@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mdb/mdb.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -14,7 +16,7 @@ namespace kestrel::details {
 // does with a reply (the reply tables do that); this only explains it, for the "Reply details"
 // window and for any tool that wants the same.
 
-enum class Device { Unknown, Changer, Validator, Reader };
+using Device = mdb::Peripheral;
 
 // What a device's SETUP reply says about its money: the currency (packed BCD as sent), the
 // scaling factor and the decimal places. Credits and amounts are credit x scaling / 10^decimals.

@@ -9,7 +9,4 @@ namespace kestrel::sim {
 // is, for example "0F 02 02  EXPANSION PAYOUT 2 units".
 QString describeFrame(const QByteArray &frame);
 
-// Bytes as upper-case hex pairs separated by single blanks, the form the board sends its replies.
-QString hex(const QByteArray &bytes);
-
 } // namespace kestrel::sim

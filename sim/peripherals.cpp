@@ -1,7 +1,7 @@
 #include "sim/peripherals.h"
 
 #include "decode/denominations.h"
-#include "sim/mdbnames.h"
+#include "mdb/mdb.h"
 
 namespace kestrel::sim {
 
@@ -28,7 +28,7 @@ QString line(const char *reply) { return QString::fromLatin1(reply) + QStringLit
 QString status(const char *reply) { return QString::fromLatin1(reply); }
 QString text(const char *prefix, const QByteArray &data)
 {
-    return QString::fromLatin1(prefix) + QLatin1Char(' ') + hex(data) + QStringLiteral("\r\n");
+    return QString::fromLatin1(prefix) + QLatin1Char(' ') + mdb::hex(data) + QStringLiteral("\r\n");
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 #include "app/mainwindow.h"
 #include "decode/replydetails.h"
 #include "sim/boardwindow.h"
-#include "sim/mdbnames.h"
+#include "mdb/mdb.h"
 #include "sim/virtualboard.h"
 #include "tests/app/windowrig.h"
 
@@ -34,7 +34,7 @@ struct BoardRig
         WindowRig::closeSplashes();
         window->show();
         QObject::connect(board, &sim::VirtualBoard::frameReceived,
-                         [this](const QByteArray &frame) { frames << sim::hex(frame); });
+                         [this](const QByteArray &frame) { frames << mdb::hex(frame); });
         click("Option1");
     }
     ~BoardRig()

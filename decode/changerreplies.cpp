@@ -1,0 +1,94 @@
+#include "decode/replyreading.h"
+
+namespace kestrel::details {
+
+// The coin changer's replies: what it reports unasked (coins in and out, status codes), its SETUP,
+// TUBE STATUS, identification and payout replies.
+
+void changerPoll(Reading &r)
+{
+    while (r.left() > 0) {
+        const quint8 b = r.byte(r.at());
+        if (b & 0x80) {
+            const int count = (b >> 4) & 0x07;
+            const QString what = QStringLiteral("%1 coin(s) of %2").arg(count).arg(coinName(b & 0x0F));
+            if (r.left() < 2) {
+                r.field(1, QStringLiteral("coins dispensed by hand"), what + QStringLiteral(", tube count missing"));
+                continue;
+            }
+            r.field(2, QStringLiteral("coins dispensed by hand"),
+                    what + QStringLiteral("; coins now in the tube: %1").arg(r.byte(r.at() + 1)));
+        } else if (b & 0x40) {
+            const QString what = QStringLiteral("%1 to the %2").arg(coinName(b & 0x0F),
+                                                                   mdb::named(mdb::kCoinRouting, (b >> 4) & 0x03));
+            if (r.left() < 2) {
+                r.field(1, QStringLiteral("coin deposited"), what + QStringLiteral(", tube count missing"));
+                continue;
+            }
+            r.field(2, QStringLiteral("coin deposited"),
+                    what + QStringLiteral("; coins now in the tube: %1").arg(r.byte(r.at() + 1)));
+        } else if (b & 0x20) {
+            r.field(1, QStringLiteral("slug"), QStringLiteral("%1 slug(s)").arg(b & 0x1F));
+        } else {
+            r.field(1, QStringLiteral("status"), QStringLiteral("%1: %2").arg(mdb::hex(b), mdb::named(mdb::kChangerStatus, b)));
+        }
+    }
+}
+
+void changerTubeStatus(Reading &r)
+{
+    r.expect(18);
+    if (r.left() < 2)
+        return;
+    const quint16 full = r.word(r.at());
+    const QStringList fullTubes = mdb::bitsSet(full, 16);
+    r.field(2, QStringLiteral("tubes full"), fullTubes.isEmpty() ? QStringLiteral("none")
+                                                                  : QStringLiteral("coin types ") + fullTubes.join(QStringLiteral(", ")));
+    for (int t = 0; t < 16 && r.left() > 0; ++t) {
+        const int count = r.byte(r.at());
+        QString value = QStringLiteral("%1 coins").arg(count);
+        if ((full & (1u << t)) && count == 0)
+            value += QStringLiteral(": flagged full with none in it, a faulty tube sensor");
+        r.field(1, QStringLiteral("tube of %1").arg(coinName(t)), value);
+    }
+}
+
+void changerSetup(Reading &r)
+{
+    r.expect(23);
+    if (r.left() < 5) {
+        r.rest();
+        return;
+    }
+    const MoneySetup setup = setupHead(r, 1, QStringLiteral("coin scaling factor"));
+    if (r.left() >= 2) {
+        const quint16 routing = r.word(r.at());
+        const QStringList types = mdb::bitsSet(routing, 16);
+        r.field(2, QStringLiteral("coins routed to tubes"),
+                types.isEmpty() ? QStringLiteral("none") : QStringLiteral("coin types ") + types.join(QStringLiteral(", ")));
+    }
+    for (int t = 0; t < 16 && r.left() > 0; ++t) {
+        const int credit = r.byte(r.at());
+        r.field(1, QStringLiteral("credit of %1").arg(coinName(t)),
+                credit == 0xFF ? QStringLiteral("a token") : QStringLiteral("%1: %2").arg(credit).arg(r.money(credit, setup)));
+    }
+}
+
+void changerIdentification(Reading &r)
+{
+    identification(r, 33, true);
+}
+
+void changerPayoutStatus(Reading &r)
+{
+    for (int t = 0; t < 16 && r.left() > 0; ++t)
+        r.field(1, QStringLiteral("paid out of %1").arg(coinName(t)), QStringLiteral("%1 coins").arg(r.byte(r.at())));
+}
+
+void changerPayoutValuePoll(Reading &r)
+{
+    if (r.left() > 0)
+        r.field(1, QStringLiteral("paid out so far"), r.money(r.byte(r.at()), r.context().changer));
+}
+
+} // namespace kestrel::details

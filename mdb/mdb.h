@@ -1,0 +1,104 @@
+#pragma once
+
+#include "core/table.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace kestrel::mdb {
+
+// What the Multi-Drop Bus says, in one place: the peripherals' addresses, the commands the console
+// sends and their names, the replies that answer them with their lengths, the status codes and
+// the cashless reader's responses, the checksum, and hex as the board writes it. Nothing here
+// depends on the console; the reply decoder, the virtual board and the command tables read it.
+
+enum class Peripheral { Unknown, Changer, Validator, Reader };
+
+// The address byte's upper five bits name the peripheral; the lower three are its command.
+inline constexpr quint8 kAddressMask = 0xF8;
+
+struct Address
+{
+    Peripheral peripheral;
+    quint8 address;
+    const char *name;
+};
+extern const Table<Address> kAddresses;
+
+// The peripheral a command or reply byte is addressed to.
+Peripheral peripheralOf(quint8 byte);
+quint8 addressOf(Peripheral peripheral);
+// "coin changer", "bill validator", "cashless reader"; "unknown device".
+QString nameOf(Peripheral peripheral);
+
+// The MDB checksum of a block: the low byte of the sum of its bytes.
+quint8 checksum(const QByteArray &bytes);
+
+// Bytes as the board writes them: upper-case hex pairs separated by single blanks ("0F 02 02").
+QString hex(const QByteArray &bytes);
+QString hex(quint8 byte);
+// The numbers of the bits set in `bits`, lowest first, among the lowest `width` bits.
+QStringList bitsSet(quint32 bits, int width);
+
+// A command the console sends: its first byte, its subcommand (-1: any) and its name. The
+// cashless reader's response codes that the console's test buttons send are listed too.
+struct Command
+{
+    quint8 command;
+    int sub;
+    const char *name;
+};
+extern const Table<Command> kCommands;
+// The command a frame is, or nullptr.
+const Command *commandOf(const QByteArray &frame);
+
+// How a reply's data bytes are laid out.
+enum class Layout {
+    Unknown, ChangerPoll, ChangerSetup, TubeStatus, ChangerIdentification, PayoutStatus, PayoutValuePoll,
+    ValidatorPoll, ValidatorSetup, Stacker, ValidatorIdentification, ValidatorIdentificationOptions,
+    ReaderResponse,
+};
+
+// A reply a peripheral gives: to which command (and subcommand; -1: any), its name, and its data
+// bytes after the address (0: as many as come). A reply that can be told by its length alone
+// when no command was sent says so; the first reply of each peripheral is the one it gives
+// unasked (POLL).
+struct Reply
+{
+    Peripheral peripheral;
+    int command;             // -1: unasked
+    int sub;
+    const char *name;
+    Layout layout;
+    int dataBytes;
+    bool toldByLength;
+};
+extern const Table<Reply> kReplies;
+
+// The reply of `peripheral` that answers the frame sent; with no frame sent, the one whose length
+// `dataBytes` tells; else what it sends unasked.
+const Reply &replyTo(Peripheral peripheral, const QByteArray &sent, int dataBytes);
+
+// The cashless reader's responses, by their first byte.
+enum class ReaderData { None, Amount, Configuration, Display, Identification, ErrorCode };
+struct ReaderResponse
+{
+    quint8 code;
+    const char *name;
+    ReaderData data;
+    const char *amount;      // what an amount is, for those that carry one
+};
+extern const Table<ReaderResponse> kReaderResponses;
+const ReaderResponse *readerResponse(quint8 code);
+
+// Status codes of the changer's and the validator's POLL replies, by value.
+extern const Table<const char *> kChangerStatus;
+extern const Table<const char *> kValidatorStatus;
+// Where a deposited coin went, and what became of a bill, by the routing bits.
+extern const Table<const char *> kCoinRouting;
+extern const Table<const char *> kBillRouting;
+// The name at `code` in a table of names, or "unknown status".
+QString named(const Table<const char *> &names, int code);
+
+} // namespace kestrel::mdb
