@@ -67,7 +67,6 @@ LineView::LineView(QWidget *parent)
     , m_bar(new QScrollBar(Qt::Vertical, this))
 {
     m_rowHeight = fontMetrics().height() + 1;   // before the frame is set: it places the bar
-    listaccessibility::install();
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setFocusPolicy(Qt::StrongFocus);
     // The list and its scroll bar paint their own background, so that a row appended or the bar
@@ -99,22 +98,18 @@ void LineView::setLines(LineListModel *model)
                     repaintRows();
                 else
                     m_bar->update();
-                listaccessibility::rowsAdded(this, first, last);
             });
-    connect(model, &QAbstractItemModel::modelAboutToBeReset, this,
-            [this] { listaccessibility::rowsGoing(this); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
         m_stale = true;
         update();
-        listaccessibility::rowsGone(this);
     });
     connect(model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &from, const QModelIndex &to) {
                 if (to.row() >= m_bar->value() && from.row() <= m_bar->value() + fullRowsInView())
                     repaintRows();
-                listaccessibility::rowsChanged(this, from.row(), to.row());
             });
     connect(model, &LineListModel::selectedRowChanged, this, &LineView::onSelected);
+    listaccessible::follow(this, model);
     m_stale = true;
     onSelected(model->selectedRow());
 }
@@ -211,7 +206,6 @@ void LineView::showRow(int row)
 
 void LineView::onSelected(int row)
 {
-    listaccessibility::selectionMoved(this, m_shownSelection, row);
     m_shownSelection = row;
     m_stale = true;   // the row is scrolled into view on catching up
     repaintRows();

@@ -6,7 +6,9 @@
 #include <QHash>
 #include <QPointer>
 
-namespace kestrel::listaccessibility {
+#include <memory>
+
+namespace kestrel::listaccessible {
 
 namespace {
 
@@ -147,8 +149,6 @@ void tell(LineView *view, QAccessible::Event what, int row = -1)
     QAccessible::updateAccessibility(&event);
 }
 
-} // namespace
-
 void install()
 {
     static const bool installed = [] {
@@ -205,4 +205,24 @@ void selectionMoved(LineView *view, int from, int to)
     }
 }
 
-} // namespace kestrel::listaccessibility
+} // namespace
+
+void follow(LineView *view, LineListModel *model)
+{
+    install();
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, view,
+                     [view](const QModelIndex &, int first, int last) { rowsAdded(view, first, last); });
+    QObject::connect(model, &QAbstractItemModel::modelAboutToBeReset, view, [view] { rowsGoing(view); });
+    QObject::connect(model, &QAbstractItemModel::modelReset, view, [view] { rowsGone(view); });
+    QObject::connect(model, &QAbstractItemModel::dataChanged, view,
+                     [view](const QModelIndex &from, const QModelIndex &to) {
+                         rowsChanged(view, from.row(), to.row());
+                     });
+    auto shown = std::make_shared<int>(model->selectedRow());
+    QObject::connect(model, &LineListModel::selectedRowChanged, view, [view, shown](int row) {
+        selectionMoved(view, *shown, row);
+        *shown = row;
+    });
+}
+
+} // namespace kestrel::listaccessible

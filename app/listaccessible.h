@@ -1,25 +1,19 @@
 #pragma once
 
-class QWidget;
-
 namespace kestrel {
 
+class LineListModel;
 class LineView;
 
 // What assistive tools (a screen reader through AT-SPI, UI automation on Windows) see of the
 // console's lists: a list whose items are its rows, each named by its text as shown, with the
 // selected row's state, so that the action log can be read aloud and followed as it grows.
-namespace listaccessibility {
+namespace listaccessible {
 
-// Makes every LineView accessible this way; call once before the first view is shown.
-void install();
+// Makes the view readable this way, and tells the assistive tool, while one listens, of every
+// row its model adds, changes or removes and of its selection moving. Called once per model the
+// view shows; the view's own disconnection from a model it no longer shows ends it.
+void follow(LineView *view, LineListModel *model);
 
-// What a view tells the assistive tool, when one is listening (nothing at all otherwise).
-void rowsAdded(LineView *view, int first, int last);
-void rowsGoing(LineView *view);            // every row is about to be removed
-void rowsGone(LineView *view);             // every row has been removed
-void rowsChanged(LineView *view, int first, int last);
-void selectionMoved(LineView *view, int from, int to);
-
-} // namespace listaccessibility
+} // namespace listaccessible
 } // namespace kestrel

@@ -12,6 +12,7 @@
 #include "sim/virtualboard.h"
 #include "tests/support/eventwait.h"
 #include "tests/support/netboard.h"
+#include "tests/app/windowrig.h"
 #include "tests/support/consolerig.h"
 #ifdef Q_OS_LINUX
 #include "tests/support/ptyboard.h"
@@ -82,19 +83,13 @@ double wallMicroseconds()
         .count();
 }
 
-void closeSplashes()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String("frmSplash"))
-            delete w;
-}
-
-// The console without the serial handler's busy pauses, its log file in a scratch directory:
-// the benchmarks measure what the console does beyond the loop.
-Console::Settings withoutPauses(const QTemporaryDir &dir)
+// The console without the serial handler's busy pauses (the benchmarks measure what the console
+// does beyond the loop), its log file in the scratch directory given.
+Console::Settings withoutPauses(const QTemporaryDir *dir = nullptr)
 {
     Console::Settings settings;
-    settings.logPath = dir.filePath(QStringLiteral("log.txt"));
+    if (dir)
+        settings.logPath = dir->filePath(QStringLiteral("log.txt"));
     settings.pauseIterations = 0;
     return settings;
 }
@@ -104,9 +99,9 @@ struct ShownWindow
 {
     ShownWindow()
         : ports([](const QString &name) { return std::make_unique<FakeSerialDevice>(name); })
-        , window(ports, withoutPauses(dir))
+        , window(ports, withoutPauses(&dir))
     {
-        closeSplashes();
+        test::closeSplashes();
         window.show();
         (void)QTest::qWaitForWindowExposed(&window);
         window.console().comInterface.setPortOpen(true);
@@ -296,19 +291,13 @@ void benchGrowth()
 }
 
 // The real window with "Comm1" on the device named, open, the serial handler's loop left out.
-struct HandshakeConsole
+struct HandshakeConsole : test::DeviceWindowRig
 {
     explicit HandshakeConsole(const QString &device)
-        : ports(&commandline::makeDevice)
+        : DeviceWindowRig(device, withoutPauses())
     {
-        ports.setName(1, device);
-        window = std::make_unique<frmKestrel>(ports, withoutPauses(scratch));
-        closeSplashes();
         window->console().comInterface.setPortOpen(true);
     }
-    QTemporaryDir scratch;
-    PortMap ports;
-    std::unique_ptr<frmKestrel> window;
 };
 
 void benchHandshake()
@@ -502,7 +491,7 @@ int startupChild(QApplication &)
 {
     PortMap ports(&commandline::makeDevice);
     frmKestrel window(ports);
-    closeSplashes();
+    test::closeSplashes();
     window.show();
     (void)QTest::qWaitForWindowExposed(&window);
     std::printf("shown\n");

@@ -130,15 +130,8 @@ private slots:
 
     void unknownDeviceFailsCleanlyAtComm1()
     {
-        QCommandLineParser parser;
-        commandline::addOptions(parser);
-        QVERIFY(parser.parse({"kestrel", "--com1", "/nonexistent/kestrel-port"}));
-        PortMap ports(&commandline::makeDevice);
-        commandline::applyOptions(parser, ports);
-        QTemporaryDir dir;
-        frmKestrel window(ports, dir.filePath("log.txt"));
-        WindowRig::closeSplashes();
-        window.show();
+        DeviceWindowRig rig(QStringLiteral("/nonexistent/kestrel-port"));
+        frmKestrel &window = *rig.window;
         QTest::mouseClick(window.control("Option1"), Qt::LeftButton, {},
                           window.control("Option1")->rect().center());
         QCOMPARE(window.console().state.lstActionLog.rows(),

@@ -19,31 +19,17 @@ using namespace kestrel::test;
 namespace {
 // The real window with the virtual board behind "Comm1", as `kestrel --com1 virtual` starts it,
 // and the log file in a directory of the test's own.
-struct BoardRig
+struct BoardRig : DeviceWindowRig
 {
     BoardRig()
-        : ports(&commandline::makeDevice)
+        : DeviceWindowRig(QStringLiteral("virtual"))
+        , board(commandline::virtualBoards(ports).value(0))
     {
-        QCommandLineParser parser;
-        commandline::addOptions(parser);
-        if (!parser.parse({"kestrel", "--com1", "virtual"}))
-            qFatal("command line refused");
-        commandline::applyOptions(parser, ports);
-        board = commandline::virtualBoards(ports).value(0);
-        window = std::make_unique<frmKestrel>(ports, dir.filePath("log.txt"));
-        WindowRig::closeSplashes();
-        window->show();
         QObject::connect(board, &sim::VirtualBoard::frameReceived,
                          [this](const QByteArray &frame) { frames << mdb::hex(frame); });
         click("Option1");
     }
-    ~BoardRig()
-    {
-        window.reset();
-        WindowRig::closeSplashes();
-    }
 
-    void click(const char *name) { clickOnItsTab(*window, name); }
     // Presses a command button and waits until its frame has reached the board.
     bool send(const char *button)
     {
@@ -58,10 +44,7 @@ struct BoardRig
         return window->control<QLabel>(QString::fromLatin1(name))->text();
     }
 
-    QTemporaryDir dir;
-    PortMap ports;
     sim::VirtualBoard *board = nullptr;
-    std::unique_ptr<frmKestrel> window;
     QStringList frames;
 };
 } // namespace

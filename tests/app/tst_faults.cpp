@@ -39,12 +39,8 @@ private slots:
     void ptyClosingIsReportedAndTheConsoleGoesOn()
     {
         PtyBoard board;
-        PortMap ports(&commandline::makeDevice);
-        ports.setName(1, board.path());
-        QTemporaryDir dir;
-        frmKestrel window(ports, dir.filePath("log.txt"));
-        WindowRig::closeSplashes();
-        window.show();
+        DeviceWindowRig rig(board.path());
+        frmKestrel &window = *rig.window;
         QTest::mouseClick(window.control("Option1"), Qt::LeftButton, {},
                           window.control("Option1")->rect().center());
         QVERIFY(window.console().comInterface.PortOpen());

@@ -15,30 +15,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The real main window with "Comm1" on a board served over the network.
-struct NetRig
-{
-    explicit NetRig(const QString &url)
-        : ports(&commandline::makeDevice)
-    {
-        ports.setName(1, url);
-        window = std::make_unique<frmKestrel>(ports, dir.filePath(QStringLiteral("log.txt")));
-        WindowRig::closeSplashes();
-        window->show();
-    }
-    ~NetRig()
-    {
-        window.reset();
-        WindowRig::closeSplashes();
-    }
-    void click(const char *name) { clickOnItsTab(*window, name); }
-    QStringList log() const { return window->console().state.lstActionLog.rows(); }
-
-    QTemporaryDir dir;
-    PortMap ports;
-    std::unique_ptr<frmKestrel> window;
-};
-
 } // namespace
 
 class NetPortsTest : public QObject
@@ -50,7 +26,7 @@ private slots:
     void dispenseDimeOverRfc2217()
     {
         NetBoard board;
-        NetRig rig(board.url());
+        DeviceWindowRig rig(board.url());
         rig.click("Option1");
         QVERIFY(rig.window->console().comInterface.PortOpen());
         // The settings come one after the other, DTR among them: the board's thread may still be
@@ -86,7 +62,7 @@ private slots:
     {
         NetBoard board;
         board.setCtsChangesPerRaise(2);
-        NetRig rig(board.url());
+        DeviceWindowRig rig(board.url());
         rig.click("Option1");
         rig.click("cmdDispenseQuarter");
         QVERIFY(runUntil([&] { return board.seen().ctsNotices.size() == 2; }));
@@ -97,7 +73,7 @@ private slots:
     void lineErrorsShowTheirLines()
     {
         NetBoard board;
-        NetRig rig(board.url());
+        DeviceWindowRig rig(board.url());
         rig.click("Option1");
         QVERIFY(runUntil([&] { return board.seen().baud == 9600; }));
         board.notifyLineState(0x08);            // framing
@@ -112,7 +88,7 @@ private slots:
     void serverClosingIsOneLostDevice()
     {
         NetBoard board;
-        NetRig rig(board.url());
+        DeviceWindowRig rig(board.url());
         rig.click("Option1");
         QVERIFY(runUntil([&] { return board.seen().connected; }));
         board.dropConnection();
@@ -130,7 +106,7 @@ private slots:
     void rawTcpRepliesAreRecognised()
     {
         NetBoard board(NetBoard::Protocol::Raw);
-        NetRig rig(board.url());
+        DeviceWindowRig rig(board.url());
         rig.click("Option1");
         QVERIFY(runUntil([&] { return board.seen().connected; }));
         board.send("08 50 06\r\n");
@@ -147,7 +123,7 @@ private slots:
     void pressesTenMsApartAllGoOutInOrder()
     {
         NetBoard board;
-        NetRig rig(board.url());
+        DeviceWindowRig rig(board.url());
         rig.click("Option1");
         QVERIFY(runUntil([&] { return board.seen().baud == 9600 && !board.seen().dtr.isEmpty(); }));
         const char *buttons[] = {"cmdDispenseNickel", "cmdDispenseDime", "cmdDispenseQuarter"};
@@ -167,7 +143,7 @@ private slots:
     void aBoardThatStopsAnsweringGetsNothingLate()
     {
         NetBoard board;
-        NetRig rig(board.url());
+        DeviceWindowRig rig(board.url());
         rig.click("Option1");
         QVERIFY(runUntil([&] { return board.seen().baud == 9600 && !board.seen().dtr.isEmpty(); }));
         board.setCtsChangesPerRaise(0);
@@ -194,7 +170,7 @@ private slots:
     {
         NetBoard board;
         board.setSilent(true);
-        NetRig rig(board.url());
+        DeviceWindowRig rig(board.url());
         QElapsedTimer took;
         took.start();
         rig.click("Option1");
@@ -213,7 +189,7 @@ private slots:
         const quint16 port = closed.serverPort();
         closed.close();
         const QString url = QStringLiteral("rfc2217://127.0.0.1:%1").arg(port);
-        NetRig rig(url);
+        DeviceWindowRig rig(url);
         rig.click("Option1");
         QCOMPARE(rig.log().size(), 1);
         QVERIFY2(rig.log().first().startsWith(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "tests/support/fakeserialdevice.h"
 #include "tests/support/consolerig.h"
@@ -20,6 +21,48 @@ inline void clickOnItsTab(frmKestrel &window, const char *name)
     QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
 }
 
+// Closes the second splash screen that the window's load step shows.
+inline void closeSplashes()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("frmSplash"))
+            delete w;
+}
+
+// The real main window with "Comm1" on the device named, as `kestrel --com1 DEVICE` has it: a
+// serial port's path, "virtual", rfc2217://HOST:PORT or socket://HOST:PORT. Shown offscreen, its
+// log file in a scratch directory. Comm2 to Comm4 are on fake devices, so that no click opens a
+// real port.
+struct DeviceWindowRig
+{
+    explicit DeviceWindowRig(const QString &device, Console::Settings settings = {})
+        : ports([](const QString &name) {
+              return name.startsWith(QLatin1String("fake")) ? std::make_unique<FakeSerialDevice>(name)
+                                                            : commandline::makeDevice(name);
+          })
+    {
+        ports.setName(1, device);
+        for (int port = 2; port <= PortMap::kPorts; ++port)
+            ports.setName(port, QStringLiteral("fake%1").arg(port));
+        settings.logPath = dir.filePath(QStringLiteral("log.txt"));
+        window = std::make_unique<frmKestrel>(ports, std::move(settings));
+        closeSplashes();
+        window->show();
+    }
+    ~DeviceWindowRig()
+    {
+        window.reset();
+        closeSplashes();
+    }
+    Console &console() { return window->console(); }
+    QStringList log() { return console().state.lstActionLog.rows(); }
+    void click(const char *name) { clickOnItsTab(*window, name); }
+
+    QTemporaryDir dir;
+    PortMap ports;
+    std::unique_ptr<frmKestrel> window;
+};
+
 // The real main window over fake devices on all four ports, shown offscreen. The second splash
 // screen that the load step shows is closed at once.
 struct WindowRig
@@ -38,12 +81,7 @@ struct WindowRig
         closeSplashes();
     }
 
-    static void closeSplashes()
-    {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->objectName() == QLatin1String("frmSplash"))
-                delete w;
-    }
+    static void closeSplashes() { test::closeSplashes(); }
     static int splashCount()
     {
         int n = 0;

@@ -239,4 +239,4 @@ private slots:
 };
 
 QTEST_MAIN(ListAccessTest)
-#include "tst_listaccess.moc"
+#include "tst_listaccessible.moc"
