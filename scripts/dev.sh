@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing (Debian packages, only when missing), builds, then starts the console
-# (`run`) or runs every test (`test`). Works as root or as a user with sudo.
+# (`run`) or runs every test (`test`); `install [PACKAGE...]` installs what the build and the tests
+# need, and any further packages named. Works as root or as a user with sudo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +28,10 @@ build() {
 }
 
 case "${1:-}" in
+install)
+    shift
+    install_missing "${test_packages[@]}" "$@"
+    ;;
 run)
     shift
     install_missing
@@ -40,7 +45,7 @@ test)
         --parallel "$(nproc)"
     ;;
 *)
-    echo "usage: $0 run [console options] | test" >&2
+    echo "usage: $0 run [console options] | test | install [package...]" >&2
     exit 2
     ;;
 esac
