@@ -5,28 +5,29 @@ namespace kestrel::details {
 // The coin changer's replies: what it reports unasked (coins in and out, status codes), its SETUP,
 // TUBE STATUS, identification and payout replies.
 
+namespace {
+// A coin event of a POLL reply: its byte, then the count now in the coin's tube.
+void withTubeCount(Reading &r, const QString &name, const QString &what)
+{
+    if (r.left() < 2)
+        r.field(1, name, what + QStringLiteral(", tube count missing"));
+    else
+        r.field(2, name, what + QStringLiteral("; coins now in the tube: %1").arg(r.byte(r.at() + 1)));
+}
+} // namespace
+
 void changerPoll(Reading &r)
 {
     while (r.left() > 0) {
         const quint8 b = r.byte(r.at());
         if (b & 0x80) {
             const int count = (b >> 4) & 0x07;
-            const QString what = QStringLiteral("%1 coin(s) of %2").arg(count).arg(coinName(b & 0x0F));
-            if (r.left() < 2) {
-                r.field(1, QStringLiteral("coins dispensed by hand"), what + QStringLiteral(", tube count missing"));
-                continue;
-            }
-            r.field(2, QStringLiteral("coins dispensed by hand"),
-                    what + QStringLiteral("; coins now in the tube: %1").arg(r.byte(r.at() + 1)));
+            withTubeCount(r, QStringLiteral("coins dispensed by hand"),
+                          QStringLiteral("%1 coin(s) of %2").arg(count).arg(coinName(b & 0x0F)));
         } else if (b & 0x40) {
-            const QString what = QStringLiteral("%1 to the %2").arg(coinName(b & 0x0F),
-                                                                   mdb::named(mdb::kCoinRouting, (b >> 4) & 0x03));
-            if (r.left() < 2) {
-                r.field(1, QStringLiteral("coin deposited"), what + QStringLiteral(", tube count missing"));
-                continue;
-            }
-            r.field(2, QStringLiteral("coin deposited"),
-                    what + QStringLiteral("; coins now in the tube: %1").arg(r.byte(r.at() + 1)));
+            withTubeCount(r, QStringLiteral("coin deposited"),
+                          QStringLiteral("%1 to the %2").arg(coinName(b & 0x0F),
+                                                            mdb::named(mdb::kCoinRouting, (b >> 4) & 0x03)));
         } else if (b & 0x20) {
             r.field(1, QStringLiteral("slug"), QStringLiteral("%1 slug(s)").arg(b & 0x1F));
         } else {
