@@ -1,5 +1,15 @@
 #pragma once
 
+#include <QtGlobal>
+
+#ifdef Q_OS_WIN
+// On Windows the real port is the Win32 serial API's.
+#include "link/winserialdevice.h"
+namespace kestrel {
+using RealSerialDevice = WinSerialDevice;
+}
+#else
+
 #include "link/serialdevice.h"
 
 #include <QSerialPort>
@@ -57,3 +67,5 @@ private:
 };
 
 } // namespace kestrel
+
+#endif
