@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing (Debian packages, only when missing), builds, then starts the console
 # (`run`) or runs every test (`test`); `install [PACKAGE...]` installs what the build and the tests
-# need, and any further packages named. Works as root or as a user with sudo.
+# need, and any further packages named; `windows` builds the console for Windows and runs its
+# tests under Wine. Works as root or as a user with sudo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,6 +39,18 @@ run)
     build
     exec build/app/kestrel "$@"
     ;;
+windows)
+    # Qt for Windows is built once from Debian's own sources, into a folder outside the clone.
+    install_missing g++-mingw-w64-x86-64-posix wine64 nsis ninja-build
+    scripts/windows-qt.sh
+    qt="${KESTREL_WINDOWS_QT:-/opt/kestrel/qt6-mingw}"
+    cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$PWD/scripts/mingw-toolchain.cmake" -DCMAKE_PREFIX_PATH="$qt" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/scripts/wine-run.sh"
+    cmake --build build-windows --parallel "$(nproc)"
+    QT_QPA_PLATFORM=offscreen ctest --test-dir build-windows --output-on-failure --parallel "$(nproc)"
+    ;;
 test)
     install_missing "${test_packages[@]}"
     build
@@ -45,7 +58,7 @@ test)
         --parallel "$(nproc)"
     ;;
 *)
-    echo "usage: $0 run [console options] | test | install [package...]" >&2
+    echo "usage: $0 run [console options] | test | windows | install [package...]" >&2
     exit 2
     ;;
 esac

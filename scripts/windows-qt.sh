@@ -6,6 +6,7 @@
 #
 #   scripts/windows-qt.sh [PREFIX]     (default /opt/kestrel/qt6-mingw)
 set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
 prefix="${1:-${KESTREL_WINDOWS_QT:-/opt/kestrel/qt6-mingw}}"
 work="$(dirname "$prefix")/qt6-mingw-build"
 [ -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ] && { echo "Qt for Windows: $prefix"; exit 0; }
@@ -42,18 +43,7 @@ if [ ! -d src ]; then
         && dpkg-source -x --skip-patches qt6-base_*.dsc ../src)
 fi
 
-cat > toolchain.cmake <<'TC'
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-TC
+cp "$here/mingw-toolchain.cmake" toolchain.cmake
 
 mkdir -p build
 cmake -S src -B build -G Ninja \

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs a Windows program of the console's build under Wine, with the Qt DLLs and the MinGW runtime
+# on its path and Qt's plugins found, in the console's own Wine prefix. ctest runs every test of a
+# Windows build through this (CMAKE_CROSSCOMPILING_EMULATOR).
+#   scripts/wine-run.sh PROGRAM.exe [ARGUMENTS...]
+set -euo pipefail
+qt="${KESTREL_WINDOWS_QT:-/opt/kestrel/qt6-mingw}"
+export WINEPREFIX="${KESTREL_WINEPREFIX:-/opt/kestrel/wine}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+winpath() { /usr/lib/wine/wine64 winepath -w "$1" 2>/dev/null; }
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    # A new prefix: made once, without the .NET and HTML runtimes it would otherwise fetch.
+    /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+fi
+export WINEPATH="$(winpath "$qt/bin");$(winpath "$runtime");$(winpath /usr/x86_64-w64-mingw32/lib)"
+export QT_PLUGIN_PATH="$(winpath "$qt/plugins")"
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+exec /usr/lib/wine/wine64 "$@"
