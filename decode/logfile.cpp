@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -62,8 +63,23 @@ void LogFile::setPath(const QString &path)
 
 QString LogFile::defaultPath()
 {
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()
-                                    + QStringLiteral("/log.txt"));
+    return pathIn(QCoreApplication::applicationDirPath(),
+                  QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+}
+
+QString LogFile::pathIn(const QString &programDir, const QString &userDir)
+{
+    const QString beside = programDir + QStringLiteral("/log.txt");
+    QFile probe(beside);
+    const bool existed = probe.exists();
+    if (probe.open(QIODevice::Append)) {
+        probe.close();
+        if (!existed)
+            probe.remove();   // the first reply makes it
+        return QDir::toNativeSeparators(beside);
+    }
+    QDir().mkpath(userDir);
+    return QDir::toNativeSeparators(userDir + QStringLiteral("/log.txt"));
 }
 
 QDateTime LogFile::wallClock()

@@ -20,8 +20,11 @@ public:
 
     explicit LogFile(QString path = defaultPath(), Clock clock = &wallClock);
 
-    // "log.txt" in the program's own directory.
+    // "log.txt" in the program's own directory; where the program may not write there (installed
+    // for all users, under /usr/bin or Program Files), in the user's own data folder, so that no
+    // reply goes unlogged.
     static QString defaultPath();
+    static QString pathIn(const QString &programDir, const QString &userDir);
     // The local date and time now. The time zone's offset is looked up once a minute rather than
     // for every line (each lookup reads the system's zone file), which every change of offset
     // respects: they all fall on a minute.

@@ -39,6 +39,15 @@ run)
     build
     exec build/app/kestrel "$@"
     ;;
+package)
+    # A Debian package of the console, checked on a clean Debian 12 with KESTREL_CHECK_PACKAGE=1.
+    install_missing dpkg-dev
+    build
+    (cd build && cpack -G DEB)
+    if [ "${KESTREL_CHECK_PACKAGE:-0}" = 1 ]; then
+        scripts/test-deb.sh build/kestrel_"$(sed -nE 's/^project\(Kestrel VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)"_amd64.deb
+    fi
+    ;;
 windows)
     # Qt for Windows is built once from Debian's own sources, into a folder outside the clone.
     install_missing g++-mingw-w64-x86-64-posix wine64 nsis ninja-build
@@ -58,7 +67,7 @@ test)
         --parallel "$(nproc)"
     ;;
 *)
-    echo "usage: $0 run [console options] | test | windows | install [package...]" >&2
+    echo "usage: $0 run [console options] | test | package | windows | install [package...]" >&2
     exit 2
     ;;
 esac

@@ -74,6 +74,16 @@ private slots:
     {
         QCOMPARE(QDir::fromNativeSeparators(LogFile::defaultPath()),
                  QCoreApplication::applicationDirPath() + "/log.txt");
+        QVERIFY(!QFile::exists(LogFile::defaultPath()));   // looking made no file
+    }
+
+    void aProgramDirectoryNoOneMayWriteSendsTheLogToTheUsersFolder()
+    {
+        QTemporaryDir user;
+        // Not even root may make a file in /proc.
+        QCOMPARE(QDir::fromNativeSeparators(LogFile::pathIn(QStringLiteral("/proc"), user.filePath("data"))),
+                 user.filePath("data/log.txt"));
+        QVERIFY(QDir(user.filePath("data")).exists());
     }
 
     void firstReplyCreatesTheFileAndLaterRunsAppend()
