@@ -17,4 +17,18 @@ fi
 export WINEPATH="$(winpath "$qt/bin");$(winpath "$runtime");$(winpath /usr/x86_64-w64-mingw32/lib)"
 export QT_PLUGIN_PATH="$(winpath "$qt/plugins")"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+# A QtTest program under Wine finds no console of its own and would write its report to the
+# debugger: it is asked for a file instead, shown when it ends.
+case "$(basename "$1")" in
+tst_*.exe)
+    report=$(mktemp)
+    set +e
+    /usr/lib/wine/wine64 "$@" -o "$(winpath "$report"),txt"
+    status=$?
+    set -e
+    cat "$report"
+    rm -f "$report"
+    exit "$status"
+    ;;
+esac
 exec /usr/lib/wine/wine64 "$@"
