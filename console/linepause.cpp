@@ -44,7 +44,7 @@ void awaitSilence(CommControl &com, Clock::time_point deadline)
                 || !com.waitForInput(std::min<nanoseconds>(kHeldUpGap - kSilentGap, left())))
                 return;
         }
-        std::this_thread::sleep_for(std::min<nanoseconds>(kSilentGap, left()));
+        sleepFor(std::min<nanoseconds>(kSilentGap, left()));
         came = com.waitForInput(nanoseconds::zero());
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <thread>
 
 namespace kestrel::linetiming {
 
@@ -40,5 +41,18 @@ inline constexpr std::chrono::nanoseconds kHeldUpGap = 20ms;
 inline constexpr std::chrono::nanoseconds kPauseCap = onTheWire(kLongestReplyCharacters) + kHeldUpGap;
 
 static_assert(kHeldUpGap > kSilentGap);
+
+// Sleeps until `when` on the steady clock. The C++ library's own sleep may wake early (MinGW's
+// does, most times, on Windows' coarser timers), and a silence measured short would cut a reply:
+// this one sleeps again until the moment has really come.
+inline void sleepUntil(std::chrono::steady_clock::time_point when)
+{
+    while (std::chrono::steady_clock::now() < when)
+        std::this_thread::sleep_until(when);
+}
+inline void sleepFor(std::chrono::nanoseconds time)
+{
+    sleepUntil(std::chrono::steady_clock::now() + time);
+}
 
 } // namespace kestrel::linetiming

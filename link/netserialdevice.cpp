@@ -188,7 +188,7 @@ void NetSerialDevice::writeLine(const QByteArray &bytes)
 void NetSerialDevice::drainLine()
 {
     // The frame has left once the server's line has had the time to send it.
-    std::this_thread::sleep_until(m_frameOut);
+    linetiming::sleepUntil(m_frameOut);
 }
 
 QByteArray NetSerialDevice::takeFromDriver()

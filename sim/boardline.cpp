@@ -93,9 +93,14 @@ bool BoardLine::waitFor(std::chrono::nanoseconds timeout)
 {
     if (advance() > 0)
         return true;
+    // A sleep may end early (Windows' timers have a coarser grain than a character time): the
+    // wait goes on until a character has come or the time is up.
     const Clock::time_point until = Clock::now() + timeout;
-    const Clock::time_point next = nextArrival();
-    std::this_thread::sleep_until(std::min(next, until));
+    while (Clock::now() < until) {
+        linetiming::sleepUntil(std::min(nextArrival(), until));
+        if (advance() > 0)
+            return true;
+    }
     return advance() > 0;
 }
 

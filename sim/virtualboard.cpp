@@ -69,7 +69,7 @@ void VirtualBoard::writeLine(const QByteArray &frame)
 void VirtualBoard::drainLine()
 {
     // The frame is on its way until its last byte has reached the board.
-    std::this_thread::sleep_until(m_frameArrives);
+    linetiming::sleepUntil(m_frameArrives);
 }
 
 void VirtualBoard::insertCoin(CoinChanger::Coin coin)

@@ -74,7 +74,11 @@ private slots:
     {
         QCOMPARE(QDir::fromNativeSeparators(LogFile::defaultPath()),
                  QCoreApplication::applicationDirPath() + "/log.txt");
-        QVERIFY(!QFile::exists(LogFile::defaultPath()));   // looking made no file
+        // Looking whether the program's folder takes the file makes no file there.
+        QTemporaryDir program, user;
+        QCOMPARE(QDir::fromNativeSeparators(LogFile::pathIn(program.path(), user.path())),
+                 program.filePath("log.txt"));
+        QVERIFY(!QFile::exists(program.filePath("log.txt")));
     }
 
     void aProgramDirectoryNoOneMayWriteSendsTheLogToTheUsersFolder()
