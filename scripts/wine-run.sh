@@ -15,8 +15,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
 fi
 export WINEPATH="$(winpath "$qt/bin");$(winpath "$runtime");$(winpath /usr/x86_64-w64-mingw32/lib)"
-# Wine hands a Windows program no QT_ variable of the Unix environment: Qt's plugins are named in
-# the prefix's own environment, and the platform on the command line, which every Qt program takes.
+# Wine hands a Windows program no QT_ variable of the Unix environment: Qt's plugins, its fonts
+# and its platform (offscreen; a run on the desktop passes "-platform windows" to the program) are
+# set in the prefix's own environment.
 # The offscreen platform draws with the same Liberation fonts as the Linux tests.
 set_environment() {
     if ! /usr/lib/wine/wine64 reg query 'HKCU\Environment' /v "$1" 2>/dev/null | grep -qF "$2"; then
@@ -25,14 +26,14 @@ set_environment() {
 }
 set_environment QT_PLUGIN_PATH "$(winpath "$qt/plugins")"
 set_environment QT_QPA_FONTDIR "$(winpath /usr/share/fonts/truetype/liberation)"
-platform=(-platform "${QT_QPA_PLATFORM:-offscreen}")
+set_environment QT_QPA_PLATFORM offscreen
 # A QtTest program under Wine finds no console of its own and would write its report to the
 # debugger: it is asked for a file instead, shown when it ends.
 case "$(basename "$1")" in
 tst_*.exe)
     report=$(mktemp)
     set +e
-    /usr/lib/wine/wine64 "$@" "${platform[@]}" -o "$(winpath "$report"),txt"
+    /usr/lib/wine/wine64 "$@" -o "$(winpath "$report"),txt"
     status=$?
     set -e
     cat "$report"
@@ -40,4 +41,4 @@ tst_*.exe)
     exit "$status"
     ;;
 esac
-exec /usr/lib/wine/wine64 "$@" "${platform[@]}"
+exec /usr/lib/wine/wine64 "$@"
