@@ -1,13 +1,23 @@
 # Run at install time on a Windows build: puts beside kestrel.exe every DLL it imports, found by
-# reading its imports (and those of the Qt plugins it loads) rather than from a list kept by hand:
-# Qt's, the MinGW runtime's. The plugins are Qt's windows platform, its image formats (the board
-# pictures are JPEG, GIF and BMP) and its styles. Windows' own DLLs stay where they are.
-set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM "windows+pe")
-set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL "objdump")
-set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND "x86_64-w64-mingw32-objdump")
-
+# reading its imports (and those of the Qt plugins it loads, and theirs in turn) rather than from a
+# list kept by hand: Qt's, the MinGW runtime's. The plugins are Qt's windows platform, its image
+# formats (the board pictures are JPEG, GIF and BMP) and its styles. Windows' own DLLs, which no
+# folder here holds, stay where they are.
 set(bin "${CMAKE_INSTALL_PREFIX}/${KESTREL_BINDIR}")
-set(plugins)
+
+# Every DLL the folders hold, by its name in lower case: an import names a DLL in any case.
+foreach(dir "${KESTREL_QT_PREFIX}/bin" ${KESTREL_MINGW_DIRS})
+    file(GLOB dlls "${dir}/*.dll")
+    foreach(dll ${dlls})
+        get_filename_component(name "${dll}" NAME)
+        string(TOLOWER "${name}" key)
+        if(NOT DEFINED "have_${key}")
+            set("have_${key}" "${dll}")
+        endif()
+    endforeach()
+endforeach()
+
+set(todo "${KESTREL_EXE}")
 foreach(type platforms imageformats styles)
     file(GLOB found "${KESTREL_QT_PREFIX}/plugins/${type}/*.dll")
     if(type STREQUAL "platforms")
@@ -15,25 +25,26 @@ foreach(type platforms imageformats styles)
     endif()
     foreach(plugin ${found})
         file(INSTALL "${plugin}" DESTINATION "${bin}/${type}")
-        get_filename_component(name "${plugin}" NAME)
-        list(APPEND plugins "${bin}/${type}/${name}")
+        list(APPEND todo "${plugin}")
     endforeach()
 endforeach()
 
-file(GET_RUNTIME_DEPENDENCIES
-    EXECUTABLES "${KESTREL_EXE}"
-    MODULES ${plugins}
-    RESOLVED_DEPENDENCIES_VAR resolved
-    UNRESOLVED_DEPENDENCIES_VAR unresolved
-    DIRECTORIES "${KESTREL_QT_PREFIX}/bin" ${KESTREL_MINGW_DIRS}
-    PRE_EXCLUDE_REGEXES "^api-ms-" "^ext-ms-"
-)
-foreach(dll ${resolved})
-    file(INSTALL "${dll}" DESTINATION "${bin}")
-endforeach()
-# What is left unfound must be Windows' own.
-foreach(dll ${unresolved})
-    if(NOT dll MATCHES "^(KERNEL32|USER32|GDI32|SHELL32|ADVAPI32|OLE32|OLEAUT32|WS2_32|WINMM|IMM32|UxTheme|dwmapi|VERSION|SHLWAPI|COMDLG32|WINSPOOL\\.DRV|MPR|USERENV|NETAPI32|IPHLPAPI|DNSAPI|CRYPT32|bcrypt|ncrypt|SETUPAPI|AUTHZ|msvcrt|d3d11|d3d9|d3d12|dxgi|dxguid|D3DCOMPILER_47|opengl32|WTSAPI32|dwrite|d2d1|ntdll|CFGMGR32|SHCORE|Secur32|RPCRT4|COMCTL32|HID)\\.(dll|DLL|drv|DRV)$")
-        message(WARNING "kestrel.exe needs ${dll}, which is not found")
-    endif()
-endforeach()
+set(deployed)
+while(todo)
+    list(POP_FRONT todo file)
+    execute_process(COMMAND x86_64-w64-mingw32-objdump -p "${file}" OUTPUT_VARIABLE dump)
+    string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+    foreach(import ${imports})
+        string(REGEX REPLACE "DLL Name: " "" name "${import}")
+        string(STRIP "${name}" name)
+        string(TOLOWER "${name}" key)
+        list(FIND deployed "${key}" seen)
+        if(DEFINED "have_${key}" AND seen EQUAL -1)
+            list(APPEND deployed "${key}")
+            file(INSTALL "${have_${key}}" DESTINATION "${bin}")
+            list(APPEND todo "${have_${key}}")
+        endif()
+    endforeach()
+endwhile()
+list(LENGTH deployed count)
+message(STATUS "kestrel.exe: ${count} DLLs beside it, found by their imports")
