@@ -59,6 +59,7 @@ windows)
         -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/scripts/wine-run.sh"
     cmake --build build-windows --parallel "$(nproc)"
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-windows --output-on-failure --parallel "$(nproc)"
+    (cd build-windows && cpack)
     ;;
 test)
     install_missing "${test_packages[@]}"
