@@ -114,7 +114,10 @@ private slots:
         if (frame.width() <= screen.width() && frame.height() <= screen.height())
             QVERIFY2(screen.contains(frame), qPrintable(QStringLiteral("%1,%2").arg(place.x()).arg(place.y())));
         if (beside) {
-            QCOMPARE(place, QPoint(console.right() + 13, console.top()));
+            QVERIFY2(place == QPoint(console.right() + 13, console.top()),
+                     qPrintable(QStringLiteral("console %1 px wide at %2, board window %3 px wide: placed at %4,%5")
+                                    .arg(console.width()).arg(console.left()).arg(boardWindow.width())
+                                    .arg(place.x()).arg(place.y())));
         } else if (screen.width() >= 1280) {
             // Over the console's right edge, where the Setup panel holds nothing but its Exit
             // button and the end of the row of tabs: one of them at most is covered.
