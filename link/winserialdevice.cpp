@@ -51,6 +51,9 @@ WinSerialDevice::WinSerialDevice(QString portName, QObject *parent)
     : SerialDevice(std::move(portName), parent)
 {
     m_eventWait.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_poll.setTimerType(Qt::PreciseTimer);
+    m_poll.setInterval(2);
+    connect(&m_poll, &QTimer::timeout, this, &WinSerialDevice::pollDriver);
 }
 
 WinSerialDevice::~WinSerialDevice()
@@ -120,6 +123,7 @@ void WinSerialDevice::openLine()
 
 void WinSerialDevice::closeLine()
 {
+    m_poll.stop();
     if (m_handle == INVALID_HANDLE_VALUE)
         return;
     delete m_notifier;
@@ -140,12 +144,36 @@ void WinSerialDevice::watch()
         return;
     }
     const DWORD error = ::GetLastError();
-    if (error != ERROR_IO_PENDING) {
-        if (meansGone(error))
-            lost(error);
-        else
-            qCDebug(lcLink) << name() << "cannot watch its events:" << lastError(error);
+    if (error == ERROR_IO_PENDING)
+        return;
+    if (meansGone(error)) {
+        lost(error);
+        return;
     }
+    qCDebug(lcLink) << name() << "reports no events (" << lastError(error) << "): its driver is polled";
+    DWORD status = 0;
+    m_cts = ::GetCommModemStatus(m_handle, &status) && (status & MS_CTS_ON);
+    m_poll.start();
+}
+
+void WinSerialDevice::pollDriver()
+{
+    if (m_handle == INVALID_HANDLE_VALUE || isLost())
+        return;
+    DWORD queued = 0, errors = 0;
+    if (!look(queued, errors))
+        return;
+    reportErrors(errors);
+    DWORD status = 0;
+    if (::GetCommModemStatus(m_handle, &status)) {
+        const bool cts = status & MS_CTS_ON;
+        if (cts != m_cts) {
+            m_cts = cts;
+            emit lineEvent(commevent::CtsChange);
+        }
+    }
+    if (queued > 0)
+        announceArrival();
 }
 
 void WinSerialDevice::onCommEvent()
@@ -208,8 +236,10 @@ void WinSerialDevice::driveDtr(bool high)
     if (::EscapeCommFunction(m_handle, high ? SETDTR : CLRDTR))
         return;
     const DWORD error = ::GetLastError();
-    // A redirected port without modem lines refuses: there DTR has nothing to drive.
-    if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_PARAMETER) {
+    // A redirected port without modem lines refuses: there DTR has nothing to drive. (Wine's
+    // serial layer on a pseudo-terminal refuses without naming an error.)
+    if (error == ERROR_SUCCESS || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION
+        || error == ERROR_INVALID_PARAMETER) {
         m_hasModemLines = false;
         return;
     }

@@ -43,12 +43,17 @@ private:
     bool look(DWORD &queued, DWORD &errors);
     void reportErrors(DWORD errors);
     void lost(DWORD error);
+    // Where the driver cannot report its events (Wine's serial layer on a pseudo-terminal), its
+    // input queue and CTS are looked at every few milliseconds instead.
+    void pollDriver();
 
     HANDLE m_handle = INVALID_HANDLE_VALUE;
     OVERLAPPED m_eventWait{};
     DWORD m_eventMask = 0;
     QWinEventNotifier *m_notifier = nullptr;
     bool m_hasModemLines = true;
+    QTimer m_poll;
+    bool m_cts = false;
 };
 
 } // namespace kestrel

@@ -50,7 +50,7 @@ package)
     ;;
 windows)
     # Qt for Windows is built once from Debian's own sources, into a folder outside the clone.
-    install_missing g++-mingw-w64-x86-64-posix wine64 nsis ninja-build
+    install_missing g++-mingw-w64-x86-64-posix wine64 nsis ninja-build socat
     scripts/windows-qt.sh
     qt="${KESTREL_WINDOWS_QT:-/opt/kestrel/qt6-mingw}"
     cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -58,7 +58,19 @@ windows)
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/scripts/wine-run.sh"
     cmake --build build-windows --parallel "$(nproc)"
-    QT_QPA_PLATFORM=offscreen ctest --test-dir build-windows --output-on-failure --parallel "$(nproc)"
+    # A null-modem pair for the Win32 port: two pseudo-terminals joined by socat, behind COM5
+    # and COM6 of the Wine prefix.
+    prefix="${KESTREL_WINEPREFIX:-/opt/kestrel/wine}"
+    mkdir -p "$prefix/dosdevices"
+    pair=$(mktemp -d)
+    socat "pty,link=$pair/com5,raw,echo=0" "pty,link=$pair/com6,raw,echo=0" &
+    socat_pid=$!
+    trap 'kill "$socat_pid" 2>/dev/null; rm -rf "$pair"' EXIT
+    for _ in $(seq 50); do [ -e "$pair/com6" ] && break; sleep 0.1; done
+    ln -sfn "$pair/com5" "$prefix/dosdevices/com5"
+    ln -sfn "$pair/com6" "$prefix/dosdevices/com6"
+    KESTREL_TEST_COM_PAIR=COM5,COM6 QT_QPA_PLATFORM=offscreen \
+        ctest --test-dir build-windows --output-on-failure --parallel "$(nproc)"
     (cd build-windows && cpack)
     ;;
 test)

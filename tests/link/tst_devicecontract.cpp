@@ -99,6 +99,28 @@ struct OverNetwork : Backend
     void pullTheCable() override { board.dropConnection(); }
 };
 
+#ifdef Q_OS_WIN
+// The Win32 port on a COM port whose far end is a second COM port, linked by a null-modem pair
+// (under Wine: two pseudo-terminals joined by socat behind COM5 and COM6; KESTREL_TEST_COM_PAIR
+// names them). The board writes and reads through the second port.
+struct ComPair : Backend
+{
+    explicit ComPair(const QStringList &names) : port(names.value(0)), board(names.value(1))
+    {
+        board.open();
+    }
+    RealSerialDevice port, board;
+    SerialDevice &device() override { return port; }
+    void boardSends(const QByteArray &text) override { board.write(text); }
+    QByteArray boardReceived() override
+    {
+        board.waitForCharacters(50ms);
+        return board.read();
+    }
+    bool canBeLost() const override { return false; }
+};
+#endif
+
 using Make = std::function<std::unique_ptr<Backend>()>;
 
 // Waits on the device alone, handling no event, until `count` characters wait.
@@ -125,6 +147,13 @@ private slots:
         QTest::newRow("virtual board") << Make([] { return std::make_unique<Virtual>(); });
 #ifdef Q_OS_LINUX
         QTest::newRow("real port on a pty") << Make([] { return std::make_unique<RealOnPty>(); });
+#endif
+#ifdef Q_OS_WIN
+        const QStringList pair = qEnvironmentVariable("KESTREL_TEST_COM_PAIR").split(QLatin1Char(','));
+        if (pair.size() == 2)
+            QTest::newRow("Win32 port on a COM port pair") << Make([pair] { return std::make_unique<ComPair>(pair); });
+        else
+            qWarning("No COM port pair named in KESTREL_TEST_COM_PAIR: the Win32 port is not run on a line");
 #endif
         QTest::newRow("RFC 2217 port") << Make([] {
             return std::make_unique<OverNetwork>(NetBoard::Protocol::Rfc2217);
