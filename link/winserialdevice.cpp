@@ -248,17 +248,28 @@ void WinSerialDevice::driveDtr(bool high)
 
 void WinSerialDevice::writeLine(const QByteArray &bytes)
 {
-    OVERLAPPED write{};
-    write.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     DWORD written = 0;
-    bool done = ::WriteFile(m_handle, bytes.constData(), DWORD(bytes.size()), &written, &write);
-    if (!done && ::GetLastError() == ERROR_IO_PENDING)
-        done = ::GetOverlappedResult(m_handle, &write, &written, TRUE);
-    const DWORD error = done ? 0 : ::GetLastError();
-    ::CloseHandle(write.hEvent);
+    const DWORD error = transfer(Direction::Out, const_cast<char *>(bytes.constData()), DWORD(bytes.size()), written);
+    const bool done = error == ERROR_SUCCESS;
     if (!done || written != DWORD(bytes.size()))
         throw commerrors::writeFailed(name(), done ? QStringLiteral("%1 of %2 bytes written").arg(written).arg(bytes.size())
                                                    : lastError(error));
+}
+
+DWORD WinSerialDevice::transfer(Direction direction, char *data, DWORD size, DWORD &moved)
+{
+    // Overlapped, since the port is opened for overlapped I/O, and waited for at once: the driver
+    // takes a frame, or hands over what it holds, without delay.
+    OVERLAPPED transfer{};
+    transfer.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    moved = 0;
+    bool done = direction == Direction::Out ? ::WriteFile(m_handle, data, size, &moved, &transfer)
+                                            : ::ReadFile(m_handle, data, size, &moved, &transfer);
+    if (!done && ::GetLastError() == ERROR_IO_PENDING)
+        done = ::GetOverlappedResult(m_handle, &transfer, &moved, TRUE);
+    const DWORD error = done ? ERROR_SUCCESS : ::GetLastError();
+    ::CloseHandle(transfer.hEvent);
+    return error;
 }
 
 void WinSerialDevice::drainLine()
@@ -276,15 +287,9 @@ QByteArray WinSerialDevice::takeFromDriver()
     if (queued == 0)
         return {};
     QByteArray bytes(qsizetype(queued), Qt::Uninitialized);
-    OVERLAPPED read{};
-    read.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     DWORD got = 0;
-    bool done = ::ReadFile(m_handle, bytes.data(), queued, &got, &read);
-    if (!done && ::GetLastError() == ERROR_IO_PENDING)
-        done = ::GetOverlappedResult(m_handle, &read, &got, TRUE);
-    const DWORD error = done ? 0 : ::GetLastError();
-    ::CloseHandle(read.hEvent);
-    if (!done) {
+    const DWORD error = transfer(Direction::In, bytes.data(), queued, got);
+    if (error != ERROR_SUCCESS) {
         if (meansGone(error))
             lost(error);
         return {};

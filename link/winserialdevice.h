@@ -43,6 +43,9 @@ private:
     bool look(DWORD &queued, DWORD &errors);
     void reportErrors(DWORD errors);
     void lost(DWORD error);
+    enum class Direction { In, Out };
+    // Reads or writes `size` bytes; the error, or ERROR_SUCCESS, and how many moved.
+    DWORD transfer(Direction direction, char *data, DWORD size, DWORD &moved);
     // Where the driver cannot report its events (Wine's serial layer on a pseudo-terminal), its
     // input queue and CTS are looked at every few milliseconds instead.
     void pollDriver();
