@@ -1,0 +1,84 @@
+"""The Windows build on a desktop: kestrel.exe under Wine, on the windows platform, on an Xvfb
+display. Its main window comes up with its title, a screenshot of it goes into the test output,
+and File > Exit (Ctrl+X) ends the program.
+
+    python3 test_wine.py --kestrel build-windows/kestrel.exe --run scripts/wine-run.sh --shot FILE
+"""
+
+import argparse
+import os
+import struct
+import subprocess
+import sys
+import time
+import unittest
+import zlib
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import Display, wait_for  # noqa: E402
+
+from Xlib import X  # noqa: E402
+
+TITLE = "KESTREL Interface "
+ARGS = None
+
+
+def write_png(path, width, height, bgrx):
+    """The screen's pixels (blue, green, red, pad per pixel) as an RGB PNG."""
+    rows = bytearray()
+    for y in range(height):
+        rows.append(0)
+        line = bgrx[y * width * 4:(y + 1) * width * 4]
+        for x in range(width):
+            b, g, r = line[4 * x], line[4 * x + 1], line[4 * x + 2]
+            rows += bytes((r, g, b))
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n")
+        out.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+        out.write(chunk(b"IDAT", zlib.compress(bytes(rows), 6)))
+        out.write(chunk(b"IEND", b""))
+
+
+class WineDesktopTest(unittest.TestCase):
+    def setUp(self):
+        self.display = Display(1366, 768)
+        self.addCleanup(self.display.close)
+
+    def find(self, title):
+        found = subprocess.run(["xdotool", "search", "--name", f"^{title}$"], capture_output=True,
+                               text=True, env={**os.environ, "DISPLAY": self.display.name})
+        return found.stdout.split()
+
+    def test_main_window_comes_up_and_exit_ends_the_program(self):
+        env = {**os.environ, "DISPLAY": self.display.name}
+        process = subprocess.Popen([ARGS.run, ARGS.kestrel, "--com1", "virtual", "-platform", "windows"],
+                                   env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+        self.assertTrue(wait_for(lambda: self.find(TITLE), 60), "no window titled " + TITLE)
+        window = int(self.find(TITLE)[0])
+        time.sleep(2)   # the splash closes, the window paints
+        root = self.display.x.screen().root
+        width, height = self.display.size
+        image = root.get_image(0, 0, width, height, X.ZPixmap, 0xFFFFFFFF)
+        write_png(ARGS.shot, width, height, image.data)
+        print(f"screenshot: {ARGS.shot}")
+        self.assertTrue(self.find("Virtual board"), "the virtual board's window is not shown")
+        subprocess.run(["xdotool", "windowactivate", "--sync", str(window)], env=env, check=False)
+        subprocess.run(["xdotool", "windowfocus", "--sync", str(window), "key", "ctrl+x"],
+                       env=env, check=True)
+        self.assertTrue(wait_for(lambda: process.poll() is not None, 20), "Ctrl+X did not end it")
+        self.assertEqual(process.returncode, 0)
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--kestrel", required=True)
+    parser.add_argument("--run", required=True)
+    parser.add_argument("--shot", required=True)
+    ARGS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0], "-v", *rest])
