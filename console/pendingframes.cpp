@@ -89,8 +89,8 @@ void PendingFrames::dropOverdue()
 void PendingFrames::drop(const Pending &pending, const Failure &failure)
 {
     // The frame's own button reports it, as if its press had failed now: its error line, selected.
-    Trap report = m_log.trap(pending.errorMessage);
-    report([&] { throw failure; });
+    // Appending the line is outside any trap of the button's, so a failure there is dropped.
+    Trap()([&] { m_log.LogHandlerError(pending.errorMessage, failure); });
 }
 
 void PendingFrames::armTimer()

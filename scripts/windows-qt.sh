@@ -15,6 +15,7 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 need=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-base-dev cmake ninja-build dpkg-dev)
 missing=()
+update=0
 for p in "${need[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
@@ -27,13 +28,13 @@ Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
-    missing+=(apt-update)
+    update=1
+fi
+if [ ${#missing[@]} -gt 0 ] || [ "$update" = 1 ]; then
+    $sudo apt-get update -qq
 fi
 if [ ${#missing[@]} -gt 0 ]; then
-    $sudo apt-get update -qq
-    pkgs=("${missing[@]/apt-update/}")
-    pkgs=($(printf '%s\n' "${pkgs[@]}" | grep -v '^$' || true))
-    [ ${#pkgs[@]} -gt 0 ] && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${pkgs[@]}"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 $sudo mkdir -p "$work"
