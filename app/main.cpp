@@ -2,6 +2,7 @@
 #include "app/commandline.h"
 #include "app/programlife.h"
 #include "app/startup.h"
+#include "app/textoutput.h"
 #include "screens/version.h"
 #include "sim/boardwindow.h"
 
@@ -9,34 +10,47 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <cstdio>
 
 using namespace kestrel;
 
 int main(int argc, char *argv[])
 {
+    const QString programVersion = QStringLiteral("%1.%2.%3")
+                                       .arg(version::kMajor)
+                                       .arg(version::kMinor)
+                                       .arg(version::kRevision);
     // Help, version and a wrong command line only print and exit, before any window opens: they
-    // need no display.
+    // need no display, and on Windows they go to the prompt the program was started from rather
+    // than into a message box.
     {
+        attachToStartingConsole();
         QStringList arguments;
         for (int i = 0; i < argc; ++i)
             arguments << QString::fromLocal8Bit(argv[i]);
         QCommandLineParser preview;
         commandline::addOptions(preview);
-        if (!preview.parse(arguments) || preview.isSet(QStringLiteral("help"))
-            || preview.isSet(QStringLiteral("version"))) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        } else if (const QString wrong = commandline::check(preview, false); !wrong.isEmpty()) {
-            std::fprintf(stderr, "kestrel: %s\n", qPrintable(wrong));
+        if (!preview.parse(arguments)) {
+            printError(QStringLiteral("kestrel: %1\n").arg(preview.errorText()));
+            return 1;
+        }
+        if (preview.isSet(QStringLiteral("version"))) {
+            printOut(QStringLiteral("Kestrel %1\n").arg(programVersion));
+            return 0;
+        }
+        if (preview.isSet(QStringLiteral("help"))) {
+            // With no application object yet, the parser cannot name the program itself.
+            printOut(preview.helpText().replace(QStringLiteral("<executable_name>"),
+                                                QStringLiteral("kestrel")));
+            return 0;
+        }
+        if (const QString wrong = commandline::check(preview, false); !wrong.isEmpty()) {
+            printError(QStringLiteral("kestrel: %1\n").arg(wrong));
             return 1;
         }
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                            .arg(version::kMajor)
-                                            .arg(version::kMinor)
-                                            .arg(version::kRevision));
+    QApplication::setApplicationVersion(programVersion);
     // No display name and no program-wide icon: the platform would add the display name to every
     // title bar, and give the icon to the screens that have none of their own. The main window and
     // the splash set their own.
@@ -48,7 +62,7 @@ int main(int argc, char *argv[])
     commandline::addOptions(parser);
     parser.process(app);
     if (const QString wrong = commandline::check(parser, true); !wrong.isEmpty()) {
-        std::fprintf(stderr, "kestrel: %s\n", qPrintable(wrong));
+        printError(QStringLiteral("kestrel: %1\n").arg(wrong));
         return 1;
     }
 

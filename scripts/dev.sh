@@ -51,12 +51,11 @@ package)
 windows)
     # Qt for Windows is built once from Debian's own sources, into a folder outside the clone.
     install_missing g++-mingw-w64-x86-64-posix wine64 nsis ninja-build socat
-    scripts/windows-qt.sh
-    qt="${KESTREL_WINDOWS_QT:-/opt/kestrel/qt6-mingw}"
+    qt=$(scripts/windows-qt.sh | tail -1)
     cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$PWD/scripts/mingw-toolchain.cmake" -DCMAKE_PREFIX_PATH="$qt" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-        -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/scripts/wine-run.sh"
+        "-DCMAKE_CROSSCOMPILING_EMULATOR=$PWD/scripts/wine-run.sh;--qt;$qt"
     cmake --build build-windows --parallel "$(nproc)"
     # A null-modem pair for the Win32 port: two pseudo-terminals joined by socat, behind COM5
     # and COM6 of the Wine prefix.
@@ -72,6 +71,8 @@ windows)
     KESTREL_TEST_COM_PAIR=COM5,COM6 QT_QPA_PLATFORM=offscreen \
         ctest --test-dir build-windows --output-on-failure --parallel "$(nproc)"
     (cd build-windows && cpack)
+    # The installer installs silently, starts, and uninstalls leaving only the user's log.
+    scripts/test-installer.sh build-windows/kestrel-*-win64.exe
     ;;
 test)
     install_missing "${test_packages[@]}"

@@ -8,24 +8,29 @@ installer=$(readlink -f "${1:?the installer}")
 export WINEPREFIX="${KESTREL_WINEPREFIX:-/opt/kestrel/wine}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEDEBUG="${WINEDEBUG:--all}"
-wine=/usr/lib/wine/wine
-[ -x "$wine" ] || wine=/usr/lib/wine/wine64
+wine=/usr/lib/wine/wine64
 target='C:\kestrel-installer-test'
 dir="$WINEPREFIX/drive_c/kestrel-installer-test"
 rm -rf "$dir"
 
-# The installer is a 32-bit program (NSIS); it needs Wine's 32-bit side.
+# The installer, like the program, is a 64-bit Windows program.
 "$wine" "$installer" /S "/D=$target"
 /usr/lib/wine/wineserver -w
 for file in bin/kestrel.exe bin/Qt6Core.dll bin/Qt6Widgets.dll bin/platforms/qwindows.dll \
-            bin/imageformats/qjpeg.dll bin/libstdc++-6.dll Uninstall.exe; do
+            bin/styles/qwindowsvistastyle.dll bin/libstdc++-6.dll Uninstall.exe; do
     test -f "$dir/$file" || { echo "not installed: $file"; exit 1; }
 done
 shortcut=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -iname 'Kestrel.lnk' | head -1)
 test -n "$shortcut" || { echo "no Start-menu shortcut"; exit 1; }
 echo "installed: $(find "$dir" -type f | wc -l) files, shortcut $(basename "$(dirname "$shortcut")")/$(basename "$shortcut")"
 
-# The installed program starts on its own DLLs (no path to the build's Qt), offscreen.
+# The installed program starts on its own DLLs (no path to the build's Qt): it tells its version,
+# and it runs offscreen with its platform plugin.
+version=$(WINEPATH= /usr/lib/wine/wine64 "$dir/bin/kestrel.exe" --version | tr -d '\r')
+case "$version" in
+"Kestrel "[0-9]*.[0-9]*.[0-9]*) echo "the installed program says: $version" ;;
+*) echo "the installed program gave no version: '$version'"; exit 1 ;;
+esac
 set +e
 WINEPATH= timeout 6 /usr/lib/wine/wine64 "$dir/bin/kestrel.exe" --com1 virtual
 status=$?

@@ -2,9 +2,14 @@
 # Runs a Windows program of the console's build under Wine, with the Qt DLLs and the MinGW runtime
 # on its path and Qt's plugins found, in the console's own Wine prefix. ctest runs every test of a
 # Windows build through this (CMAKE_CROSSCOMPILING_EMULATOR).
-#   scripts/wine-run.sh PROGRAM.exe [ARGUMENTS...]
+#   scripts/wine-run.sh [--qt QT_FOLDER] PROGRAM.exe [ARGUMENTS...]
 set -euo pipefail
-qt="${KESTREL_WINDOWS_QT:-/opt/kestrel/qt6-mingw}"
+qt="${KESTREL_WINDOWS_QT:-}"
+if [ "${1:-}" = --qt ]; then
+    qt=$2
+    shift 2
+fi
+[ -n "$qt" ] || { echo "wine-run.sh: which Qt for Windows? (--qt or KESTREL_WINDOWS_QT)" >&2; exit 2; }
 export WINEPREFIX="${KESTREL_WINEPREFIX:-/opt/kestrel/wine}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEDEBUG="${WINEDEBUG:--all}"

@@ -113,14 +113,23 @@ private slots:
         const QRect frame(place, boardWindow.size());
         if (frame.width() <= screen.width() && frame.height() <= screen.height())
             QVERIFY2(screen.contains(frame), qPrintable(QStringLiteral("%1,%2").arg(place.x()).arg(place.y())));
-        if (beside) {
+        // Beside the console wherever there is room for it there; otherwise over the console's
+        // right edge, where the Setup panel holds nothing but its Exit button and the end of the
+        // row of tabs: one of them at most is covered.
+        const bool room = console.right() + 13 + boardWindow.width() <= screen.right();
+#ifndef Q_OS_WIN
+        // With the fonts of the Linux desktop there is room on a 1366-pixel laptop screen. (The
+        // Windows build's offscreen tests draw with Wine's default font, wider than the desktop's.)
+        QCOMPARE(room, beside);
+#else
+        Q_UNUSED(beside);
+#endif
+        if (room) {
             QVERIFY2(place == QPoint(console.right() + 13, console.top()),
                      qPrintable(QStringLiteral("console %1 px wide at %2, board window %3 px wide: placed at %4,%5")
                                     .arg(console.width()).arg(console.left()).arg(boardWindow.width())
                                     .arg(place.x()).arg(place.y())));
         } else if (screen.width() >= 1280) {
-            // Over the console's right edge, where the Setup panel holds nothing but its Exit
-            // button and the end of the row of tabs: one of them at most is covered.
             const qsizetype covered = std::count_if(controls.begin(), controls.end(),
                                                     [&](const QRect &c) { return frame.intersects(c); });
             QVERIFY2(covered <= 1, qPrintable(QString::number(covered)));

@@ -2,7 +2,7 @@
 display. Its main window comes up with its title, a screenshot of it goes into the test output,
 and File > Exit (Ctrl+X) ends the program.
 
-    python3 test_wine.py --kestrel build-windows/kestrel.exe --run scripts/wine-run.sh --shot FILE
+    python3 test_wine.py --kestrel build-windows/kestrel.exe --run scripts/wine-run.sh --qt QT_FOLDER --shot FILE
 """
 
 import argparse
@@ -56,7 +56,7 @@ class WineDesktopTest(unittest.TestCase):
 
     def test_main_window_comes_up_and_exit_ends_the_program(self):
         env = {**os.environ, "DISPLAY": self.display.name}
-        process = subprocess.Popen([ARGS.run, ARGS.kestrel, "--com1", "virtual", "-platform", "windows"],
+        process = subprocess.Popen([ARGS.run, "--qt", ARGS.qt, ARGS.kestrel, "--com1", "virtual", "-platform", "windows"],
                                    env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: process.poll() is None and process.kill())
         self.assertTrue(wait_for(lambda: self.find(TITLE), 60), "no window titled " + TITLE)
@@ -79,6 +79,7 @@ if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--kestrel", required=True)
     parser.add_argument("--run", required=True)
+    parser.add_argument("--qt", required=True)
     parser.add_argument("--shot", required=True)
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0], "-v", *rest])
