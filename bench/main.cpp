@@ -41,6 +41,23 @@ using namespace kestrel;
 
 namespace {
 
+// CPU time of the whole program so far (every thread), in microseconds.
+double processCpuMicroseconds()
+{
+#if defined(Q_OS_WIN)
+    FILETIME created, ended, kernel, user;
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &ended, &kernel, &user);
+    const auto us = [](const FILETIME &t) {
+        return (double(t.dwHighDateTime) * 4294967296.0 + double(t.dwLowDateTime)) / 10.0;
+    };
+    return us(kernel) + us(user);
+#else
+    timespec now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e6 + double(now.tv_nsec) / 1e3;
+#endif
+}
+
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -440,6 +457,48 @@ void benchLongReply()
 }
 #endif
 
+// The console at work at 9600 baud: coins inserted on the virtual board, each reply paced a
+// character every 1.04 ms, read with the console's own pause, shown in the window and written to
+// log.txt. The CPU of the whole program (console and board) over the run, per reply; the same run
+// on Linux and under Wine compares the two builds.
+void benchLineSpeed()
+{
+    std::printf("\n### Replies at line speed (coins on the virtual board, 9600 baud)\n\n"
+                "| replies | read whole | wall ms per reply | CPU us per reply: console's thread | the whole "
+                "program (the board's line too) |\n|---|---|---|---|---|\n");
+    constexpr int kReplies = 50;
+    std::vector<double> walls, cpus, threadCpus;
+    int whole = 0;
+    for (int run = 0; run < 5; ++run) {
+        test::DeviceWindowRig on(QStringLiteral("virtual"));
+        on.console().comInterface.setPortOpen(true);
+        auto *board = commandline::virtualBoards(on.ports).value(0);
+        board->setReplySpacing(30);
+        LineListModel &rows = on.console().state.List1;
+        const int before = rows.rowCount();
+        QElapsedTimer clock;
+        clock.start();
+        const double cpu = processCpuMicroseconds();
+        const double threadCpu = cpuMicroseconds();
+        for (int i = 0; i < kReplies; ++i)
+            board->insertCoin(sim::CoinChanger::Coin(i % 3));
+        QEventLoop loop;
+        QObject::connect(&rows, &QAbstractItemModel::rowsInserted, &loop, [&] {
+            if (rows.rowCount() - before >= kReplies)
+                loop.quit();
+        });
+        QTimer::singleShot(kReplies * 200, &loop, &QEventLoop::quit);
+        loop.exec();
+        const int read = rows.rowCount() - before;
+        cpus.push_back((processCpuMicroseconds() - cpu) / std::max(read, 1));
+        threadCpus.push_back((cpuMicroseconds() - threadCpu) / std::max(read, 1));
+        walls.push_back(clock.nsecsElapsed() / 1e6 / std::max(read, 1));
+        whole += read;
+    }
+    std::printf("| %d | %d of %d | %.1f | %.0f | %.0f |\n", kReplies, whole, 5 * kReplies,
+                median(walls), median(threadCpus), median(cpus));
+}
+
 // Frames through the send queue on the virtual board, unpaced: 16 presses at once, again and
 // again, each frame on a handshake of its own (the board's CTS answer, the write, the transmit
 // pause, DTR down and up again).
@@ -529,6 +588,7 @@ int main(int argc, char *argv[])
 #ifdef Q_OS_LINUX
         {"longreply", benchLongReply},
 #endif
+        {"linespeed", benchLineSpeed},
         {"handshake", benchHandshake},
         {"queue", benchQueue},
         {"startup", [&] { benchStartup(app.applicationFilePath()); }},
