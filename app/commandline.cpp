@@ -96,6 +96,22 @@ void addOptions(QCommandLineParser &parser)
                 .arg(port)
                 .arg(PortMap::defaultName(port), QLatin1String(kVirtual)),
             QStringLiteral("DEVICE")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("plan"),
+        QStringLiteral("Run a test plan with no window against the device of \"Comm1\": a plan file, "
+                       "or a built-in plan (changer, validator, cashless). Exits 0 when every step "
+                       "passes, 1 when one fails, 2 when the plan is wrong or the port cannot be opened."),
+        QStringLiteral("FILE|NAME")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("report"),
+        QStringLiteral("With --plan: write the plan's report to FILE, as HTML when FILE ends in .html, "
+                       "else as JUnit XML. May be given twice."),
+        QStringLiteral("FILE")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("plan-answers"),
+        QStringLiteral("With --plan: \"virtual\" has the virtual board insert the coin or bill each "
+                       "of the plan's requests names, so that a plan runs unattended."),
+        QStringLiteral("virtual")));
 }
 
 QString check(const QCommandLineParser &parser, bool resolve)
@@ -103,6 +119,19 @@ QString check(const QCommandLineParser &parser, bool resolve)
     for (const QString &stray : parser.positionalArguments())
         return QStringLiteral("%1: an argument no option takes (the ports are --com1 to --com%2)")
             .arg(shown(stray)).arg(PortMap::kPorts);
+    const bool plan = parser.isSet(QStringLiteral("plan"));
+    if (parser.values(QStringLiteral("plan")).size() > 1)
+        return QStringLiteral("--plan is given %1 times: give it once").arg(parser.values(QStringLiteral("plan")).size());
+    for (const char *withPlan : {"report", "plan-answers"})
+        if (!plan && parser.isSet(QLatin1String(withPlan)))
+            return QStringLiteral("--%1 goes with --plan").arg(QLatin1String(withPlan));
+    if (parser.isSet(QStringLiteral("plan-answers"))
+        && parser.values(QStringLiteral("plan-answers")) != QStringList{QString::fromLatin1(kVirtual)})
+        return QStringLiteral("--plan-answers %1: the only answerer is \"virtual\"")
+            .arg(shown(parser.values(QStringLiteral("plan-answers")).join(QLatin1Char(' '))));
+    for (const QString &report : parser.values(QStringLiteral("report")))
+        if (report.trimmed().isEmpty())
+            return QStringLiteral("--report %1: no file named").arg(shown(report));
     for (int port = 1; port <= PortMap::kPorts; ++port) {
         const QStringList values = parser.values(optionName(port));
         if (values.size() > 1) {

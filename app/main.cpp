@@ -1,5 +1,6 @@
 #include "app/boardplacement.h"
 #include "app/commandline.h"
+#include "app/headlessrun.h"
 #include "app/programlife.h"
 #include "app/startup.h"
 #include "app/textoutput.h"
@@ -45,7 +46,19 @@ int main(int argc, char *argv[])
         }
         if (const QString wrong = commandline::check(preview, false); !wrong.isEmpty()) {
             printError(QStringLiteral("kestrel: %1\n").arg(wrong));
-            return 1;
+            return preview.isSet(QStringLiteral("plan")) ? 2 : 1;
+        }
+        // A test plan with no window: the console core alone, no display needed.
+        if (preview.isSet(QStringLiteral("plan"))) {
+            QCoreApplication app(argc, argv);
+            QCoreApplication::setApplicationName(QStringLiteral("Kestrel"));
+            QCoreApplication::setApplicationVersion(programVersion);
+            QCoreApplication::setOrganizationName(QString::fromLatin1(version::kCompany));
+            if (const QString wrong = commandline::check(preview, true); !wrong.isEmpty()) {
+                printError(QStringLiteral("kestrel: %1\n").arg(wrong));
+                return 2;
+            }
+            return runPlanHeadless(preview);
         }
     }
     QApplication app(argc, argv);

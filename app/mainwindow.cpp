@@ -102,12 +102,8 @@ void frmKestrel::closeEvent(QCloseEvent *event)
 void frmKestrel::Form_Load()
 {
     Trap trap = m_console.state.log.trap(QStringLiteral("Error in form load, "));
-    Tallies &tallies = m_console.tallies;
-    trap([&] { tallies.UpdateTotalRecived(); });
-    trap([&] { tallies.InitializeCount(); });
+    m_console.startUp(trap);
     trap([&] { showSplashAgain(); });
-    trap([&] { m_console.state.TotalReceived.reset(); });
-    trap([&] { m_console.comInterface.setDTREnable(false); });
     TabStrip *tabs = TabStrip1();
     for (int index = 0; index < int(kPanels.size()); ++index) {
         QWidget *panel = Pictab(index);

@@ -32,11 +32,12 @@ constexpr Frame frame(Bytes... bytes)
     return Frame{{std::uint8_t(bytes)...}, int(sizeof...(bytes))};
 }
 
-// One command button: the control it belongs to, the frame it parks, the line it logs and the
-// error message of its trap.
+// One command button: the control it belongs to, its caption on its tab, the frame it parks, the
+// line it logs and the error message of its trap.
 struct CommandRow
 {
     const char *control;
+    const char *caption;
     Frame frame;
     const char *logLine;
     const char *errorMessage;

@@ -85,8 +85,10 @@ void CommEventHandler::transmit(Trap &trap)
         if (!m_com.DTREnable())
             return;
         const QByteArray frame = m_pending.takeNext();
-        if (!frame.isEmpty())
+        if (!frame.isEmpty()) {
             m_com.setOutput(frame);
+            m_pending.written(frame);
+        }
     });
     pauseAfterWrite(m_com, m_pause);
     trap([&] { m_com.setDTREnable(false); });

@@ -27,6 +27,14 @@ Console::Console(PortMap &ports, Settings settings, QObject *parent)
             [this] { MDB_output_string.dropAll(commerrors::closedBeforeSent()); });
 }
 
+void Console::startUp(Trap &trap)
+{
+    trap([&] { tallies.UpdateTotalRecived(); });
+    trap([&] { tallies.InitializeCount(); });
+    trap([&] { state.TotalReceived.reset(); });
+    trap([&] { comInterface.setDTREnable(false); });
+}
+
 LineListModel *Console::list(const QString &name)
 {
     using Of = LineListModel &(*)(Console &);

@@ -49,6 +49,10 @@ public:
 
     // The lists the replies do not touch.
     LineListModel lstUSBResults, List2;
+    // The console as it starts: the money label, the coin and bill tallies with their rows at 0, the
+    // total at 0, DTR low. Each step under the caller's trap.
+    void startUp(Trap &trap);
+
     // The lists of the window, by control name; nullptr for a name that is none of them.
     LineListModel *list(const QString &name);
 

@@ -55,6 +55,14 @@ public:
     const QByteArray &lastSent() const { return m_lastSent; }
 
     int count() const { return int(m_frames.size()); }
+    // The transmit step wrote the frame taken last: reported to whoever watches the line (a test
+    // plan timing its round trips).
+    void written(const QByteArray &frame) { emit frameWritten(frame); }
+
+signals:
+    void frameWritten(const QByteArray &frame);
+
+public:
     bool isEmpty() const { return m_frames.empty(); }
 
 private:

@@ -100,7 +100,8 @@ QString CoinChanger::payout(int units)
             continue;
         if (m_tubes[tube] == 0)
             break;
-        --m_tubes[tube];
+        if (!m_shortPayout)
+            --m_tubes[tube];
         return line(kCoins[std::size_t(tube)].paidOut[int(tubeState(tube))]);
     }
     return status("08 03");
@@ -108,6 +109,8 @@ QString CoinChanger::payout(int units)
 
 QString CoinChanger::insert(Coin coin)
 {
+    if (m_jammed)
+        return status("08 0C");   // coin jam
     const denominations::Coin &kind = kCoins[std::size_t(coin)];
     const bool accepted = m_accept & (1u << kind.coinType);
     if (!kind.hasTube)
@@ -170,6 +173,8 @@ QStringList BillValidator::handle(const QByteArray &frame)
 
 QString BillValidator::insert(Bill bill)
 {
+    if (m_disabled)
+        return status("30 09");   // validator disabled
     const quint16 bit = quint16(1u << kBills[std::size_t(bill)].billType);
     if (!(m_enable & bit) || ((m_escrow & bit) && m_inEscrow >= 0))
         return status("30 0B");   // bill rejected

@@ -35,11 +35,21 @@ public:
     Tube tubeState(int tube) const;
     quint16 acceptMask() const { return m_accept; }
 
+    // Faults to provoke on the bench. Jammed: every coin dropped in reports a coin jam and is
+    // neither counted nor kept. Short payout: a coin asked for is reported as dispensed but stays
+    // in its tube (stuck in the payout path), so the tube count does not go down.
+    void setJammed(bool jammed) { m_jammed = jammed; }
+    bool jammed() const { return m_jammed; }
+    void setShortPayout(bool shortPayout) { m_shortPayout = shortPayout; }
+    bool shortPayout() const { return m_shortPayout; }
+
 private:
     QString payout(int units);
 
     std::array<int, kTubes> m_tubes;
     quint16 m_accept = 0;      // nothing accepted until COIN TYPE says so
+    bool m_jammed = false;
+    bool m_shortPayout = false;
 };
 
 class BillValidator
@@ -58,7 +68,13 @@ public:
     int inEscrow() const { return m_inEscrow; }            // -1: none
     int stacked() const { return m_stacked; }
 
+    // A fault to provoke: the validator stays disabled whatever BILL TYPE says, and answers every
+    // bill fed in with "validator disabled".
+    void setDisabled(bool disabled) { m_disabled = disabled; }
+    bool disabled() const { return m_disabled; }
+
 private:
+    bool m_disabled = false;
     quint16 m_enable = 0;
     quint16 m_escrow = 0;
     int m_inEscrow = -1;

@@ -1,10 +1,15 @@
 #include "sim/virtualboard.h"
 
+#include "decode/denominations.h"
 #include "link/commerrors.h"
 #include "link/commevents.h"
 #include "link/linetiming.h"
 #include "sim/simlog.h"
 
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <numeric>
 #include <thread>
 
 namespace kestrel::sim {
@@ -82,6 +87,32 @@ void VirtualBoard::insertBill(BillValidator::Bill bill)
 {
     queue({m_validator.insert(bill)});
     emit stateChanged();
+}
+
+bool VirtualBoard::answer(const QString &prompt)
+{
+    // Bills by their tally names ("$5"); coins by theirs, the longer names first so that "Canadian
+    // Two Dollar" is not read as "Canadian Dollar".
+    static const QRegularExpression bill(QStringLiteral("\\$([0-9]+)\\b"));
+    if (const QRegularExpressionMatch m = bill.match(prompt); m.hasMatch()) {
+        for (std::size_t b = 0; b < denominations::kBills.size(); ++b)
+            if (m.captured(0) == QLatin1String(denominations::kBills[b].name)) {
+                insertBill(BillValidator::Bill(b));
+                return true;
+            }
+        return false;
+    }
+    std::vector<std::size_t> coins(denominations::kCoins.size());
+    std::iota(coins.begin(), coins.end(), 0);
+    std::sort(coins.begin(), coins.end(), [](std::size_t a, std::size_t b) {
+        return qstrlen(denominations::kCoins[a].name) > qstrlen(denominations::kCoins[b].name);
+    });
+    for (std::size_t c : coins)
+        if (prompt.contains(QLatin1String(denominations::kCoins[c].name), Qt::CaseInsensitive)) {
+            insertCoin(CoinChanger::Coin(c));
+            return true;
+        }
+    return false;
 }
 
 void VirtualBoard::sendReply(const QString &text)

@@ -37,6 +37,9 @@ public:
     void sendReply(const QString &text);             // sent exactly as typed
     void sendNotice(const QString &text);            // "CC", a silence, then the text
     void raiseLineEvent(int code);                   // framing, overrun, parity...
+    // Acts on a test plan's request to the technician ("Insert a quarter", "Insert a $5 bill"):
+    // inserts the coin or bill it names. False when it names none.
+    bool answer(const QString &prompt);
     // A board that stops answering a raised DTR (hung, powered down behind its port), and
     // answers again.
     void setAnswersDtr(bool answers) { m_answersDtr = answers; }
@@ -45,6 +48,7 @@ public:
     const CoinChanger &changer() const { return m_changer; }
     CoinChanger &changer() { return m_changer; }
     const BillValidator &validator() const { return m_validator; }
+    BillValidator &validator() { return m_validator; }
     const CashlessReader &reader() const { return m_reader; }
     int pendingReplies() const { return m_line.pending(); }
 

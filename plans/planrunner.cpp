@@ -1,0 +1,441 @@
+#include "plans/planrunner.h"
+
+#include "decode/denominations.h"
+#include "decode/money.h"
+
+#include <QLocale>
+
+namespace kestrel::plans {
+
+namespace {
+
+// The dispense buttons and the tube coin each pays out (row i of the tube coins).
+const struct
+{
+    const char *control;
+    int tube;
+} kDispenses[] = {
+    {"cmdDispenseNickel", 0},
+    {"cmdDispenseDime", 1},
+    {"cmdDispenseQuarter", 2},
+};
+
+// Beyond the send queue's own bound, the time a press may take to leave or be dropped.
+constexpr int kPressSlackMs = 500;
+
+QString tubeCoinName(int tube)
+{
+    return QString::fromLatin1(denominations::kCoins[std::size_t(tube)].name);
+}
+
+int tubeOf(const QString &coin)
+{
+    for (int t = 0; t < 3; ++t)
+        if (coin == tubeCoinName(t))
+            return t;
+    return -1;
+}
+
+QString seconds(std::chrono::milliseconds time)
+{
+    return time.count() % 1000 == 0 ? QStringLiteral("%1 s").arg(time.count() / 1000)
+                                    : QStringLiteral("%1 ms").arg(time.count());
+}
+
+QString deviceName(Device device)
+{
+    switch (device) {
+    case Device::Changer: return QStringLiteral("changer");
+    case Device::Validator: return QStringLiteral("validator");
+    case Device::Cashless: return QStringLiteral("cashless");
+    }
+    return {};
+}
+
+// A reply as the report shows it: its bytes, without the line end.
+QString shown(const QString &text)
+{
+    QString s = text.trimmed();
+    s.replace(QLatin1Char('\r'), QStringLiteral("\\r")).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    return s;
+}
+
+} // namespace
+
+QString PlanRunner::stateName(State state)
+{
+    switch (state) {
+    case State::Waiting: return QStringLiteral("waiting");
+    case State::Running: return QStringLiteral("running");
+    case State::Passed: return QStringLiteral("PASS");
+    case State::Failed: return QStringLiteral("FAIL");
+    case State::Asked: return QStringLiteral("ASK");
+    case State::Stopped: return QStringLiteral("STOPPED");
+    case State::NotRun: return QStringLiteral("not run");
+    }
+    return {};
+}
+
+PlanRunner::PlanRunner(Console &console, Plan plan, QObject *parent)
+    : QObject(parent), m_console(console), m_plan(std::move(plan))
+{
+    m_results.resize(m_plan.steps.size());
+    m_bound.setSingleShot(true);
+    connect(&m_bound, &QTimer::timeout, this, [this] {
+        if (!isRunning())
+            return;
+        const Action &action = m_plan.steps[m_step].action;
+        if (std::holds_alternative<Wait>(action)) {
+            finishStep(State::Passed);
+        } else if (const auto *e = std::get_if<Expect>(&action)) {
+            QStringList seen;
+            for (int i = m_consumed; i < m_replies.size(); ++i)
+                seen << shown(m_replies[i].text);
+            m_consumed = int(m_replies.size());
+            finishStep(State::Failed, QStringLiteral("no reply matching %1 within %2; %3")
+                                          .arg(e->patterns.size() == 1 ? QStringLiteral("\"%1\"").arg(patternText(e->patterns[0]))
+                                                                       : QStringLiteral("any of the patterns"),
+                                               seconds(e->within),
+                                               seen.isEmpty() ? QStringLiteral("nothing arrived")
+                                                              : QStringLiteral("arrived instead: ") + seen.join(QStringLiteral(", "))));
+        } else if (m_awaitingFrame) {
+            m_awaitingFrame = false;
+            finishStep(State::Failed, QStringLiteral("the frame did not leave within %1 ms")
+                                          .arg(PendingFrames::kAnswerBound.count() + kPressSlackMs));
+        }
+    });
+    LineListModel &replies = m_console.state.List1;
+    connect(&replies, &QAbstractItemModel::rowsInserted, this, [this, &replies](const QModelIndex &, int first, int last) {
+        for (int i = first; i <= last; ++i)
+            replyRead(replies.row(i));
+    });
+    LineListModel &log = m_console.state.lstActionLog;
+    connect(&log, &QAbstractItemModel::rowsInserted, this, [this, &log](const QModelIndex &, int first, int last) {
+        for (int i = first; i <= last; ++i)
+            logLine(log.row(i));
+    });
+    connect(&m_console.MDB_output_string, &PendingFrames::frameWritten, this, &PlanRunner::frameWritten);
+}
+
+void PlanRunner::start()
+{
+    m_clock.start();
+    m_step = 0;
+    runStep();
+}
+
+void PlanRunner::stop()
+{
+    if (!isRunning())
+        return;
+    m_stopped = true;
+    m_bound.stop();
+    m_awaitingFrame = false;
+    finishStep(State::Stopped, QStringLiteral("stopped by the operator"));
+}
+
+bool PlanRunner::passed() const
+{
+    return !m_stopped && std::all_of(m_results.begin(), m_results.end(), [](const StepResult &r) {
+        return r.state == State::Passed || r.state == State::Asked;
+    });
+}
+
+void PlanRunner::runStep()
+{
+    if (!isRunning())
+        return;
+    StepResult &result = m_results[m_step];
+    result.state = State::Running;
+    result.startMs = elapsedMs();
+    emit stepStarted(m_step);
+    const Action &action = m_plan.steps[m_step].action;
+    if (const auto *p = std::get_if<Press>(&action)) {
+        press(*p);
+    } else if (std::holds_alternative<Expect>(action)) {
+        expect();
+    } else if (const auto *a = std::get_if<Ask>(&action)) {
+        emit asked(a->prompt);
+        finishStep(State::Asked, a->prompt);
+    } else if (const auto *w = std::get_if<Wait>(&action)) {
+        m_bound.start(w->time);
+    } else {
+        check(action);
+    }
+}
+
+void PlanRunner::finishStep(State state, const QString &detail)
+{
+    if (!isRunning())
+        return;
+    StepResult &result = m_results[m_step];
+    result.state = state;
+    result.detail = detail;
+    result.ms = elapsedMs() - result.startMs;
+    m_bound.stop();
+    const int done = m_step;
+    if (m_stopped) {
+        for (int i = m_step + 1; i < m_results.size(); ++i)
+            m_results[i].state = State::NotRun;
+        m_step = int(m_plan.steps.size());
+    } else {
+        ++m_step;
+    }
+    emit stepFinished(done);
+    if (!isRunning()) {
+        emit finished();
+        return;
+    }
+    // The next step on the next turn of the event loop, so that a long plan never deepens the
+    // stack and the window redraws between steps.
+    QTimer::singleShot(0, this, &PlanRunner::runStep);
+}
+
+void PlanRunner::press(const Press &p)
+{
+    const Button &b = p.button;
+    m_pressedRow = b.row;
+    if (b.row) {
+        m_errorLine = QString::fromLatin1(b.row->errorMessage);
+    } else {
+        // The escrow toggle sends what its caption says; a plan naming the other caption is wrong
+        // about the validator's state, and nothing is sent.
+        const QString now = m_console.cmdDTRtoggle.text();
+        if (now != b.caption) {
+            finishStep(State::Failed, QStringLiteral("the escrow button reads \"%1\", not \"%2\"; nothing sent")
+                                          .arg(now, b.caption));
+            return;
+        }
+        m_errorLine = QString::fromLatin1(commands::kEscrowError);
+    }
+    m_lastCommand = QStringLiteral("%1 \"%2\"").arg(deviceName(b.device), b.caption);
+    const int waiting = m_console.MDB_output_string.count();
+    m_awaitingFrame = true;
+    if (b.row)
+        kestrel::press(m_console.send, *b.row);
+    else
+        m_console.escrow.press();
+    if (!m_awaitingFrame)
+        return;   // written, or refused with its error line, during the press
+    if (m_console.MDB_output_string.count() <= waiting) {
+        m_awaitingFrame = false;
+        const QStringList log = m_console.state.lstActionLog.rows();
+        finishStep(State::Failed, QStringLiteral("not sent: %1").arg(log.isEmpty() ? QString() : log.last()));
+        return;
+    }
+    m_bound.start(int(PendingFrames::kAnswerBound.count()) + kPressSlackMs);
+}
+
+void PlanRunner::frameWritten()
+{
+    m_lastWriteMs = elapsedMs();
+    if (!m_awaitingFrame)
+        return;
+    m_awaitingFrame = false;
+    for (const auto &dispense : kDispenses)
+        if (m_pressedRow && qstrcmp(m_pressedRow->control, dispense.control) == 0) {
+            ++m_requested[std::size_t(dispense.tube)];
+            m_dispensing = true;
+        }
+    finishStep(State::Passed);
+}
+
+void PlanRunner::logLine(const QString &line)
+{
+    // "Dispensing Nickel": the changer says it paid one out.
+    static const QString dispensing = QStringLiteral("Dispensing ");
+    if (line.startsWith(dispensing)) {
+        const int tube = tubeOf(line.mid(dispensing.size()).section(QLatin1Char(' '), 0, 0));
+        if (tube >= 0)
+            ++m_reported[std::size_t(tube)];
+    }
+    if (m_awaitingFrame && !m_errorLine.isEmpty() && line.startsWith(m_errorLine)) {
+        m_awaitingFrame = false;
+        finishStep(State::Failed, QStringLiteral("not sent: %1").arg(line));
+    }
+}
+
+void PlanRunner::replyRead(const QString &text)
+{
+    m_replies.append({text, elapsedMs()});
+    m_context.pendingFrame = m_console.MDB_output_string.lastSent();
+    const details::Decoded decoded = details::decode(text, m_context);
+    if (decoded.setup) {
+        if (decoded.device == details::Device::Changer)
+            m_context.changer = decoded.setup;
+        else if (decoded.device == details::Device::Validator)
+            m_context.validator = decoded.setup;
+        else if (decoded.device == details::Device::Reader)
+            m_context.reader = decoded.setup;
+    }
+    // Identity: maker, serial number, model and software version from an identification reply,
+    // the feature level from a set-up reply.
+    static const char *const kIdentityFields[] = {"manufacturer code", "serial number", "model",
+                                                  "software version", "feature level"};
+    for (const details::Field &field : decoded.fields) {
+        if (std::none_of(std::begin(kIdentityFields), std::end(kIdentityFields),
+                         [&](const char *name) { return field.name == QLatin1String(name); }))
+            continue;
+        auto identity = std::find_if(m_identities.begin(), m_identities.end(),
+                                     [&](const Identity &i) { return i.device == decoded.deviceName; });
+        if (identity == m_identities.end())
+            identity = m_identities.insert(m_identities.end(), Identity{decoded.deviceName, {}});
+        const QString value = field.value.trimmed();
+        auto existing = std::find_if(identity->fields.begin(), identity->fields.end(),
+                                     [&](const auto &f) { return f.first == field.name; });
+        if (existing != identity->fields.end())
+            existing->second = value;
+        else
+            identity->fields.append({field.name, value});
+    }
+    // The tubes' counts from a whole TUBE STATUS reply: the address, two bytes of full flags,
+    // then a count per coin type.
+    if (decoded.reply == QLatin1String("TUBE STATUS") && decoded.bytes.size() >= 3 + kTubeCoins) {
+        Tubes counts{};
+        for (int t = 0; t < kTubeCoins; ++t)
+            counts[std::size_t(t)] = decoded.bytes[3 + t];
+        if (!m_dispensing) {
+            m_tubesBefore = counts;
+            m_tubesAfter.reset();
+            m_requested = {};
+            m_reported = {};
+        } else {
+            m_tubesAfter = counts;
+        }
+    }
+    if (isRunning() && std::holds_alternative<Expect>(m_plan.steps[m_step].action)
+        && m_results[m_step].state == State::Running)
+        findExpected();
+}
+
+void PlanRunner::expect()
+{
+    if (!findExpected())
+        m_bound.start(std::get<Expect>(m_plan.steps[m_step].action).within);
+}
+
+bool PlanRunner::findExpected()
+{
+    const auto &e = std::get<Expect>(m_plan.steps[m_step].action);
+    for (int i = m_consumed; i < m_replies.size(); ++i) {
+        const Reply &reply = m_replies[i];
+        if (std::none_of(e.patterns.begin(), e.patterns.end(),
+                         [&](const ReplyPattern &p) { return matches(p, reply.text); }))
+            continue;
+        QStringList skipped;
+        for (int j = m_consumed; j < i; ++j)
+            skipped << shown(m_replies[j].text);
+        m_consumed = i + 1;
+        // The round trip of the command just sent: its first expectation met.
+        if (m_lastWriteMs && !m_lastCommand.isEmpty()) {
+            m_roundTrips.append({m_lastCommand, reply.atMs - *m_lastWriteMs});
+            m_lastCommand.clear();
+        }
+        finishStep(State::Passed, skipped.isEmpty() ? shown(reply.text)
+                                                    : QStringLiteral("%1 (after %2)").arg(shown(reply.text), skipped.join(QStringLiteral(", "))));
+        return true;
+    }
+    return false;
+}
+
+void PlanRunner::check(const Action &action)
+{
+    QString failure;
+    QString seen;
+    if (const auto *c = std::get_if<CheckTally>(&action)) {
+        // Row i of a tally is coin or bill i (its name there changes as replies count it).
+        const ReplyState &s = m_console.state;
+        int row = -1;
+        bool coin = true;
+        for (std::size_t i = 0; i < denominations::kCoins.size(); ++i)
+            if (c->name == QLatin1String(denominations::kCoins[i].name))
+                row = int(i);
+        if (row < 0) {
+            coin = false;
+            for (std::size_t i = 0; i < denominations::kBills.size(); ++i)
+                if (c->name == QLatin1String(denominations::kBills[i].name))
+                    row = int(i);
+        }
+        const QStringList counts = (coin ? s.lstCoinCount : s.lstBillCount).rows();
+        if (row < 0 || row >= counts.size())
+            failure = QStringLiteral("the %1 tally has no %2 row").arg(coin ? QStringLiteral("coin") : QStringLiteral("bill"), c->name);
+        else if (counts[row].trimmed() != QString::number(c->count))
+            failure = QStringLiteral("%1 counted %2, expected %3").arg(c->name, counts[row].trimmed()).arg(c->count);
+        else
+            seen = QStringLiteral("%1: %2").arg(c->name, counts[row].trimmed());
+    } else if (const auto *t = std::get_if<CheckTotal>(&action)) {
+        const qint64 cents = m_console.state.TotalReceived.cents();
+        const QLocale c = QLocale::c();
+        if (cents != t->cents)
+            failure = QStringLiteral("total %1, expected %2").arg(money::plain(cents, c), money::plain(t->cents, c));
+        else
+            seen = money::plain(cents, c);
+    } else if (const auto *st = std::get_if<CheckStatus>(&action)) {
+        const QString now = m_console.state.lblSpecialInstruction.text();
+        if (now != st->text)
+            failure = QStringLiteral("the status reads \"%1\", expected \"%2\"").arg(now, st->text);
+        else
+            seen = now;
+    } else if (const auto *tube = std::get_if<CheckTube>(&action)) {
+        failure = checkTube(*tube);
+    } else if (std::holds_alternative<CheckPayout>(action)) {
+        failure = checkPayout();
+    }
+    finishStep(failure.isEmpty() ? State::Passed : State::Failed, failure.isEmpty() ? seen : failure);
+}
+
+QString PlanRunner::checkTube(const CheckTube &c) const
+{
+    const int tube = tubeOf(c.coin);
+    if (!m_tubesBefore || !m_tubesAfter)
+        return QStringLiteral("no TUBE STATUS read both before and after a payout");
+    const int change = (*m_tubesAfter)[std::size_t(tube)] - (*m_tubesBefore)[std::size_t(tube)];
+    if (change != c.change)
+        return QStringLiteral("the %1 tube went from %2 to %3 (%4%5), expected %6%7")
+            .arg(c.coin).arg((*m_tubesBefore)[std::size_t(tube)]).arg((*m_tubesAfter)[std::size_t(tube)])
+            .arg(change > 0 ? QStringLiteral("+") : QString()).arg(change)
+            .arg(c.change > 0 ? QStringLiteral("+") : QString()).arg(c.change);
+    return {};
+}
+
+QString PlanRunner::checkPayout() const
+{
+    QStringList short_;
+    for (const Payout &p : payouts()) {
+        if (p.requested == 0 && p.reported == 0 && p.tubeChange.value_or(0) == 0)
+            continue;
+        if (p.reported != p.requested || !p.tubeChange || -*p.tubeChange != p.requested)
+            short_ << QStringLiteral("%1: requested %2, reported %3, tube change %4")
+                          .arg(p.coin).arg(p.requested).arg(p.reported)
+                          .arg(p.tubeChange ? QString::number(*p.tubeChange) : QStringLiteral("not read"));
+    }
+    return short_.isEmpty() ? QString() : QStringLiteral("payout does not reconcile: ") + short_.join(QStringLiteral("; "));
+}
+
+QList<PlanRunner::Payout> PlanRunner::payouts() const
+{
+    QList<Payout> rows;
+    for (int t = 0; t < kTubeCoins; ++t) {
+        Payout p{tubeCoinName(t), m_requested[std::size_t(t)], m_reported[std::size_t(t)], std::nullopt};
+        if (m_tubesBefore && m_tubesAfter)
+            p.tubeChange = (*m_tubesAfter)[std::size_t(t)] - (*m_tubesBefore)[std::size_t(t)];
+        rows.append(p);
+    }
+    return rows;
+}
+
+QString PlanRunner::summaryLine(int index) const
+{
+    const StepResult &r = m_results[index];
+    const Step &s = m_plan.steps[index];
+    QString line = QStringLiteral("%1 %2  %3  (%4 ms)")
+                       .arg(stateName(r.state), -7)
+                       .arg(s.line, 3)
+                       .arg(s.source)
+                       .arg(r.ms, 0, 'f', 1);
+    if (!r.detail.isEmpty() && r.state != State::Asked)
+        line += QStringLiteral("\n            %1").arg(r.detail);
+    return line;
+}
+
+} // namespace kestrel::plans

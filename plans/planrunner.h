@@ -1,0 +1,136 @@
+#pragma once
+
+#include "console/console.h"
+#include "decode/replydetails.h"
+#include "plans/plan.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+#include <optional>
+
+namespace kestrel::plans {
+
+// Runs a plan against a console whose port is open: presses its buttons through the same send
+// routine as a click (same frame, same handshake, same action-log line), watches the replies the
+// receive path reads, and checks the tallies, total, status line and tubes. Each wait ends at its
+// bound. A failed step is reported and the next one runs, as an operator would go on down a
+// checklist; every button press is still one frame, sent once.
+class PlanRunner : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { Waiting, Running, Passed, Failed, Asked, Stopped, NotRun };
+    static QString stateName(State state);
+
+    struct StepResult
+    {
+        State state = State::Waiting;
+        QString detail;          // why it failed, what it asked, what it saw
+        double startMs = 0;      // from the start of the run
+        double ms = 0;           // how long the step took
+    };
+    // A command's round trip: from its frame leaving the console to the reply its step expected
+    // being read.
+    struct RoundTrip
+    {
+        QString command;
+        double ms;
+    };
+    // What an identification (or set-up) reply said, per device.
+    struct Identity
+    {
+        QString device;
+        QList<QPair<QString, QString>> fields;
+    };
+    // The changer's payout, per tube coin: dispenses sent, "Dispensing ..." replies read, and the
+    // tube's count after the payout less before it (empty until two TUBE STATUS replies frame it).
+    struct Payout
+    {
+        QString coin;
+        int requested = 0;
+        int reported = 0;
+        std::optional<int> tubeChange;
+    };
+
+    PlanRunner(Console &console, Plan plan, QObject *parent = nullptr);
+
+    void start();
+    // Ends the run now: the step under way is stopped and the rest are not run.
+    void stop();
+
+    const Plan &plan() const { return m_plan; }
+    const QList<StepResult> &results() const { return m_results; }
+    bool isRunning() const { return m_step >= 0 && m_step < m_plan.steps.size(); }
+    bool wasStopped() const { return m_stopped; }
+    // Every step passed (an ask counts as passed).
+    bool passed() const;
+    double elapsedMs() const { return m_clock.isValid() ? m_clock.nsecsElapsed() / 1e6 : 0; }
+    const QList<RoundTrip> &roundTrips() const { return m_roundTrips; }
+    const QList<Identity> &identities() const { return m_identities; }
+    QList<Payout> payouts() const;
+    // The step's line as the console prints it: "PASS  12  check tally Nickel = 1  (0.1 ms)".
+    QString summaryLine(int index) const;
+
+signals:
+    void stepStarted(int index);
+    void stepFinished(int index);
+    // An `ask` step: the technician is to act (insert a coin, a bill); the next expectation waits.
+    void asked(const QString &prompt);
+    void finished();
+
+private:
+    struct Reply
+    {
+        QString text;
+        double atMs;
+    };
+    static constexpr int kTubeCoins = 3;
+    using Tubes = std::array<int, kTubeCoins>;
+
+    void runStep();
+    void finishStep(State state, const QString &detail = {});
+    void press(const Press &p);
+    void expect();
+    bool findExpected();
+    void check(const Action &action);
+    QString checkTube(const CheckTube &c) const;
+    QString checkPayout() const;
+
+    void replyRead(const QString &text);
+    void logLine(const QString &line);
+    void frameWritten();
+
+    Console &m_console;
+    Plan m_plan;
+    QList<StepResult> m_results;
+    int m_step = -1;
+    bool m_stopped = false;
+    QElapsedTimer m_clock;
+    QTimer m_bound;                 // the running step's wait
+
+    // Replies read since the run began; those before m_consumed are spoken for.
+    QList<Reply> m_replies;
+    int m_consumed = 0;
+    // The press under way: waiting for its frame to be written, or its error line.
+    bool m_awaitingFrame = false;
+    QString m_errorLine;            // the button's error message, as its error lines begin
+    const CommandRow *m_pressedRow = nullptr;
+    // The last frame written, and the button it was, for the round trip of the next expectation.
+    std::optional<double> m_lastWriteMs;
+    QString m_lastCommand;
+
+    details::Context m_context;
+    QList<RoundTrip> m_roundTrips;
+    QList<Identity> m_identities;
+
+    // The payout under watch: opened by a TUBE STATUS read with no dispense since, closed by one
+    // read after dispenses.
+    std::optional<Tubes> m_tubesBefore, m_tubesAfter;
+    Tubes m_requested{}, m_reported{};
+    bool m_dispensing = false;
+};
+
+} // namespace kestrel::plans
