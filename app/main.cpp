@@ -88,7 +88,15 @@ int main(int argc, char *argv[])
         boardWindows.append(new sim::BoardWindow(*board));
 
     Startup startup(ports);
-    QObject::connect(&startup, &Startup::mainWindowCreated, [&boardWindows](frmKestrel *window) {
+    const bool boardAnswers = parser.value(QStringLiteral("plan-answers")) == QLatin1String(commandline::kVirtual);
+    QObject::connect(&startup, &Startup::mainWindowCreated, [&boardWindows, &ports, boardAnswers](frmKestrel *window) {
+        // A plan's requests for coins and bills are answered by the virtual board of "Comm1".
+        if (boardAnswers)
+            if (sim::VirtualBoard *board = commandline::virtualBoards(ports).value(0))
+                window->setPlanAnswerer([board = QPointer<sim::VirtualBoard>(board)](const QString &prompt) {
+                    if (board)
+                        board->answer(prompt);
+                });
         for (const QPointer<sim::BoardWindow> &boardWindow : boardWindows)
             QObject::connect(window, &QObject::destroyed, boardWindow, &QWidget::close);
         // Once the console stands on the screen: beside it where the board fits, else where it

@@ -96,6 +96,9 @@ void frmKestrel::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // The plan window closes with the console, stopping a plan still running.
+    if (m_planWindow)
+        m_planWindow->close();
     QMainWindow::closeEvent(event);
 }
 
@@ -207,6 +210,17 @@ void frmKestrel::wireHandlers()
 }
 
 frmKestrel::~frmKestrel() = default;
+
+PlanWindow *frmKestrel::planWindow()
+{
+    if (!m_planWindow) {
+        m_planWindow = std::make_unique<PlanWindow>(m_console, [this](const QString &prompt) {
+            if (m_planAnswerer)
+                m_planAnswerer(prompt);
+        });
+    }
+    return m_planWindow.get();
+}
 
 QWidget *frmKestrel::requireWidget(const char *name, const QMetaObject &kind) const
 {
@@ -421,6 +435,14 @@ void frmKestrel::buildMenus()
 {
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
+    QAction *plan = file->addAction(QStringLiteral("Run Test Plan..."));
+    plan->setObjectName(QStringLiteral("mnuFileRunPlan"));
+    connect(plan, &QAction::triggered, this, [this] {
+        PlanWindow *window = planWindow();
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
     QAction *exit = file->addAction(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("mnuFileExit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));

@@ -3,6 +3,7 @@
 #include "console/console.h"
 #include "app/doclinks.h"
 #include "app/layout.h"
+#include "app/planwindow.h"
 #include "app/replydetailswindow.h"
 #include "app/replyhistory.h"
 #include "app/tabstrip.h"
@@ -56,6 +57,12 @@ public:
 
     // The "Reply details" window, while it is open.
     ReplyDetailsWindow *replyDetails() const { return m_replyDetails; }
+
+    // File > "Run Test Plan...": the plan window, made on first use and kept.
+    PlanWindow *planWindow();
+    // Who answers a plan's requests for a coin or a bill (the virtual board, given
+    // --plan-answers virtual); none by default, so the technician acts.
+    void setPlanAnswerer(std::function<void(const QString &)> answer) { m_planAnswerer = std::move(answer); }
 
     // Where the operator's controls now shown stand on the screen (buttons, lists, labels, options
     // and the tabs; not the frames and panels that hold them).
@@ -111,6 +118,8 @@ private:
     std::array<QPointer<QWidget>, 5> m_screens;
     ReplyHistory m_history;
     QPointer<ReplyDetailsWindow> m_replyDetails;
+    std::unique_ptr<PlanWindow> m_planWindow;
+    std::function<void(const QString &)> m_planAnswerer;
     QElapsedTimer m_lastFrame;
     QElapsedTimer m_lastComm;
     QTimer m_nextFrame;

@@ -26,6 +26,8 @@ public:
 
     int CommPort() const { return m_commPort; }
     void setCommPort(int port);          // 1 to 4; only while the port is closed
+    // The device behind the selected port ("COM3", "/dev/ttyUSB0", "virtual").
+    QString portName() const { return m_ports.name(m_commPort); }
 
     bool PortOpen() const;
     // While a port is being opened (a network port waits for its server meanwhile).
