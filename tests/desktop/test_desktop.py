@@ -218,6 +218,31 @@ class DesktopTest(unittest.TestCase):
         self.assertIn("[3] tube of coin type 0 (Nickel): 20 coins", text)
 
 
+    # --- a test plan in the window ------------------------------------------------------------
+
+    def test_a_built_in_plan_runs_in_the_window_on_the_virtual_board(self):
+        kestrel, _ = self.start("--com1", "virtual", "--plan-answers", "virtual")
+        kestrel.click_control("Comm1", pyatspi.ROLE_RADIO_BUTTON)
+        kestrel.click_control("File", pyatspi.ROLE_MENU_ITEM)
+        kestrel.click_control("Run Test Plan...", pyatspi.ROLE_MENU_ITEM)
+        self.assertIsNotNone(kestrel.window("Test Plan"))
+        self.assertIsNotNone(kestrel.find("Coin changer check (32 steps)", pyatspi.ROLE_LABEL))
+        kestrel.click_control("Run")
+        self.assertTrue(kestrel.find("Passed: every step.", pyatspi.ROLE_LABEL, timeout=30),
+                        "the plan did not pass")
+        # The console shows what the operator's own presses would have shown.
+        log = [name for name, _ in kestrel.rows("Action Log")]
+        for line in ["Coin Changer Reset", "Received a Nickel", "Received a Dime", "Received a Quarter",
+                     "Dispense Quarter", "Dispensing Quarter - Code (08 92 06)"]:
+            self.assertIn(line, log)
+        kestrel.show_tab("Coin Changer")
+        self.assertEqual([count for count, _ in kestrel.rows("Coin counts")][:3], ["1", "1", "1"])
+        # log.txt: each of the plan's twelve replies once, the last the TUBE STATUS after the payout.
+        replies = [line[18:] for line in kestrel.log_file()]
+        self.assertEqual(len(replies), 12, replies)
+        self.assertEqual(replies[-1], b"08 00 00 14 14 14" + b" 00" * 13)
+
+
 class BoardWindowPlaceTest(unittest.TestCase):
     """The virtual board's window on screens of two common sizes."""
 
