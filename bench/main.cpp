@@ -5,6 +5,8 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "console/linepause.h"
+#include "console/portselection.h"
+#include "plans/planrunner.h"
 #include "link/linetiming.h"
 #include "link/commevents.h"
 #include "tests/support/fakeserialdevice.h"
@@ -499,6 +501,67 @@ void benchLineSpeed()
                 median(walls), median(threadCpus), median(cpus));
 }
 
+// Test plans on the virtual board at line speed: each built-in plan's wall time (the board answers
+// its requests), and what the runner adds per step beyond the line: the gap from one step's end
+// to the next one's start in those runs, and a plan of 1,000 checks, which touch no line at all.
+void benchPlans()
+{
+    struct PlanConsole
+    {
+        PlanConsole()
+        {
+            ports.setName(1, QStringLiteral("virtual"));
+            Trap trap;
+            console.startUp(trap);
+            selectPort(console.comInterface, 1, console.state.log, [] {});
+        }
+        double run(plans::PlanRunner &runner)
+        {
+            auto *board = qobject_cast<sim::VirtualBoard *>(ports.device(1));
+            QObject::connect(&runner, &plans::PlanRunner::asked, board, &sim::VirtualBoard::answer);
+            QEventLoop loop;
+            QObject::connect(&runner, &plans::PlanRunner::finished, &loop, &QEventLoop::quit);
+            runner.start();
+            if (runner.isRunning())
+                loop.exec();
+            return runner.elapsedMs();
+        }
+        QTemporaryDir dir;
+        PortMap ports{[](const QString &) { return std::make_unique<sim::VirtualBoard>(); }};
+        Console console{ports, ConsoleSettings{dir.filePath(QStringLiteral("log.txt"))}};
+    };
+    std::printf("\n### Test plans on the virtual board at line speed\n\n"
+                "| plan | steps | passed, of 5 runs | wall ms, median | gap between steps, us, median (the serial handler's pause and drain included) |\n"
+                "|---|---|---|---|---|\n");
+    for (const plans::BuiltIn &builtIn : plans::builtIns()) {
+        const plans::Plan plan = *plans::load(QString::fromLatin1(builtIn.name)).plan;
+        std::vector<double> walls, gaps;
+        int passed = 0;
+        for (int run = 0; run < 5; ++run) {
+            PlanConsole on;
+            plans::PlanRunner runner(on.console, plan);
+            walls.push_back(on.run(runner));
+            passed += runner.passed();
+            const auto &results = runner.results();
+            for (int i = 1; i < results.size(); ++i)
+                gaps.push_back((results[i].startMs - results[i - 1].startMs - results[i - 1].ms) * 1000);
+        }
+        std::printf("| %s | %d | %d | %.0f | %.0f |\n", builtIn.name, int(plan.steps.size()), passed,
+                    median(walls), median(gaps));
+    }
+    QString checks;
+    for (int i = 0; i < 1000; ++i)
+        checks += QStringLiteral("check total = 0.00\n");
+    std::vector<double> perStep;
+    for (int run = 0; run < 5; ++run) {
+        PlanConsole on;
+        plans::PlanRunner runner(on.console, *plans::parse(checks, QStringLiteral("checks")).plan);
+        perStep.push_back(on.run(runner) * 1000 / 1000.0);
+    }
+    std::printf("\n| a plan of 1,000 checks (no line) | us per step, median of 5 runs |\n|---|---|\n"
+                "| runner alone | %.1f |\n", median(perStep));
+}
+
 // Frames through the send queue on the virtual board, unpaced: 16 presses at once, again and
 // again, each frame on a handshake of its own (the board's CTS answer, the write, the transmit
 // pause, DTR down and up again).
@@ -590,6 +653,7 @@ int main(int argc, char *argv[])
 #endif
         {"linespeed", benchLineSpeed},
         {"handshake", benchHandshake},
+        {"plans", benchPlans},
         {"queue", benchQueue},
         {"startup", [&] { benchStartup(app.applicationFilePath()); }},
         {"growth", benchGrowth},
