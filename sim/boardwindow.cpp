@@ -132,6 +132,20 @@ QWidget *BoardWindow::faults()
         connect(b, &QPushButton::clicked, this, [this, code] { m_board.raiseLineEvent(code); });
         grid->addWidget(b, row++, 2);
     }
+    // Faults that last until switched off: what a test plan is there to catch.
+    using Set = void (*)(VirtualBoard &, bool);
+    static constexpr struct { const char *name, *caption; Set set; } kLasting[] = {
+        {"faultCoinJam", "Coins jam", [](VirtualBoard &b, bool on) { b.changer().setJammed(on); }},
+        {"faultShortPayout", "Pays out short", [](VirtualBoard &b, bool on) { b.changer().setShortPayout(on); }},
+        {"faultValidatorDisabled", "Validator disabled", [](VirtualBoard &b, bool on) { b.validator().setDisabled(on); }},
+    };
+    for (const auto &fault : kLasting) {
+        auto *b = button(QString::fromLatin1(fault.caption), box);
+        b->setObjectName(QString::fromLatin1(fault.name));
+        b->setCheckable(true);
+        connect(b, &QPushButton::toggled, this, [this, set = fault.set](bool on) { set(m_board, on); });
+        grid->addWidget(b, row++, 2);
+    }
     return box;
 }
 

@@ -1,3 +1,4 @@
+#include "commands/commandtables.h"
 #include "tests/app/windowrig.h"
 
 #include <QPushButton>
@@ -98,6 +99,18 @@ private slots:
                                                  QString::fromLatin1(e.logLine)}));
         QCOMPARE(rig.console().state.lstActionLog.selectedRow(), 2);
         QVERIFY(rig.window->isVisible());
+    }
+
+    // Test plans name buttons by the captions in the command tables: they are the window's.
+    void captionsAgreeWithTheWindow()
+    {
+        WindowRig rig;
+        for (const Table<CommandRow> *table : {&commands::kCoinChanger, &commands::kBillValidator, &commands::kCashless})
+            for (const CommandRow &row : *table) {
+                auto *button = rig.window->control<QPushButton>(QString::fromLatin1(row.control));
+                QVERIFY2(button, row.control);
+                QCOMPARE(button->text(), QString::fromLatin1(row.caption));
+            }
     }
 
     void enableThenDisableBeforeTheBoardAnswersSendsBothInOrder()
