@@ -31,25 +31,22 @@ int main(int argc, char *argv[])
         QCommandLineParser preview;
         commandline::addOptions(preview);
         if (!preview.parse(arguments)) {
-            printError(QStringLiteral("kestrel: %1\n").arg(preview.errorText()));
-            return 1;
-        }
-        if (preview.isSet(QStringLiteral("version"))) {
+            // An option of Qt's own (-platform, -style) or a wrong one: the application takes
+            // Qt's, and the parser below reports a wrong one, with no display needed for that.
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        } else if (preview.isSet(QStringLiteral("version"))) {
             printOut(QStringLiteral("Kestrel %1\n").arg(programVersion));
             return 0;
-        }
-        if (preview.isSet(QStringLiteral("help"))) {
+        } else if (preview.isSet(QStringLiteral("help"))) {
             // With no application object yet, the parser cannot name the program itself.
             printOut(preview.helpText().replace(QStringLiteral("<executable_name>"),
                                                 QStringLiteral("kestrel")));
             return 0;
-        }
-        if (const QString wrong = commandline::check(preview, false); !wrong.isEmpty()) {
+        } else if (const QString wrong = commandline::check(preview, false); !wrong.isEmpty()) {
             printError(QStringLiteral("kestrel: %1\n").arg(wrong));
             return preview.isSet(QStringLiteral("plan")) ? 2 : 1;
-        }
-        // A test plan with no window: the console core alone, no display needed.
-        if (preview.isSet(QStringLiteral("plan"))) {
+        } else if (preview.isSet(QStringLiteral("plan"))) {
+            // A test plan with no window: the console core alone, no display needed.
             QCoreApplication app(argc, argv);
             QCoreApplication::setApplicationName(QStringLiteral("Kestrel"));
             QCoreApplication::setApplicationVersion(programVersion);

@@ -24,12 +24,12 @@ PendingFrames::PendingFrames(CommControl &comInterface, ActionLog &log, QObject 
     });
 }
 
-void PendingFrames::push(const QByteArray &frame, const QString &errorMessage)
+void PendingFrames::push(const QByteArray &frame, const QString &errorMessage, const QString &logLine)
 {
     dropOverdue();
     if (int(m_frames.size()) >= kCapacity)
         throw commerrors::queueFull(kCapacity);
-    m_frames.push_back({frame, errorMessage, Clock::now()});
+    m_frames.push_back({frame, errorMessage, Clock::now(), logLine});
     armTimer();
 }
 
@@ -46,6 +46,7 @@ QByteArray PendingFrames::takeNext()
     if (m_frames.empty())
         return {};
     m_lastSent = std::move(m_frames.front().frame);
+    m_lastSentLine = std::move(m_frames.front().logLine);
     m_frames.pop_front();
     armTimer();
     return m_lastSent;

@@ -37,7 +37,7 @@ public:
 
     // Queues a frame pressed now; `errorMessage` is its button's, for the line written if the frame
     // is dropped. Throws a Failure when kCapacity frames already wait.
-    void push(const QByteArray &frame, const QString &errorMessage);
+    void push(const QByteArray &frame, const QString &errorMessage, const QString &logLine = {});
     // Takes back the frame just pushed (its DTR could not be raised).
     void dropNewest();
 
@@ -57,10 +57,11 @@ public:
     int count() const { return int(m_frames.size()); }
     // The transmit step wrote the frame taken last: reported to whoever watches the line (a test
     // plan timing its round trips).
-    void written(const QByteArray &frame) { emit frameWritten(frame); }
+    void written(const QByteArray &frame) { emit frameWritten(frame, m_lastSentLine); }
 
 signals:
-    void frameWritten(const QByteArray &frame);
+    // `logLine` is the line its button wrote to the action log when pressed.
+    void frameWritten(const QByteArray &frame, const QString &logLine);
 
 public:
     bool isEmpty() const { return m_frames.empty(); }
@@ -71,6 +72,7 @@ private:
         QByteArray frame;
         QString errorMessage;
         Clock::time_point pressed;
+        QString logLine;
     };
     void dropOverdue();
     void drop(const Pending &pending, const Failure &failure);
@@ -81,6 +83,7 @@ private:
     ActionLog &m_log;
     std::deque<Pending> m_frames;
     QByteArray m_lastSent;
+    QString m_lastSentLine;
     QTimer m_overdue;
 };
 

@@ -19,7 +19,7 @@ bool SendRoutine::queueSteps(Trap &trap, const QByteArray &frame, const QString 
 {
     // The frame is queued before DTR rises, so the board's answer always finds it. A press the
     // queue refuses logs its error line alone: the log never shows a command that will not go.
-    if (!trap([&] { m_pending.push(frame, errorMessage); }))
+    if (!trap([&] { m_pending.push(frame, errorMessage, logLine); }))
         return false;
     const bool asked = trap([&] { m_com.setDTREnable(true); });
     if (!asked)

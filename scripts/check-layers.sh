@@ -14,8 +14,9 @@ declare -A may=(
     [link]="link core"
     [decode]="decode mdb core"
     [commands]="commands mdb core"
-    [console]="console commands decode link mdb core"
-    [plans]="plans console commands decode link mdb core"
+    [capture]="capture mdb core"
+    [console]="console capture commands decode link mdb core"
+    [plans]="plans console capture commands decode link mdb core"
 )
 # Every header QtWidgets has, by the names a source would include.
 widget_headers=$(ls "$widgets_dir" | grep -v '\.h$' | sed 's/^/</; s/$/>/')

@@ -26,12 +26,17 @@ VirtualBoard::VirtualBoard(QObject *parent)
         emit lineEvent(commevent::CtsChange);
     });
     connect(&m_line, &BoardLine::arrived, this, [this] { announceArrival(); });
+    m_playTimer.setSingleShot(true);
+    m_playTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_playTimer, &QTimer::timeout, this, &VirtualBoard::playNext);
     connect(&m_line, &BoardLine::replyArrived, this,
             [this](const QByteArray &text) { emit replySent(QString::fromLatin1(text)); });
 }
 
 void VirtualBoard::openLine()
 {
+    if (m_replay)
+        play(*m_replay, m_replaySpeed);
     emit stateChanged();
 }
 
@@ -39,6 +44,9 @@ void VirtualBoard::closeLine()
 {
     m_dtrSeen = false;
     m_line.clear();
+    m_playing.clear();
+    m_playIndex = 0;
+    m_playTimer.stop();
     m_ctsTimer.stop();
     emit stateChanged();
 }
@@ -60,11 +68,13 @@ void VirtualBoard::writeLine(const QByteArray &frame)
     const auto untilArrival = std::chrono::ceil<std::chrono::milliseconds>(m_frameArrives - now);
     emit frameReceived(frame, QTime::currentTime().addMSecs(int(untilArrival.count())));
     QStringList replies;
-    if (m_changer.handles(frame))
+    // A replay takes frames and answers none.
+    const bool answers = !m_replay;
+    if (answers && m_changer.handles(frame))
         replies = m_changer.handle(frame);
-    else if (m_validator.handles(frame))
+    else if (answers && m_validator.handles(frame))
         replies = m_validator.handle(frame);
-    else if (m_reader.handles(frame))
+    else if (answers && m_reader.handles(frame))
         replies = m_reader.handle(frame);
     qCDebug(lcSim) << "frame" << frame.toHex(' ') << "answered with" << replies;
     queue(replies, m_frameArrives, std::chrono::milliseconds(kReplyDelayMs));
@@ -113,6 +123,58 @@ bool VirtualBoard::answer(const QString &prompt)
             return true;
         }
     return false;
+}
+
+void VirtualBoard::setReplay(const capture::Recording &recording, double speed)
+{
+    m_replay = recording;
+    m_replaySpeed = speed;
+}
+
+void VirtualBoard::play(const capture::Recording &recording, double speed)
+{
+    if (!isOpen() || recording.reads.isEmpty())
+        return;
+    m_playing = recording.reads;
+    m_playIndex = 0;
+    m_playSpeed = speed;
+    m_playStart = Clock::now();
+    playNext();
+}
+
+void VirtualBoard::playNext()
+{
+    using namespace std::chrono;
+    const qint64 first = m_playing.isEmpty() ? 0 : m_playing.first().micros;
+    while (m_playIndex < m_playing.size()) {
+        const capture::Recorded &read = m_playing[m_playIndex];
+        const Clock::time_point now = Clock::now();
+        Clock::time_point due = now;
+        if (m_playSpeed > 0) {
+            due = m_playStart + duration_cast<Clock::duration>(
+                                    duration<double, std::micro>(double(read.micros - first) / m_playSpeed));
+        } else if (m_line.pending() > 1) {
+            // As fast as the line allows: the line is kept fed, two reads ahead.
+            m_playTimer.start(2);
+            return;
+        }
+        if (due > now + milliseconds(1)) {
+            m_playTimer.start(int(duration_cast<milliseconds>(due - now).count()));
+            return;
+        }
+        // The silence the console needs to tell this read from the one before: after a line
+        // feed 3.5 characters, after the notice's "CC" the board's own pause, else the 20 ms that
+        // ends text with no line end.
+        const QString before = m_playIndex > 0 ? m_playing[m_playIndex - 1].text : QString();
+        const nanoseconds silence = before.endsWith(QLatin1Char('\n')) ? linetiming::kSilentGap + milliseconds(1)
+                                    : before == QLatin1String("CC") ? nanoseconds(milliseconds(kNoticeSilenceMs))
+                                                                    : linetiming::kHeldUpGap + milliseconds(5);
+        m_line.send(read.text.toLatin1(), due, silence);
+        ++m_playIndex;
+    }
+    m_playing.clear();
+    m_playIndex = 0;
+    emit playFinished();
 }
 
 void VirtualBoard::sendReply(const QString &text)

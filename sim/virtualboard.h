@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/recording.h"
 #include "link/serialdevice.h"
 #include "sim/boardline.h"
 #include "sim/peripherals.h"
@@ -37,6 +38,16 @@ public:
     void sendReply(const QString &text);             // sent exactly as typed
     void sendNotice(const QString &text);            // "CC", a silence, then the text
     void raiseLineEvent(int code);                   // framing, overrun, parity...
+    // Plays a recording's reads into the line, a character at a time at line speed, at their
+    // recorded spacing divided by `speed` (0: as fast as the line allows, each read after the
+    // silence that lets the console tell it from the next). Mixed with whatever else the board
+    // sends meanwhile. The end of the recording is the line falling silent.
+    void play(const capture::Recording &recording, double speed = 1);
+    bool playing() const { return m_playIndex < m_playing.size(); }
+    // The replay port: frames written are taken and dropped (a raised DTR still gets its CTS
+    // change), and the recording plays each time the port is opened.
+    void setReplay(const capture::Recording &recording, double speed);
+
     // Acts on a test plan's request to the technician ("Insert a quarter", "Insert a $5 bill"):
     // inserts the coin or bill it names. False when it names none.
     bool answer(const QString &prompt);
@@ -63,6 +74,8 @@ signals:
     // A reply has wholly reached the console's side of the line.
     void replySent(const QString &text);
     void stateChanged();
+    // The recording being played has been put on the line whole.
+    void playFinished();
 
 protected:
     void openLine() override;
@@ -90,6 +103,15 @@ private:
     Clock::time_point m_frameArrives;   // when the last frame written has wholly arrived
     std::chrono::nanoseconds m_spacing = std::chrono::milliseconds(kReplySpacingMs);
     QTimer m_ctsTimer;
+
+    void playNext();
+    QList<capture::Recorded> m_playing;
+    int m_playIndex = 0;
+    double m_playSpeed = 1;
+    Clock::time_point m_playStart;
+    QTimer m_playTimer;
+    std::optional<capture::Recording> m_replay;   // the replay port's recording
+    double m_replaySpeed = 1;
 };
 
 } // namespace kestrel::sim
