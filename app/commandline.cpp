@@ -2,6 +2,7 @@
 
 #include "link/netserialdevice.h"
 #include "link/realserialdevice.h"
+#include "capture/recording.h"
 #include "sim/virtualboard.h"
 
 #include <QHostInfo>
@@ -55,6 +56,22 @@ std::optional<Device> parseDevice(const QString &name, QString *why)
         device.kind = Device::Virtual;
         return device;
     }
+    if (name.startsWith(QLatin1String(kReplay))) {
+        // replay:FILE, replay:FILE?speed=10, replay:FILE?speed=max
+        device.kind = Device::Replay;
+        device.file = name.mid(int(qstrlen(kReplay)));
+        if (const qsizetype query = device.file.lastIndexOf(QLatin1String("?speed=")); query >= 0) {
+            const QString speed = device.file.mid(query + 7);
+            device.file.truncate(query);
+            bool ok = false;
+            device.speed = speed == QLatin1String("max") ? 0 : speed.toDouble(&ok);
+            if (speed != QLatin1String("max") && (!ok || device.speed < 0.01 || device.speed > 10000))
+                return fail(QStringLiteral("a replay's speed is a factor from 0.01 to 10000, or max, not %1").arg(shown(speed)));
+        }
+        if (device.file.isEmpty())
+            return fail(QStringLiteral("a replay is replay:FILE (a capture or a log.txt)"));
+        return device;
+    }
     const qsizetype scheme = name.indexOf(QLatin1String("://"));
     if (scheme < 0)
         return device;   // a path or port name, checked when the port is opened
@@ -92,7 +109,8 @@ void addOptions(QCommandLineParser &parser)
             QStringLiteral("Use DEVICE for \"Comm%1\" instead of %2: a serial port's path or "
                            "name, \"%3\" for the virtual board, rfc2217://HOST:PORT for a port on "
                            "a serial device server speaking RFC 2217 (its modem lines included), "
-                           "or socket://HOST:PORT for a raw TCP port (no modem lines).")
+                           "socket://HOST:PORT for a raw TCP port (no modem lines), or "
+                           "replay:FILE[?speed=N|max] to play a capture or a log.txt back as a board.")
                 .arg(port)
                 .arg(PortMap::defaultName(port), QLatin1String(kVirtual)),
             QStringLiteral("DEVICE")));
@@ -102,6 +120,11 @@ void addOptions(QCommandLineParser &parser)
                        "or a built-in plan (changer, validator, cashless). Exits 0 when every step "
                        "passes, 1 when one fails, 2 when the plan is wrong or the port cannot be opened."),
         QStringLiteral("FILE|NAME")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("capture"),
+        QStringLiteral("Save the session as a capture Wireshark opens (pcapng, link type MDB): every "
+                       "command frame sent and every reply read, each packet flushed as it is written."),
+        QStringLiteral("FILE")));
     parser.addOption(QCommandLineOption(
         QStringLiteral("report"),
         QStringLiteral("With --plan: write the plan's report to FILE, as HTML when FILE ends in .html, "
@@ -128,6 +151,10 @@ QString check(const QCommandLineParser &parser, bool resolve)
         && parser.values(QStringLiteral("plan-answers")) != QStringList{QString::fromLatin1(kVirtual)})
         return QStringLiteral("--plan-answers %1: the only answerer is \"virtual\"")
             .arg(shown(parser.values(QStringLiteral("plan-answers")).join(QLatin1Char(' '))));
+    if (parser.values(QStringLiteral("capture")).size() > 1)
+        return QStringLiteral("--capture is given %1 times: give it once").arg(parser.values(QStringLiteral("capture")).size());
+    if (parser.isSet(QStringLiteral("capture")) && parser.value(QStringLiteral("capture")).trimmed().isEmpty())
+        return QStringLiteral("--capture %1: no file named").arg(shown(parser.value(QStringLiteral("capture"))));
     for (const QString &report : parser.values(QStringLiteral("report")))
         if (report.trimmed().isEmpty())
             return QStringLiteral("--report %1: no file named").arg(shown(report));
@@ -147,6 +174,12 @@ QString check(const QCommandLineParser &parser, bool resolve)
         const std::optional<Device> device = parseDevice(values.first(), &why);
         if (!device)
             return QStringLiteral("%1: %2").arg(option, why);
+        // A recording is read at start-up, so that a bad one is told before any window opens.
+        if (device->kind == Device::Replay) {
+            const capture::Loaded loaded = capture::readRecording(device->file);
+            if (!loaded.recording)
+                return QStringLiteral("%1: %2").arg(option, loaded.error);
+        }
         if (resolve && (device->kind == Device::Rfc2217 || device->kind == Device::Raw)) {
             const QHostInfo host = QHostInfo::fromName(device->host);
             if (host.error() != QHostInfo::NoError || host.addresses().isEmpty())
@@ -170,6 +203,13 @@ std::unique_ptr<SerialDevice> makeDevice(const QString &deviceName)
     switch (device.kind) {
     case Device::Virtual:
         return std::make_unique<sim::VirtualBoard>();
+    case Device::Replay: {
+        auto board = std::make_unique<sim::VirtualBoard>();
+        // A recording that cannot be read now (gone since start-up) plays nothing.
+        const capture::Loaded loaded = capture::readRecording(device.file);
+        board->setReplay(loaded.recording.value_or(capture::Recording()), device.speed);
+        return board;
+    }
     case Device::Rfc2217:
         return std::make_unique<NetSerialDevice>(NetSerialDevice::Protocol::Rfc2217, device.host, device.port);
     case Device::Raw:

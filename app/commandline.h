@@ -20,13 +20,16 @@ class VirtualBoard;
 namespace commandline {
 
 inline constexpr char kVirtual[] = "virtual";
+inline constexpr char kReplay[] = "replay:";
 
 // A device name taken apart.
 struct Device
 {
-    enum Kind { Path, Virtual, Rfc2217, Raw } kind = Path;
+    enum Kind { Path, Virtual, Rfc2217, Raw, Replay } kind = Path;
     QString host;
     quint16 port = 0;
+    QString file;          // a replay's recording
+    double speed = 1;      // a replay's speed: 1 as recorded, 0 as fast as the line allows
 };
 // The device a name stands for; nothing (and the reason) for a name that is none.
 std::optional<Device> parseDevice(const QString &name, QString *why = nullptr);

@@ -4,6 +4,7 @@
 #include "app/textoutput.h"
 #include "console/console.h"
 #include "console/portselection.h"
+#include "console/sessioncapture.h"
 #include "plans/planrunner.h"
 #include "plans/report.h"
 #include "sim/virtualboard.h"
@@ -43,6 +44,15 @@ int runPlanHeadless(const QCommandLineParser &parser)
                          for (int i = first; i <= last; ++i)
                              printOut(QStringLiteral("      log: %1\n").arg(console.state.lstActionLog.row(i)));
                      });
+    SessionCapture capture(console);
+    if (parser.isSet(QStringLiteral("capture"))) {
+        if (const QString error = capture.start(parser.value(QStringLiteral("capture"))); !error.isEmpty()) {
+            printError(QStringLiteral("kestrel: %1\n").arg(error));
+            return 2;
+        }
+        QObject::connect(&capture, &SessionCapture::failed, &capture,
+                         [](const QString &error) { printError(QStringLiteral("kestrel: %1\n").arg(error)); });
+    }
     Trap load = console.state.log.trap(QStringLiteral("Error in form load, "));
     console.startUp(load);
     const int kPort = 1;
@@ -95,6 +105,7 @@ int runPlanHeadless(const QCommandLineParser &parser)
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     console.comInterface.setPortOpen(false);
+    capture.stop();
 
     const auto &results = runner.results();
     const auto count = [&](plans::PlanRunner::State state) {

@@ -86,7 +86,10 @@ int main(int argc, char *argv[])
 
     Startup startup(ports);
     const bool boardAnswers = parser.value(QStringLiteral("plan-answers")) == QLatin1String(commandline::kVirtual);
-    QObject::connect(&startup, &Startup::mainWindowCreated, [&boardWindows, &ports, boardAnswers](frmKestrel *window) {
+    const QString capturePath = parser.value(QStringLiteral("capture"));
+    QObject::connect(&startup, &Startup::mainWindowCreated, [&boardWindows, &ports, boardAnswers, capturePath](frmKestrel *window) {
+        if (!capturePath.isEmpty())
+            window->startCapture(capturePath);
         // A plan's requests for coins and bills are answered by the virtual board of "Comm1".
         if (boardAnswers)
             if (sim::VirtualBoard *board = commandline::virtualBoards(ports).value(0))

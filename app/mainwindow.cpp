@@ -12,6 +12,7 @@
 #include "screens/showonce.h"
 #include "screens/splash.h"
 
+#include <QFileDialog>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -210,6 +211,18 @@ void frmKestrel::wireHandlers()
 }
 
 frmKestrel::~frmKestrel() = default;
+
+QString frmKestrel::startCapture(const QString &path)
+{
+    const QString error = m_capture.start(path);
+    disconnect(&m_capture, &SessionCapture::failed, this, nullptr);
+    connect(&m_capture, &SessionCapture::failed, this, [this](const QString &failure) {
+        Trap()([&] { m_console.state.log.appendQuietly(failure); });
+    });
+    // The operator reads what became of the capture where every other outcome is told.
+    Trap()([&] { m_console.state.log.appendQuietly(error.isEmpty() ? QStringLiteral("Capturing to %1").arg(path) : error); });
+    return error;
+}
 
 PlanWindow *frmKestrel::planWindow()
 {
@@ -442,6 +455,14 @@ void frmKestrel::buildMenus()
         window->show();
         window->raise();
         window->activateWindow();
+    });
+    QAction *capture = file->addAction(QStringLiteral("Save Capture..."));
+    capture->setObjectName(QStringLiteral("mnuFileSaveCapture"));
+    connect(capture, &QAction::triggered, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Capture"), QStringLiteral("session.pcapng"),
+                                                          QStringLiteral("Wireshark capture (*.pcapng)"));
+        if (!path.isEmpty())
+            startCapture(path);
     });
     QAction *exit = file->addAction(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("mnuFileExit"));

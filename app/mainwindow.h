@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/console.h"
+#include "console/sessioncapture.h"
 #include "app/doclinks.h"
 #include "app/layout.h"
 #include "app/planwindow.h"
@@ -57,6 +58,11 @@ public:
 
     // The "Reply details" window, while it is open.
     ReplyDetailsWindow *replyDetails() const { return m_replyDetails; }
+
+    // File > "Save Capture..." (or --capture): the session from now on into a pcapng file. An
+    // error text, or empty.
+    QString startCapture(const QString &path);
+    SessionCapture &capture() { return m_capture; }
 
     // File > "Run Test Plan...": the plan window, made on first use and kept.
     PlanWindow *planWindow();
@@ -119,6 +125,7 @@ private:
     ReplyHistory m_history;
     QPointer<ReplyDetailsWindow> m_replyDetails;
     std::unique_ptr<PlanWindow> m_planWindow;
+    SessionCapture m_capture{m_console};
     std::function<void(const QString &)> m_planAnswerer;
     QElapsedTimer m_lastFrame;
     QElapsedTimer m_lastComm;

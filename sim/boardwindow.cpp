@@ -5,6 +5,7 @@
 #include "link/commevents.h"
 #include "sim/mdbnames.h"
 
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -172,13 +173,39 @@ QWidget *BoardWindow::manual()
             m_board.sendNotice(m_notice->text());
     });
     connect(m_notice, &QLineEdit::returnPressed, sendNotice, &QPushButton::click);
+    // A recording from the field (a capture, a log.txt) played into the line at its own pace,
+    // mixed with what is done here meanwhile.
+    auto *replay = button(QStringLiteral("Replay a recording..."), box, "replayRecording");
+    connect(replay, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Replay a recording"), QString(),
+                                                          QStringLiteral("Recordings (*.pcapng *.pcap log.txt *.txt);;All files (*)"));
+        if (!path.isEmpty())
+            replayFile(path);
+    });
+    grid->addWidget(replay, 3, 0, 1, 2);
     grid->addWidget(m_reply, 0, 0);
     grid->addWidget(sendReply, 0, 1);
     grid->addWidget(m_notice, 1, 0);
     grid->addWidget(sendNotice, 1, 1);
     grid->addWidget(m_refused, 2, 0, 1, 2);
-    grid->setRowStretch(3, 1);
+    grid->setRowStretch(4, 1);
     return box;
+}
+
+bool BoardWindow::replayFile(const QString &path)
+{
+    const capture::Loaded loaded = capture::readRecording(path);
+    if (!loaded.recording) {
+        m_refused->setText(QStringLiteral("Not played: %1").arg(loaded.error));
+        return false;
+    }
+    if (!m_board.isOpen()) {
+        m_refused->setText(QStringLiteral("Not played: the console has not opened this board's port."));
+        return false;
+    }
+    m_refused->setText(QStringLiteral("Playing %1 reads from %2").arg(loaded.recording->reads.size()).arg(path));
+    m_board.play(*loaded.recording);
+    return true;
 }
 
 bool BoardWindow::lineCanCarry(const QString &text)

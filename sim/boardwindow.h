@@ -20,6 +20,10 @@ class BoardWindow : public QWidget
 public:
     explicit BoardWindow(VirtualBoard &board, QWidget *parent = nullptr);
 
+    // "Replay a recording...": plays the file into the line; false (and why, shown) when it
+    // cannot be read or the port is closed.
+    bool replayFile(const QString &path);
+
 private:
     QWidget *coinsAndBills();
     QWidget *faults();

@@ -35,8 +35,12 @@ VirtualBoard::VirtualBoard(QObject *parent)
 
 void VirtualBoard::openLine()
 {
+    // The replay starts once the port stands open, on the next turn of the event loop.
     if (m_replay)
-        play(*m_replay, m_replaySpeed);
+        QTimer::singleShot(0, this, [this] {
+            if (m_replay)
+                play(*m_replay, m_replaySpeed);
+        });
     emit stateChanged();
 }
 
