@@ -11,7 +11,10 @@ Console::Console(PortMap &ports, Settings settings, QObject *parent)
     , receivePath(comInterface, state, tallies, recogniser, logFile, settings.pauseIterations)
     , events(comInterface, MDB_output_string, state.log, receivePath, settings.pauseIterations)
 {
-    connect(&comInterface, &CommControl::OnComm, this, [this] { events.OnComm(); });
+    connect(&comInterface, &CommControl::OnComm, this, [this] {
+        events.OnComm();
+        emit eventHandled();
+    });
     // A device that goes away while open (a USB adapter pulled) is reported like any failure of
     // the serial handler; the port is closed and the operator can pick it again.
     connect(&comInterface, &CommControl::deviceLost, this,

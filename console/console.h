@@ -64,6 +64,11 @@ public:
     SendRoutine send{MDB_output_string, comInterface, state.log};
     EscrowToggle escrow{send, cmdDTRtoggle};
     CommEventHandler events;
+
+signals:
+    // The serial handler has handled one event (a receive pass, a handshake): what it wrote to
+    // the lists belongs to that event.
+    void eventHandled();
 };
 
 } // namespace kestrel

@@ -54,7 +54,8 @@ private:
     capture::PcapngWriter m_writer;
     Clock m_clock = &wallClock;
     // The read under way: its action-log lines come in the same pass of the receive path, after
-    // its row; it is written once that pass has ended.
+    // its row; it is written once that pass has ended (or, at the latest, on the next turn of the
+    // event loop).
     std::optional<Read> m_read;
     QTimer m_flush;
 };

@@ -7,8 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-liberation)
-# The desktop tests: the real executable under Xvfb, with the accessibility bus.
-test_packages=(xvfb xdotool dbus-daemon dbus-bin at-spi2-core python3 python3-pyatspi python3-xlib)
+# The desktop tests: the real executable under Xvfb, with the accessibility bus; Wireshark's
+# command-line tools read the captures back.
+test_packages=(xvfb xdotool dbus-daemon dbus-bin at-spi2-core python3 python3-pyatspi python3-xlib tshark)
 
 install_missing() {
     local missing=()

@@ -149,6 +149,12 @@ void VirtualBoard::play(const capture::Recording &recording, double speed)
 void VirtualBoard::playNext()
 {
     using namespace std::chrono;
+    // Reads due within this time are put on the line now (the line paces them): the console
+    // handles a notice's "CC" and waits for its text without turning the event loop, so the
+    // text must already be on its way.
+    constexpr milliseconds kLookAhead{250};
+    // As fast as the line allows: the line is kept this many reads ahead.
+    constexpr int kFedAhead = 64;
     const qint64 first = m_playing.isEmpty() ? 0 : m_playing.first().micros;
     while (m_playIndex < m_playing.size()) {
         const capture::Recorded &read = m_playing[m_playIndex];
@@ -157,22 +163,21 @@ void VirtualBoard::playNext()
         if (m_playSpeed > 0) {
             due = m_playStart + duration_cast<Clock::duration>(
                                     duration<double, std::micro>(double(read.micros - first) / m_playSpeed));
-        } else if (m_line.pending() > 1) {
-            // As fast as the line allows: the line is kept fed, two reads ahead.
-            m_playTimer.start(2);
+            if (due > now + kLookAhead) {
+                m_playTimer.start(int(duration_cast<milliseconds>(due - now - kLookAhead / 2).count()));
+                return;
+            }
+        } else if (m_line.pending() >= kFedAhead) {
+            m_playTimer.start(50);
             return;
         }
-        if (due > now + milliseconds(1)) {
-            m_playTimer.start(int(duration_cast<milliseconds>(due - now).count()));
-            return;
-        }
-        // The silence the console needs to tell this read from the one before: after a line
-        // feed 3.5 characters, after the notice's "CC" the board's own pause, else the 20 ms that
-        // ends text with no line end.
+        // The silence the console needs to tell this read from the one before, with room for
+        // its 3.6 ms look at the line: after a line feed 10 ms, after the notice's "CC" the
+        // board's own pause, else 30 ms (text with no line end is whole after 20 ms of silence).
         const QString before = m_playIndex > 0 ? m_playing[m_playIndex - 1].text : QString();
-        const nanoseconds silence = before.endsWith(QLatin1Char('\n')) ? linetiming::kSilentGap + milliseconds(1)
-                                    : before == QLatin1String("CC") ? nanoseconds(milliseconds(kNoticeSilenceMs))
-                                                                    : linetiming::kHeldUpGap + milliseconds(5);
+        const milliseconds silence = before.endsWith(QLatin1Char('\n')) ? milliseconds(10)
+                                     : before == QLatin1String("CC")     ? milliseconds(kNoticeSilenceMs)
+                                                                         : milliseconds(30);
         m_line.send(read.text.toLatin1(), due, silence);
         ++m_playIndex;
     }
