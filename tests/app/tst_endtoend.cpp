@@ -167,6 +167,34 @@ private slots:
                  qPrintable(frames->item(0)->text()));
     }
 
+    // "Replay a recording...": a field log played into the line, mixed with what the operator
+    // does on the board meanwhile; a bad file is refused with its reason.
+    void boardWindowReplaysARecording()
+    {
+        BoardRig rig;
+        sim::BoardWindow boardWindow(*rig.board);
+        QTemporaryDir dir;
+        QFile log(dir.filePath(QStringLiteral("log.txt")));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write("12-09-202614:00:0008 50 06\r\n12-09-202614:00:0008 52 06\r\n12-09-202614:00:01CC\r\n"
+                  "12-09-202614:00:01EXACT CHANGE\r\n");
+        log.close();
+        QVERIFY(boardWindow.replayFile(log.fileName()));
+        rig.board->insertBill(sim::BillValidator::One);   // refused: bills are not enabled
+        QTRY_COMPARE_WITH_TIMEOUT(rig.label("lblSpecialInstruction"), QStringLiteral("EXACT CHANGE"), 5000);
+        QCOMPARE(rig.window->console().state.TotalReceived.cents(), 30);
+        QVERIFY(rig.log().contains(QStringLiteral("Received a Nickel")));
+        QVERIFY(rig.log().contains(QStringLiteral("Bill rejected - Code (30 0B)")));
+
+        QFile bad(dir.filePath(QStringLiteral("bad.txt")));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("not a log\n");
+        bad.close();
+        QVERIFY(!boardWindow.replayFile(bad.fileName()));
+        QCOMPARE(boardWindow.findChild<QLabel *>("refused")->text(),
+                 QStringLiteral("Not played: %1:1: not a line of log.txt (its date and time, then what was read)").arg(bad.fileName()));
+    }
+
     void everyLongReplyIsOneRowDecodedWhole_data()
     {
         QTest::addColumn<QByteArray>("button");

@@ -125,6 +125,26 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("08 0B")));
     }
 
+    // A plan's session captured on the virtual board, then the same plan against its replay:
+    // the recording answers as the board did. A bad recording is refused at start-up.
+    void planAgainstItsReplay()
+    {
+        Headless kestrel;
+        QCOMPARE(kestrel.run({"--plan", "changer", "--com1", "virtual", "--plan-answers", "virtual", "--capture", "s.pcapng"}), 0);
+        QVERIFY(QFile::exists(kestrel.file(QStringLiteral("s.pcapng"))));
+        QCOMPARE(kestrel.run({"--plan", "changer", "--com1", "replay:s.pcapng"}), 0);
+        QVERIFY(kestrel.out.contains(QStringLiteral("PASS     37  check payout")));
+        QCOMPARE(kestrel.run({"--plan", "changer", "--com1", "replay:s.pcapng?speed=2"}), 0);
+
+        kestrel.write(QStringLiteral("bad.pcapng"), QByteArray("\x0A\x0D\x0D\x0A\x10", 5));
+        QCOMPARE(kestrel.run({"--plan", "changer", "--com1", "replay:bad.pcapng"}), 2);
+        QVERIFY2(kestrel.err.contains(QStringLiteral("--com1 replay:bad.pcapng: bad.pcapng: byte 0: the file ends inside a block (truncated)")),
+                 qPrintable(kestrel.err));
+        QCOMPARE(kestrel.run({"--plan", "changer", "--com1", "replay:s.pcapng?speed=fast"}), 2);
+        QVERIFY2(kestrel.err.contains(QStringLiteral("a replay's speed is a factor from 0.01 to 10000, or max, not fast")),
+                 qPrintable(kestrel.err));
+    }
+
 #ifdef Q_OS_UNIX
     // Ctrl+C while a step waits: the run ends at once, the step is stopped, the port is closed
     // and the report is written as far as it got.

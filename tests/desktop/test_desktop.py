@@ -5,7 +5,11 @@ Run by ctest inside dbus-run-session:  test_desktop.py --kestrel build/app/kestr
 """
 
 import argparse
+import os
+import shutil
+import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -241,6 +245,28 @@ class DesktopTest(unittest.TestCase):
         replies = [line[18:] for line in kestrel.log_file()]
         self.assertEqual(len(replies), 12, replies)
         self.assertEqual(replies[-1], b"08 00 00 14 14 14" + b" 00" * 13)
+
+
+    # --- a capture replayed ----------------------------------------------------------------------
+
+    def test_a_capture_replayed_through_the_window_gives_the_session_s_rows(self):
+        work = tempfile.mkdtemp(prefix="kestrel-capture-")
+        self.addCleanup(shutil.rmtree, work, True)
+        capture = os.path.join(work, "session.pcapng")
+        # The session: a built-in plan on the virtual board, with no window.
+        ran = subprocess.run([KESTREL, "--plan", "validator", "--com1", "virtual", "--plan-answers",
+                              "virtual", "--capture", capture], cwd=work, capture_output=True,
+                             env={k: v for k, v in os.environ.items() if k != "DISPLAY"}, timeout=60)
+        self.assertEqual(ran.returncode, 0, ran.stdout.decode())
+        kestrel, _ = self.start("--com1", "replay:" + capture)
+        kestrel.click_control("Comm1", pyatspi.ROLE_RADIO_BUTTON)
+        self.assertTrue(wait_for(lambda: len(kestrel.rows("Replies received")) >= 11, 15))
+        pump(0.5)
+        rows = [name for name, _ in kestrel.rows("Replies received")]
+        self.assertEqual(len(rows), 11, rows)
+        self.assertEqual(rows[0], "30 06")
+        self.assertIn("Received a One Dollar Bill - ($1)", [name for name, _ in kestrel.rows("Action Log")])
+        self.assertTrue(kestrel.find("Total Money Received so far: 1.00", pyatspi.ROLE_LABEL))
 
 
 class BoardWindowPlaceTest(unittest.TestCase):
