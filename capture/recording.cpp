@@ -158,7 +158,11 @@ Recording pcapng(const QByteArray &data)
             for (const auto &o : opts)
                 if (o.first == 1)
                     comments << QString::fromUtf8(o.second);
-            addPacket(r, qint64(double(ticks) * interfaces[int(iface)].toMicros), packet, comments);
+            // Microseconds since 1970 fit 64 bits for 292,000 years; a time past that is no time.
+            const double micros = double(ticks) * interfaces[int(iface)].toMicros;
+            if (!(micros >= 0 && micros < 9.0e18))
+                throw Bad{QStringLiteral("byte %1: a packet's time beyond any date").arg(body + 4)};
+            addPacket(r, qint64(micros), packet, comments);
         }
         at += total;
     }

@@ -139,7 +139,15 @@ void VirtualBoard::play(const capture::Recording &recording, double speed)
 {
     if (!isOpen() || recording.reads.isEmpty())
         return;
+    // Each read's time becomes its offset from the first, its gap from the one before kept
+    // between none (a recording out of order) and the longest silence played.
     m_playing = recording.reads;
+    qint64 offset = 0;
+    for (int i = 0; i < m_playing.size(); ++i) {
+        const qint64 gap = i ? recording.reads[i].micros - recording.reads[i - 1].micros : 0;
+        offset += std::clamp<qint64>(gap, 0, kLongestGapMicros);
+        m_playing[i].micros = offset;
+    }
     m_playIndex = 0;
     m_playSpeed = speed;
     m_playStart = Clock::now();
@@ -155,14 +163,13 @@ void VirtualBoard::playNext()
     constexpr milliseconds kLookAhead{250};
     // As fast as the line allows: the line is kept this many reads ahead.
     constexpr int kFedAhead = 64;
-    const qint64 first = m_playing.isEmpty() ? 0 : m_playing.first().micros;
     while (m_playIndex < m_playing.size()) {
         const capture::Recorded &read = m_playing[m_playIndex];
         const Clock::time_point now = Clock::now();
         Clock::time_point due = now;
         if (m_playSpeed > 0) {
             due = m_playStart + duration_cast<Clock::duration>(
-                                    duration<double, std::micro>(double(read.micros - first) / m_playSpeed));
+                                    duration<double, std::micro>(double(read.micros) / m_playSpeed));
             if (due > now + kLookAhead) {
                 m_playTimer.start(int(duration_cast<milliseconds>(due - now - kLookAhead / 2).count()));
                 return;

@@ -43,6 +43,9 @@ public:
     // silence that lets the console tell it from the next). Mixed with whatever else the board
     // sends meanwhile. The end of the recording is the line falling silent.
     void play(const capture::Recording &recording, double speed = 1);
+    // The longest silence a replay keeps: a longer gap in the recording (a machine left idle
+    // overnight) is played as this.
+    static constexpr qint64 kLongestGapMicros = 10LL * 60 * 1000000;
     bool playing() const { return m_playIndex < m_playing.size(); }
     // The replay port: frames written are taken and dropped (a raised DTR still gets its CTS
     // change), and the recording plays each time the port is opened.
@@ -105,7 +108,7 @@ private:
     QTimer m_ctsTimer;
 
     void playNext();
-    QList<capture::Recorded> m_playing;
+    QList<capture::Recorded> m_playing;   // each read's time made its offset from the first
     int m_playIndex = 0;
     double m_playSpeed = 1;
     Clock::time_point m_playStart;
