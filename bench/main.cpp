@@ -4,6 +4,9 @@
 
 #include "app/commandline.h"
 #include "app/mainwindow.h"
+#include "capture/pcapng.h"
+#include "capture/recording.h"
+#include "console/sessioncapture.h"
 #include "console/linepause.h"
 #include "console/portselection.h"
 #include "plans/planrunner.h"
@@ -501,34 +504,153 @@ void benchLineSpeed()
                 median(walls), median(threadCpus), median(cpus));
 }
 
+// A console with no window over the virtual board behind Comm1, at line speed, as a headless plan
+// run has it; `set` readies the board before the port opens.
+struct BoardConsole
+{
+    explicit BoardConsole(const std::function<void(sim::VirtualBoard &)> &set = {})
+    {
+        ports.setName(1, QStringLiteral("virtual"));
+        board = qobject_cast<sim::VirtualBoard *>(ports.device(1));
+        if (set)
+            set(*board);
+        Trap trap;
+        console.startUp(trap);
+        selectPort(console.comInterface, 1, console.state.log, [] {});
+    }
+    QTemporaryDir dir;
+    PortMap ports{[](const QString &) { return std::make_unique<sim::VirtualBoard>(); }};
+    Console console{ports, ConsoleSettings{dir.filePath(QStringLiteral("log.txt"))}};
+    sim::VirtualBoard *board = nullptr;
+};
+
+// Saving a capture: what it adds to each reply's receive pass (two consoles over fake devices, one
+// capturing, fed the same replies in interleaved batches), and the writer alone (one packet with
+// its two comments, flushed to the file).
+void benchCapture()
+{
+    struct FedConsole
+    {
+        explicit FedConsole(bool capturing)
+        {
+            console.comInterface.setPortOpen(true);
+            if (capturing)
+                capture.start(dir.filePath(QStringLiteral("session.pcapng")));
+        }
+        double feed(const QByteArray &reply, int count)
+        {
+            QElapsedTimer clock;
+            clock.start();
+            for (int i = 0; i < count; ++i) {
+                fake.device().arrive(reply);
+                QCoreApplication::processEvents();
+            }
+            return clock.nsecsElapsed() / 1000.0 / count;
+        }
+        QTemporaryDir dir;
+        test::FakePorts fake;
+        Console console{fake.ports, withoutPauses(&dir)};
+        SessionCapture capture{console};
+    };
+    const QByteArray replies[] = {"08 50 06\r\n", "30 80 09\r\n", "99 99"};
+    std::printf("\n### Saving a capture (pcapng, each packet flushed to a file in the temporary folder)\n\n"
+                "| reply | receive pass, us | with the capture, us | the capture's share, us | the writer "
+                "alone, us per packet |\n|---|---|---|---|---|\n");
+    for (const QByteArray &reply : replies) {
+        FedConsole plain(false), capturing(true);
+        std::vector<double> without, with;
+        for (int batch = 0; batch < 21; ++batch) {
+            without.push_back(plain.feed(reply, 500));
+            with.push_back(capturing.feed(reply, 500));
+        }
+        QTemporaryDir dir;
+        capture::PcapngWriter writer;
+        writer.open(dir.filePath(QStringLiteral("alone.pcapng")));
+        const std::optional<QByteArray> bytes = capture::replyBytes(QString::fromLatin1(reply));
+        const QByteArray packet = bytes ? capture::replyPacket(*bytes) : QByteArray();
+        const QStringList comments{QStringLiteral("console: Received a Nickel"),
+                                   capture::kReadAs + capture::escaped(QString::fromLatin1(reply))};
+        std::vector<double> alone;
+        for (int batch = 0; batch < 21; ++batch) {
+            QElapsedTimer clock;
+            clock.start();
+            for (int i = 0; i < 1000; ++i)
+                writer.write(SessionCapture::wallClock(), packet, comments);
+            alone.push_back(clock.nsecsElapsed() / 1000.0 / 1000);
+        }
+        std::printf("| %s | %.1f | %.1f | %.1f | %.1f |\n", qPrintable(capture::escaped(QString::fromLatin1(reply))),
+                    median(without), median(with), median(with) - median(without), median(alone));
+    }
+}
+
+// A recording replayed through the replay port as fast as the line allows (9600 baud, each read
+// after the silence that ends it): replies per second, and whether the console read every one
+// whole. Coins, bills and a changer's identification (34 bytes, the longest reply the board
+// sends) in turn. 2,000 replies unless KESTREL_BENCH_REPLIES says (100,000 take about half an
+// hour at line speed).
+void benchReplay()
+{
+    const int count = qEnvironmentVariableIsSet("KESTREL_BENCH_REPLIES")
+                          ? qEnvironmentVariableIntValue("KESTREL_BENCH_REPLIES") : 2000;
+    sim::CoinChanger changer;
+    sim::BillValidator validator;
+    const QStringList texts{changer.insert(sim::CoinChanger::Nickel), changer.insert(sim::CoinChanger::Dime),
+                            changer.insert(sim::CoinChanger::Quarter), validator.insert(sim::BillValidator::One),
+                            changer.handle(QByteArray::fromHex("0F00")).value(0)};
+    // The same replies through a file, as a technician's capture reaches the console.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("field.pcapng"));
+    {
+        capture::PcapngWriter writer;
+        writer.open(path);
+        for (int i = 0; i < count; ++i) {
+            const QString &text = texts[i % texts.size()];
+            writer.write(1700000000000000LL + qint64(i) * 20000, capture::replyPacket(*capture::replyBytes(text)),
+                         {capture::kReadAs + capture::escaped(text)});
+        }
+    }
+    const capture::Loaded loaded = capture::readRecording(path);
+    if (!loaded.recording) {
+        std::printf("\n(replay: %s)\n", qPrintable(loaded.error));
+        return;
+    }
+    BoardConsole on([&](sim::VirtualBoard &board) { board.setReplay(*loaded.recording, 0); });
+    QElapsedTimer clock;
+    clock.start();
+    const double cpu = processCpuMicroseconds();
+    LineListModel &rows = on.console.state.List1;
+    QEventLoop loop;
+    QTimer idle;   // the line quiet this long after the last read: the replay has ended
+    idle.setSingleShot(true);
+    QObject::connect(&idle, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&rows, &QAbstractItemModel::rowsInserted, &idle, [&] { idle.start(2000); });
+    idle.start(5000);
+    loop.exec();
+    const double seconds = clock.nsecsElapsed() / 1e9 - 2.0;
+    int whole = 0;
+    for (int i = 0; i < rows.rowCount(); ++i)
+        whole += rows.row(i) == texts[i % texts.size()];
+    std::printf("\n### A recording replayed as fast as the line allows (9600 baud)\n\n"
+                "| replies in the file | read, one row each | read whole and in order | replies per second | "
+                "CPU us per reply, whole program |\n|---|---|---|---|---|\n| %d | %d | %d | %.1f | %.0f |\n",
+                count, rows.rowCount(), whole, rows.rowCount() / seconds,
+                (processCpuMicroseconds() - cpu) / std::max(rows.rowCount(), 1));
+}
+
 // Test plans on the virtual board at line speed: each built-in plan's wall time (the board answers
 // its requests), and what the runner adds per step beyond the line: the gap from one step's end
 // to the next one's start in those runs, and a plan of 1,000 checks, which touch no line at all.
 void benchPlans()
 {
-    struct PlanConsole
-    {
-        PlanConsole()
-        {
-            ports.setName(1, QStringLiteral("virtual"));
-            Trap trap;
-            console.startUp(trap);
-            selectPort(console.comInterface, 1, console.state.log, [] {});
-        }
-        double run(plans::PlanRunner &runner)
-        {
-            auto *board = qobject_cast<sim::VirtualBoard *>(ports.device(1));
-            QObject::connect(&runner, &plans::PlanRunner::asked, board, &sim::VirtualBoard::answer);
-            QEventLoop loop;
-            QObject::connect(&runner, &plans::PlanRunner::finished, &loop, &QEventLoop::quit);
-            runner.start();
-            if (runner.isRunning())
-                loop.exec();
-            return runner.elapsedMs();
-        }
-        QTemporaryDir dir;
-        PortMap ports{[](const QString &) { return std::make_unique<sim::VirtualBoard>(); }};
-        Console console{ports, ConsoleSettings{dir.filePath(QStringLiteral("log.txt"))}};
+    // Runs a plan, the board answering its requests; its wall time in milliseconds.
+    const auto runPlan = [](BoardConsole &on, plans::PlanRunner &runner) {
+        QObject::connect(&runner, &plans::PlanRunner::asked, on.board, &sim::VirtualBoard::answer);
+        QEventLoop loop;
+        QObject::connect(&runner, &plans::PlanRunner::finished, &loop, &QEventLoop::quit);
+        runner.start();
+        if (runner.isRunning())
+            loop.exec();
+        return runner.elapsedMs();
     };
     std::printf("\n### Test plans on the virtual board at line speed\n\n"
                 "| plan | steps | passed, of 5 runs | wall ms, median | gap between steps, us, median (the serial handler's pause and drain included) |\n"
@@ -538,9 +660,9 @@ void benchPlans()
         std::vector<double> walls, gaps;
         int passed = 0;
         for (int run = 0; run < 5; ++run) {
-            PlanConsole on;
+            BoardConsole on;
             plans::PlanRunner runner(on.console, plan);
-            walls.push_back(on.run(runner));
+            walls.push_back(runPlan(on, runner));
             passed += runner.passed();
             const auto &results = runner.results();
             for (int i = 1; i < results.size(); ++i)
@@ -554,9 +676,9 @@ void benchPlans()
         checks += QStringLiteral("check total = 0.00\n");
     std::vector<double> perStep;
     for (int run = 0; run < 5; ++run) {
-        PlanConsole on;
+        BoardConsole on;
         plans::PlanRunner runner(on.console, *plans::parse(checks, QStringLiteral("checks")).plan);
-        perStep.push_back(on.run(runner) * 1000 / 1000.0);
+        perStep.push_back(runPlan(on, runner) * 1000 / 1000.0);
     }
     std::printf("\n| a plan of 1,000 checks (no line) | us per step, median of 5 runs |\n|---|---|\n"
                 "| runner alone | %.1f |\n", median(perStep));
@@ -654,6 +776,8 @@ int main(int argc, char *argv[])
         {"linespeed", benchLineSpeed},
         {"handshake", benchHandshake},
         {"plans", benchPlans},
+        {"capture", benchCapture},
+        {"replay", benchReplay},
         {"queue", benchQueue},
         {"startup", [&] { benchStartup(app.applicationFilePath()); }},
         {"growth", benchGrowth},
