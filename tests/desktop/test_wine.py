@@ -68,10 +68,16 @@ class WineDesktopTest(unittest.TestCase):
         write_png(ARGS.shot, width, height, image.data)
         print(f"screenshot: {ARGS.shot}")
         self.assertTrue(self.find("Virtual board"), "the virtual board's window is not shown")
-        subprocess.run(["xdotool", "windowactivate", "--sync", str(window)], env=env, check=False)
-        subprocess.run(["xdotool", "windowfocus", "--sync", str(window), "key", "ctrl+x"],
-                       env=env, check=True)
-        self.assertTrue(wait_for(lambda: process.poll() is not None, 20), "Ctrl+X did not end it")
+        # With no window manager on the display, focus may still be moving between the splash,
+        # the board's window and the main window when the key arrives: the key is pressed again
+        # on the main window until the program ends (a second Exit is as good as the first).
+        for _ in range(4):
+            subprocess.run(["xdotool", "windowactivate", "--sync", str(window)], env=env, check=False)
+            subprocess.run(["xdotool", "windowfocus", "--sync", str(window), "key", "ctrl+x"],
+                           env=env, check=False)
+            if wait_for(lambda: process.poll() is not None, 5):
+                break
+        self.assertTrue(wait_for(lambda: process.poll() is not None, 5), "Ctrl+X did not end it")
         self.assertEqual(process.returncode, 0)
 
 
