@@ -39,18 +39,17 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The modules and plugins the console links; off besides what it does not use: the JPEG and GIF
-# readers. Two that it does not use stay on, since Qt 6.4.2 fails to build without them: Direct2D
-# (the windows platform plugin's DirectWrite font database is built only with it) and TLS (the
-# Schannel plugin is built whatever the ssl feature says).
+# The modules and plugins the console links, and the JPEG and GIF readers for its pictures. Two that
+# it does not use stay on, since Qt 6.4.2 fails to build without them: Direct2D (the windows
+# platform plugin's DirectWrite font database is built only with it) and TLS (the Schannel plugin
+# is built whatever the ssl feature says).
 options=(-DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DBUILD_SHARED_LIBS=ON
     -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF
     -DFEATURE_xml=OFF -DFEATURE_tabletevent=OFF -DFEATURE_opengl=ON
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_freetype=OFF
     -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
     -DFEATURE_sql_sqlite=OFF -DFEATURE_testlib=ON -DFEATURE_network=ON -DFEATURE_widgets=ON
-    -DFEATURE_direct2d=ON -DFEATURE_ssl=ON -DFEATURE_jpeg=OFF
-    -DFEATURE_gif=OFF)
+    -DFEATURE_direct2d=ON -DFEATURE_ssl=ON -DFEATURE_jpeg=ON -DFEATURE_gif=ON)
 compiler=$(x86_64-w64-mingw32-g++-posix -dumpfullversion)
 digest=$( (echo "${options[*]}"; cat "$here/mingw-toolchain.cmake") | sha256sum | cut -c1-8)
 prefix="${1:-${KESTREL_WINDOWS_QT:-/var/cache/kestrel/qt-$qt_version-mingw-gcc$compiler-$digest}}"

@@ -178,13 +178,14 @@ void VirtualBoard::playNext()
             m_playTimer.start(50);
             return;
         }
-        // The silence the console needs to tell this read from the one before, with room for
-        // its 3.6 ms look at the line: after a line feed 10 ms, after the notice's "CC" the
-        // board's own pause, else 30 ms (text with no line end is whole after 20 ms of silence).
+        // The silence the console needs to tell this read from the one before: its look at the
+        // line (3.6 ms after a line feed, 20 ms after other text) and room for a console that
+        // starts looking late, its event loop busy or its timers coarse (Windows): 25 ms after a
+        // line feed, after the notice's "CC" the board's own pause, else 50 ms.
         const QString before = m_playIndex > 0 ? m_playing[m_playIndex - 1].text : QString();
-        const milliseconds silence = before.endsWith(QLatin1Char('\n')) ? milliseconds(10)
+        const milliseconds silence = before.endsWith(QLatin1Char('\n')) ? milliseconds(25)
                                      : before == QLatin1String("CC")     ? milliseconds(kNoticeSilenceMs)
-                                                                         : milliseconds(30);
+                                                                         : milliseconds(50);
         m_line.send(read.text.toLatin1(), due, silence);
         ++m_playIndex;
     }

@@ -27,8 +27,9 @@ public:
     static constexpr int kReplyDelayMs = 3;
     // The silence between one reply and the next.
     static constexpr int kReplySpacingMs = 40;
-    // A notice goes out as "CC", this silence, then its text.
-    static constexpr int kNoticeSilenceMs = 10;
+    // A notice goes out as "CC", this silence, then its text: long enough that a console which
+    // starts reading the "CC" late still reads it alone.
+    static constexpr int kNoticeSilenceMs = 25;
 
     explicit VirtualBoard(QObject *parent = nullptr);
 
@@ -40,8 +41,8 @@ public:
     void raiseLineEvent(int code);                   // framing, overrun, parity...
     // Plays a recording's reads into the line, a character at a time at line speed, at their
     // recorded spacing divided by `speed` (0: as fast as the line allows, each read after the
-    // silence that lets the console tell it from the next). Mixed with whatever else the board
-    // sends meanwhile. The end of the recording is the line falling silent.
+    // silence that lets the console tell it from the next, even when it looks late). Mixed with
+    // whatever else the board sends meanwhile. The end of the recording is the line falling silent.
     void play(const capture::Recording &recording, double speed = 1);
     // The longest silence a replay keeps: a longer gap in the recording (a machine left idle
     // overnight) is played as this.

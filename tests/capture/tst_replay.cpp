@@ -149,7 +149,7 @@ private slots:
         QSignalSpy played(replayed.board, &sim::VirtualBoard::playFinished);
         QVERIFY(played.wait(10000));
         replayed.settle();
-        QCOMPARE(replayed.console.state.List1.count(), 20);
+        QVERIFY2(replayed.console.state.List1.count() == 20, qPrintable(replayed.console.state.List1.rows().join('|')));
         QCOMPARE(replayed.console.state.TotalReceived.cents(), 10 * 10 + 10 * 100);
         QVERIFY2(clock.elapsed() < longestMs + 400, qPrintable(QString::number(clock.elapsed())));
         if (speed == 1.0)
