@@ -627,13 +627,32 @@ void benchReplay()
     idle.start(5000);
     loop.exec();
     const double seconds = clock.nsecsElapsed() / 1e9 - 2.0;
-    int whole = 0;
-    for (int i = 0; i < rows.rowCount(); ++i)
-        whole += rows.row(i) == texts[i % texts.size()];
+    // Each row should be one reply of the file, in turn; a row that is not is two or more run
+    // together (a console that looked too late), and the file's place is found again after it.
+    int whole = 0, together = 0;
+    for (int i = 0, at = 0; i < rows.rowCount(); ++i) {
+        const QString row = rows.row(i);
+        if (row == texts[at % texts.size()]) {
+            ++whole;
+            ++at;
+            continue;
+        }
+        ++together;
+        if (qEnvironmentVariableIsSet("KESTREL_BENCH_SHOW"))
+            std::fprintf(stderr, "run together: %s\n", qPrintable(capture::escaped(row)));
+        for (int part = 0; part < row.size() && at < count;) {
+            if (row.mid(part).startsWith(texts[at % texts.size()]))
+                part += int(texts[at % texts.size()].size());
+            else
+                part = int(row.size());
+            ++at;
+        }
+    }
     std::printf("\n### A recording replayed as fast as the line allows (9600 baud)\n\n"
-                "| replies in the file | read, one row each | read whole and in order | replies per second | "
-                "CPU us per reply, whole program |\n|---|---|---|---|---|\n| %d | %d | %d | %.1f | %.0f |\n",
-                count, rows.rowCount(), whole, rows.rowCount() / seconds,
+                "| replies in the file | rows read | each one reply, whole and in turn | rows of replies run "
+                "together | replies per second | CPU us per reply, whole program |\n|---|---|---|---|---|---|\n"
+                "| %d | %d | %d | %d | %.1f | %.0f |\n",
+                count, rows.rowCount(), whole, together, rows.rowCount() / seconds,
                 (processCpuMicroseconds() - cpu) / std::max(rows.rowCount(), 1));
 }
 
