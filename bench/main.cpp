@@ -18,6 +18,7 @@
 #include "tests/support/eventwait.h"
 #include "tests/support/netboard.h"
 #include "tests/app/windowrig.h"
+#include "tests/support/boardconsole.h"
 #include "tests/support/consolerig.h"
 #ifdef Q_OS_LINUX
 #include "tests/support/ptyboard.h"
@@ -504,26 +505,6 @@ void benchLineSpeed()
                 median(walls), median(threadCpus), median(cpus));
 }
 
-// A console with no window over the virtual board behind Comm1, at line speed, as a headless plan
-// run has it; `set` readies the board before the port opens.
-struct BoardConsole
-{
-    explicit BoardConsole(const std::function<void(sim::VirtualBoard &)> &set = {})
-    {
-        ports.setName(1, QStringLiteral("virtual"));
-        board = qobject_cast<sim::VirtualBoard *>(ports.device(1));
-        if (set)
-            set(*board);
-        Trap trap;
-        console.startUp(trap);
-        selectPort(console.comInterface, 1, console.state.log, [] {});
-    }
-    QTemporaryDir dir;
-    PortMap ports{[](const QString &) { return std::make_unique<sim::VirtualBoard>(); }};
-    Console console{ports, ConsoleSettings{dir.filePath(QStringLiteral("log.txt"))}};
-    sim::VirtualBoard *board = nullptr;
-};
-
 // Saving a capture: what it adds to each reply's receive pass (two consoles over fake devices, one
 // capturing, fed the same replies in interleaved batches), and the writer alone (one packet with
 // its two comments, flushed to the file).
@@ -585,9 +566,9 @@ void benchCapture()
 
 // A recording replayed through the replay port as fast as the line allows (9600 baud, each read
 // after the silence that ends it): replies per second, and whether the console read every one
-// whole. Coins, bills and a changer's identification (34 bytes, the longest reply the board
-// sends) in turn. 2,000 replies unless KESTREL_BENCH_REPLIES says (100,000 take about half an
-// hour at line speed).
+// whole. Coin, bill and identification replies (34 bytes, the longest reply the board sends) in
+// turn. 2,000 replies unless KESTREL_BENCH_REPLIES says (100,000 take about an hour and a half at
+// line speed).
 void benchReplay()
 {
     const int count = qEnvironmentVariableIsSet("KESTREL_BENCH_REPLIES")
@@ -614,19 +595,20 @@ void benchReplay()
         std::printf("\n(replay: %s)\n", qPrintable(loaded.error));
         return;
     }
-    BoardConsole on([&](sim::VirtualBoard &board) { board.setReplay(*loaded.recording, 0); });
+    test::BoardConsole on([&](sim::VirtualBoard &board) { board.setReplay(*loaded.recording, 0); });
     QElapsedTimer clock;
     clock.start();
     const double cpu = processCpuMicroseconds();
     LineListModel &rows = on.console.state.List1;
     QEventLoop loop;
-    QTimer idle;   // the line quiet this long after the last read: the replay has ended
+    constexpr int kQuietMs = 2000;   // the line quiet this long after the last read: the replay has ended
+    QTimer idle;
     idle.setSingleShot(true);
     QObject::connect(&idle, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&rows, &QAbstractItemModel::rowsInserted, &idle, [&] { idle.start(2000); });
+    QObject::connect(&rows, &QAbstractItemModel::rowsInserted, &idle, [&] { idle.start(kQuietMs); });
     idle.start(5000);
     loop.exec();
-    const double seconds = clock.nsecsElapsed() / 1e9 - 2.0;
+    const double seconds = clock.nsecsElapsed() / 1e9 - kQuietMs / 1000.0;
     // Each row should be one reply of the file, in turn; a row that is not is two or more run
     // together (a console that looked too late), and the file's place is found again after it.
     int whole = 0, together = 0;
@@ -662,7 +644,7 @@ void benchReplay()
 void benchPlans()
 {
     // Runs a plan, the board answering its requests; its wall time in milliseconds.
-    const auto runPlan = [](BoardConsole &on, plans::PlanRunner &runner) {
+    const auto runPlan = [](test::BoardConsole &on, plans::PlanRunner &runner) {
         QObject::connect(&runner, &plans::PlanRunner::asked, on.board, &sim::VirtualBoard::answer);
         QEventLoop loop;
         QObject::connect(&runner, &plans::PlanRunner::finished, &loop, &QEventLoop::quit);
@@ -679,7 +661,7 @@ void benchPlans()
         std::vector<double> walls, gaps;
         int passed = 0;
         for (int run = 0; run < 5; ++run) {
-            BoardConsole on;
+            test::BoardConsole on;
             plans::PlanRunner runner(on.console, plan);
             walls.push_back(runPlan(on, runner));
             passed += runner.passed();
@@ -695,7 +677,7 @@ void benchPlans()
         checks += QStringLiteral("check total = 0.00\n");
     std::vector<double> perStep;
     for (int run = 0; run < 5; ++run) {
-        BoardConsole on;
+        test::BoardConsole on;
         plans::PlanRunner runner(on.console, *plans::parse(checks, QStringLiteral("checks")).plan);
         perStep.push_back(runPlan(on, runner) * 1000 / 1000.0);
     }

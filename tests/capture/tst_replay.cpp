@@ -5,6 +5,7 @@
 #include "console/portselection.h"
 #include "console/sessioncapture.h"
 #include "sim/virtualboard.h"
+#include "tests/support/boardconsole.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -15,18 +16,10 @@ using namespace kestrel;
 namespace {
 
 // A console over one virtual board, its tallies filled and Comm1 open.
-struct BoardConsole
+struct BoardConsole : test::BoardConsole
 {
-    explicit BoardConsole(std::function<void(sim::VirtualBoard &)> set = {})
-    {
-        ports.setName(1, QStringLiteral("virtual"));
-        board = qobject_cast<sim::VirtualBoard *>(ports.device(1));
-        if (set)
-            set(*board);
-        Trap trap;
-        console.startUp(trap);
-        selectPort(console.comInterface, 1, console.state.log, [] {});
-    }
+    using test::BoardConsole::BoardConsole;
+
     // Presses a command button as a click does, and lets the board answer.
     void press(const Table<CommandRow> &table, const char *control)
     {
@@ -48,11 +41,6 @@ struct BoardConsole
     {
         return console.state.lstCoinCount.rows() + console.state.lstBillCount.rows();
     }
-
-    QTemporaryDir dir;
-    PortMap ports{[](const QString &) { return std::make_unique<sim::VirtualBoard>(); }};
-    Console console{ports, ConsoleSettings{dir.filePath(QStringLiteral("log.txt"))}};
-    sim::VirtualBoard *board = nullptr;
 };
 
 } // namespace

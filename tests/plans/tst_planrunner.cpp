@@ -2,6 +2,7 @@
 #include "plans/planrunner.h"
 #include "plans/report.h"
 #include "sim/virtualboard.h"
+#include "tests/support/boardconsole.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -15,19 +16,9 @@ namespace {
 
 using State = PlanRunner::State;
 
-// A console on the virtual board at line speed (a character every 1.04 ms, replies 40 ms apart),
-// its tallies filled and Comm1 open, as the window and the headless run have it.
-struct PlanRig
+// A console on the virtual board at line speed, as the window and the headless run have it.
+struct PlanRig : test::BoardConsole
 {
-    PlanRig()
-    {
-        ports.setName(1, QStringLiteral("virtual"));
-        Trap trap;
-        console.startUp(trap);
-        selectPort(console.comInterface, 1, console.state.log, [] {});
-        board = qobject_cast<sim::VirtualBoard *>(ports.device(1));
-    }
-
     // Runs the plan to its end; the board answers its requests unless told not to.
     void run(PlanRunner &runner, bool answers = true)
     {
@@ -48,11 +39,6 @@ struct PlanRig
                 lines << runner.plan().steps[i].source + QStringLiteral(": ") + runner.results()[i].detail;
         return lines;
     }
-
-    QTemporaryDir dir;
-    PortMap ports{[](const QString &) { return std::make_unique<sim::VirtualBoard>(); }};
-    Console console{ports, ConsoleSettings{dir.filePath(QStringLiteral("log.txt"))}};
-    sim::VirtualBoard *board = nullptr;
 };
 
 Plan planOf(const char *text)
