@@ -69,6 +69,10 @@ windows)
     for _ in $(seq 50); do [ -e "$pair/com6" ] && break; sleep 0.1; done
     ln -sfn "$pair/com5" "$prefix/dosdevices/com5"
     ln -sfn "$pair/com6" "$prefix/dosdevices/com6"
+    # The prefix is made (wineboot) by the first program run in it: that is this one, alone, so that
+    # the tests run side by side below do not each start making it. The console also shows here
+    # that it starts on Windows at all.
+    KESTREL_WINEPREFIX="$prefix" scripts/wine-run.sh --qt "$qt" build-windows/kestrel.exe --version
     KESTREL_TEST_COM_PAIR=COM5,COM6 QT_QPA_PLATFORM=offscreen \
         ctest --test-dir build-windows --output-on-failure --parallel "$(nproc)"
     (cd build-windows && cpack)
