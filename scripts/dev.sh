@@ -58,10 +58,16 @@ windows)
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         "-DCMAKE_CROSSCOMPILING_EMULATOR=$PWD/scripts/wine-run.sh;--qt;$qt"
     cmake --build build-windows --parallel "$(nproc)"
+    # The prefix is made (wineboot) by the first program run in it: that is this one, alone, so that
+    # the tests run side by side below do not each start making it, and before the COM links below:
+    # Wine makes drive C only in a prefix whose dosdevices folder it makes itself. The console also
+    # shows here that it starts on Windows at all.
+    prefix="${KESTREL_WINEPREFIX:-/opt/kestrel/wine}"
+    mkdir -p "$(dirname "$prefix")"
+    KESTREL_WINEPREFIX="$prefix" scripts/wine-run.sh --qt "$qt" build-windows/kestrel.exe --version
+    test -d "$prefix/drive_c" || { echo "the Wine prefix $prefix was not made" >&2; exit 1; }
     # A null-modem pair for the Win32 port: two pseudo-terminals joined by socat, behind COM5
     # and COM6 of the Wine prefix.
-    prefix="${KESTREL_WINEPREFIX:-/opt/kestrel/wine}"
-    mkdir -p "$prefix/dosdevices"
     pair=$(mktemp -d)
     socat "pty,link=$pair/com5,raw,echo=0" "pty,link=$pair/com6,raw,echo=0" &
     socat_pid=$!
@@ -69,10 +75,6 @@ windows)
     for _ in $(seq 50); do [ -e "$pair/com6" ] && break; sleep 0.1; done
     ln -sfn "$pair/com5" "$prefix/dosdevices/com5"
     ln -sfn "$pair/com6" "$prefix/dosdevices/com6"
-    # The prefix is made (wineboot) by the first program run in it: that is this one, alone, so that
-    # the tests run side by side below do not each start making it. The console also shows here
-    # that it starts on Windows at all.
-    KESTREL_WINEPREFIX="$prefix" scripts/wine-run.sh --qt "$qt" build-windows/kestrel.exe --version
     KESTREL_TEST_COM_PAIR=COM5,COM6 QT_QPA_PLATFORM=offscreen \
         ctest --test-dir build-windows --output-on-failure --parallel "$(nproc)"
     (cd build-windows && cpack)
