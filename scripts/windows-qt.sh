@@ -2,7 +2,7 @@
 # Cross-builds Qt 6.4.2 (Debian's own sources) for x86_64 Windows with the MinGW-w64 compiler,
 # into a folder outside the clone that later runs reuse: Core, Gui, Widgets, Network and Test, with
 # the windows and offscreen platform plugins. Debian's host Qt tools (moc, rcc, uic) of the same
-# version do the build-time work. Takes about 50 minutes on 2 cores, once per machine.
+# version do the build-time work. Takes about 40 minutes on 2 cores, once per machine.
 #
 #   scripts/windows-qt.sh [PREFIX]
 #
