@@ -16,8 +16,12 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 winpath() { /usr/lib/wine/wine64 winepath -w "$1" 2>/dev/null; }
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    # A new prefix: made once, without the .NET and HTML runtimes it would otherwise fetch.
+    # A new prefix: made once, without the .NET and HTML runtimes it would otherwise fetch. Wine
+    # makes drive C only in a dosdevices folder it makes itself, so nothing may be put in the
+    # prefix before this; a prefix without drive C is a failure, not a program run.
+    mkdir -p "$(dirname "$WINEPREFIX")"
     /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+    [ -d "$WINEPREFIX/drive_c" ] || { echo "wine-run.sh: Wine did not make the prefix $WINEPREFIX" >&2; exit 1; }
 fi
 export WINEPATH="$(winpath "$qt/bin");$(winpath "$runtime");$(winpath /usr/x86_64-w64-mingw32/lib)"
 # Wine hands a Windows program no QT_ variable of the Unix environment: Qt's plugins, its fonts
