@@ -22,6 +22,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
     [ -d "$WINEPREFIX/drive_c" ] || { echo "wine-run.sh: Wine did not make the prefix $WINEPREFIX" >&2; exit 1; }
+    # Wine goes on setting up the new prefix after wineboot returns; the program starts once that
+    # is done, so that it does not share the two cores with it.
+    /usr/lib/wine/wineserver -w
 fi
 export WINEPATH="$(winpath "$qt/bin");$(winpath "$runtime");$(winpath /usr/x86_64-w64-mingw32/lib)"
 # Wine hands a Windows program no QT_ variable of the Unix environment: Qt's plugins, its fonts
