@@ -14,7 +14,13 @@ export WINEPREFIX="${KESTREL_WINEPREFIX:-/opt/kestrel/wine}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
-winpath() { /usr/lib/wine/wine64 winepath -w "$1" 2>/dev/null; }
+# A Unix path as the program sees it: the prefix's drive Z is the Unix root. (Wine's own winepath
+# starts a Wine program for each path, and under load it now and then answered nothing.)
+winpath() {
+    local path
+    path=$(readlink -f "$1")
+    printf 'Z:%s' "${path//\//\\}"
+}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     # A new prefix: made once, without the .NET and HTML runtimes it would otherwise fetch. Wine
     # makes drive C only in a dosdevices folder it makes itself, so nothing may be put in the
@@ -26,6 +32,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     # is done, so that it does not share the two cores with it.
     /usr/lib/wine/wineserver -w
 fi
+[ "$(readlink "$WINEPREFIX/dosdevices/z:")" = / ] || { echo "wine-run.sh: drive Z of $WINEPREFIX is not /" >&2; exit 1; }
 export WINEPATH="$(winpath "$qt/bin");$(winpath "$runtime");$(winpath /usr/x86_64-w64-mingw32/lib)"
 # Wine hands a Windows program no QT_ variable of the Unix environment: Qt's plugins, its fonts
 # and its platform (offscreen; a run on the desktop passes "-platform windows" to the program) are
