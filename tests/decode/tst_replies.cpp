@@ -156,6 +156,44 @@ private slots:
         QCOMPARE(rig.state.lblTotalReceived.text().left(29), QStringLiteral("Total Money Received so far: "));
     }
 
+    // A console that looked at the line late reads several replies at once: each one that ends in
+    // a line feed is counted, shown and logged as if it had been read alone.
+    void severalRepliesInOneRead_data()
+    {
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("logLines");
+        QTest::addColumn<int>("cents");
+        QTest::newRow("two coins") << QByteArray("08 50 06\r\n08 52 06\r\n")
+                                   << QStringList{"08 50 06\r\n", "08 52 06\r\n"}
+                                   << QStringList{"Received a Nickel", "Received a Quarter"} << 30;
+        QTest::newRow("coin, bill, coin, line feeds alone")
+            << QByteArray("08 50 06\n30 80 09\n08 51 08\n") << QStringList{"08 50 06\n", "30 80 09\n", "08 51 08\n"}
+            << QStringList{"Received a Nickel", "Received a One Dollar Bill - ($1)", "Received a Dime"} << 115;
+        QTest::newRow("coin, then a status code with no line end")
+            << QByteArray("08 50 06\r\n08 01") << QStringList{"08 50 06\r\n", "08 01"}
+            << QStringList{"Received a Nickel", "Coin Returned - Code (08 01)"} << 5;
+        QTest::newRow("a doubled line end stays with its reply")
+            << QByteArray("08 50 06\r\n\r\n08 51 08\r\n") << QStringList{"08 50 06\r\n\r\n", "08 51 08\r\n"}
+            << QStringList{"Received a Nickel", "Received a Dime"} << 15;
+        QTest::newRow("no line end between them: the first counts")
+            << QByteArray("08 50 0630 80 09\r\n") << QStringList{"08 50 0630 80 09\r\n"}
+            << QStringList{"Received a Nickel"} << 5;
+    }
+    void severalRepliesInOneRead()
+    {
+        QFETCH(QByteArray, received);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, logLines);
+        QFETCH(int, cents);
+        ConsoleRig rig;
+        rig.reply(received);
+        QCOMPARE(rig.state.List1.rows(), rows);
+        QCOMPARE(rig.logLines(), logLines);
+        QCOMPARE(rig.state.TotalReceived.cents(), qint64(cents));
+        QCOMPARE(rig.logFileLines().size(), rows.size());
+    }
+
     void blankRepliesAreNoRow_data()
     {
         QTest::addColumn<QString>("code");
