@@ -24,12 +24,13 @@ QString lastError(DWORD error = ::GetLastError())
 }
 
 // The errors a port that has gone away answers with (a USB adapter pulled, a redirected port
-// whose far side closed).
+// whose far side closed). Wine answers ERROR_NOT_READY for every look at a port whose Unix device
+// has hung up (an adapter pulled, a pseudo-terminal whose far side closed), and goes on doing so.
 bool meansGone(DWORD error)
 {
     return error == ERROR_ACCESS_DENIED || error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_NOT_CONNECTED
            || error == ERROR_OPERATION_ABORTED || error == ERROR_INVALID_HANDLE || error == ERROR_GEN_FAILURE
-           || error == ERROR_BROKEN_PIPE;
+           || error == ERROR_BROKEN_PIPE || error == ERROR_NOT_READY;
 }
 
 // Line errors as ClearCommError reports them, and the events the console names them by.
@@ -209,6 +210,8 @@ bool WinSerialDevice::look(DWORD &queued, DWORD &errors)
         const DWORD error = ::GetLastError();
         if (meansGone(error))
             lost(error);
+        else
+            qCDebug(lcLink) << name() << "cannot be looked at (" << error << lastError(error) << ")";
         return false;
     }
     queued = status.cbInQue;

@@ -301,7 +301,10 @@ class PtyBoard:
             return b""
 
     def close(self):
+        """Closes the far side, as a board unplugged; closing it again does nothing."""
         with self.lock:
+            if self.closed:
+                return
             self.closed = True
             self.lock.notify()
         os.close(self.master)
