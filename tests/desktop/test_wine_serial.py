@@ -30,7 +30,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import Display, PtyBoard, wait_for  # noqa: E402
-from test_wine import write_png  # noqa: E402
+from test_wine import ensure_prefix, write_png  # noqa: E402
 
 from Xlib import X  # noqa: E402
 
@@ -120,10 +120,7 @@ class WineSerialTest(unittest.TestCase):
     def setUp(self):
         self.board = PtyBoard()
         self.addCleanup(self.board.close)
-        # A prefix of its own or the desktop test's: made if it does not exist yet.
-        if not os.path.exists(os.path.join(PREFIX, "system.reg")):
-            subprocess.run([ARGS.run, "--qt", ARGS.qt, ARGS.kestrel, "--version"],
-                           env=wine_env(), check=True, stdout=subprocess.DEVNULL, timeout=600)
+        ensure_prefix(ARGS.run, ARGS.qt, ARGS.kestrel)
         stop_wine()
         # COM1 is the pseudo-terminal: in the ports key, which the mount manager reads when the
         # Wine server starts, and in the link it keeps.
