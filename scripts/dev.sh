@@ -51,7 +51,7 @@ package)
     ;;
 windows)
     # Qt for Windows is built once from Debian's own sources, into a folder outside the clone.
-    install_missing g++-mingw-w64-x86-64-posix wine64 nsis ninja-build socat
+    install_missing "${test_packages[@]}" g++-mingw-w64-x86-64-posix wine64 nsis ninja-build socat
     qt=$(scripts/windows-qt.sh | tail -1)
     cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$PWD/scripts/mingw-toolchain.cmake" -DCMAKE_PREFIX_PATH="$qt" \
