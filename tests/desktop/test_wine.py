@@ -44,18 +44,38 @@ def write_png(path, width, height, bgrx):
         out.write(chunk(b"IEND", b""))
 
 
-def ensure_prefix(run, qt, kestrel):
-    """Makes the test's Wine prefix, if it is new, before anything is timed: on a busy machine a new
-    prefix takes minutes to set itself up."""
-    prefix = os.environ.get("KESTREL_WINEPREFIX", "/opt/kestrel/wine")
-    if not os.path.exists(os.path.join(prefix, "system.reg")):
+PREFIX = os.environ.get("KESTREL_WINEPREFIX", "/opt/kestrel/wine")
+
+
+def wine_env(display=None):
+    env = {**os.environ, "WINEPREFIX": PREFIX, "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
+    if display:
+        env["DISPLAY"] = display.name
+    return env
+
+
+def stop_wine():
+    """Ends the prefix's Wine server and waits for it. The next program then starts a new one, on
+    its own display: a server that is still up keeps the desktop process of the program that
+    started it, and a program that had no display leaves one that shows nothing."""
+    subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=wine_env(), check=False,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["/usr/lib/wine/wineserver", "-w"], env=wine_env(), check=False, timeout=60)
+
+
+def prepare_prefix(run, qt, kestrel):
+    """Makes the test's Wine prefix if it is new, before anything is timed (on a busy machine a new
+    prefix takes minutes to set itself up), and leaves no Wine server running in it."""
+    if not os.path.exists(os.path.join(PREFIX, "system.reg")):
         subprocess.run([run, "--qt", qt, kestrel, "--version"], check=True,
                        stdout=subprocess.DEVNULL, timeout=900)
+    stop_wine()
 
 
 class WineDesktopTest(unittest.TestCase):
     def setUp(self):
-        ensure_prefix(ARGS.run, ARGS.qt, ARGS.kestrel)
+        prepare_prefix(ARGS.run, ARGS.qt, ARGS.kestrel)
+        self.addCleanup(stop_wine)
         self.display = Display(1366, 768)
         self.addCleanup(self.display.close)
 

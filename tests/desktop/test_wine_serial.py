@@ -30,15 +30,12 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import Display, PtyBoard, wait_for  # noqa: E402
-from test_wine import ensure_prefix, write_png  # noqa: E402
+from test_wine import PREFIX, TITLE, prepare_prefix, stop_wine, wine_env, write_png  # noqa: E402
 
 from Xlib import X  # noqa: E402
 
-TITLE = "KESTREL Interface "
 ARGS = None
-PREFIX = os.environ.get("KESTREL_WINEPREFIX", "/opt/kestrel/wine")
 WINE = "/usr/lib/wine/wine64"
-WINESERVER = "/usr/lib/wine/wineserver"
 
 # The longest MDB block: 36 bytes, an address byte and data that repeat a $20 bill's reply, so that
 # a block read in pieces would show as money. 109 characters with its CR LF.
@@ -69,22 +66,6 @@ check tally $20 = 0
 check total = 1.40
 wait 10s
 """
-
-
-def wine_env(display=None):
-    env = {**os.environ, "WINEPREFIX": PREFIX, "WINEDEBUG": "-all",
-           "WINEDLLOVERRIDES": "mscoree,mshtml="}
-    if display:
-        env["DISPLAY"] = display.name
-    return env
-
-
-def stop_wine():
-    """Ends the prefix's Wine server and waits for it, so that the next program starts a new one,
-    whose mount manager reads the ports key afresh."""
-    subprocess.run([WINESERVER, "-k"], env=wine_env(), check=False,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run([WINESERVER, "-w"], env=wine_env(), check=False, timeout=60)
 
 
 def held_by_another_process(path):
@@ -120,8 +101,7 @@ class WineSerialTest(unittest.TestCase):
     def setUp(self):
         self.board = PtyBoard()
         self.addCleanup(self.board.close)
-        ensure_prefix(ARGS.run, ARGS.qt, ARGS.kestrel)
-        stop_wine()
+        prepare_prefix(ARGS.run, ARGS.qt, ARGS.kestrel)
         # COM1 is the pseudo-terminal: in the ports key, which the mount manager reads when the
         # Wine server starts, and in the link it keeps.
         subprocess.run([WINE, "reg", "add", r"HKLM\Software\Wine\Ports", "/v", "COM1", "/d",
