@@ -104,15 +104,19 @@ class WineSerialTest(unittest.TestCase):
         prepare_prefix(ARGS.run, ARGS.qt, ARGS.kestrel)
         # COM1 is the pseudo-terminal: in the ports key, which the mount manager reads when the
         # Wine server starts, and in the link it keeps.
+        self.addCleanup(self.forget_com1)
         subprocess.run([WINE, "reg", "add", r"HKLM\Software\Wine\Ports", "/v", "COM1", "/d",
                         self.board.path, "/f"], env=wine_env(), check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        # The key is read back: a COM1 left to Wine would be the machine's own serial port.
+        value = subprocess.run([WINE, "reg", "query", r"HKLM\Software\Wine\Ports", "/v", "COM1"],
+                               env=wine_env(), capture_output=True, text=True, timeout=120).stdout
+        self.assertIn(self.board.path, value.split(), "COM1 is not set to the test's board")
         stop_wine()
         link = os.path.join(PREFIX, "dosdevices", "com1")
         if os.path.lexists(link):
             os.unlink(link)
         os.symlink(self.board.path, link)
-        self.addCleanup(self.forget_com1)
         # The program runs from a folder of its own, so that its log.txt is this test's alone.
         self.folder = tempfile.mkdtemp(prefix="kestrel-com1-")
         self.addCleanup(shutil.rmtree, self.folder, True)
