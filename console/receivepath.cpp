@@ -34,7 +34,6 @@ QStringList ReceivePath::splitAtLineEnds(const QString &input)
 
 void ReceivePath::handleReply(const QString &input, Trap &trap)
 {
-    CommControl &com = m_com;
     QString code;
     trap([&] { code = replyCode(input); });
     trap([&] { m_state.List1.append(input); });
@@ -44,8 +43,8 @@ void ReceivePath::handleReply(const QString &input, Trap &trap)
     // end, so it is always the last reply of its read.
     QString noticeText;
     m_recogniser.recognise(code, trap, [&] {
-        awaitNoticeText(com);
-        noticeText = com.Input();
+        awaitNoticeText(m_com);
+        noticeText = m_com.Input();
         return noticeText;
     });
     if (!noticeText.isEmpty())

@@ -15,9 +15,8 @@ namespace kestrel {
 // (its first eight characters, blanks trimmed), show the raw text, recognise the code, redraw the
 // money label, refresh the debugging values and log the reply. A read that holds several replies
 // (the console looked late) is taken apart at its line feeds, and each reply is handled so.
-// Characters that arrive after the
-// pause are left waiting for the next pass, which reads and recognises them; the debugging panel
-// only looks at them.
+// Characters that arrive after the pause are left waiting for the next pass, which reads and
+// recognises them; the debugging panel only looks at them.
 class ReceivePath
 {
 public:

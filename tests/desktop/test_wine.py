@@ -44,6 +44,30 @@ def write_png(path, width, height, bgrx):
         out.write(chunk(b"IEND", b""))
 
 
+def save_screenshot(display, path):
+    """The whole display as a PNG, named in the test output."""
+    root = display.x.screen().root
+    width, height = display.size
+    write_png(path, width, height, root.get_image(0, 0, width, height, X.ZPixmap, 0xFFFFFFFF).data)
+    print(f"screenshot: {path}")
+
+
+def windows_titled(display, title):
+    """The X windows on the display whose title is exactly `title`."""
+    found = subprocess.run(["xdotool", "search", "--name", f"^{title}$"], capture_output=True,
+                           text=True, env={**os.environ, "DISPLAY": display.name})
+    return found.stdout.split()
+
+
+def argument_parser():
+    """The options every Wine desktop test takes: the program, the Wine runner, Qt for Windows and
+    where its screenshot goes."""
+    parser = argparse.ArgumentParser()
+    for option in ("--kestrel", "--run", "--qt", "--shot"):
+        parser.add_argument(option, required=True)
+    return parser
+
+
 PREFIX = os.environ.get("KESTREL_WINEPREFIX", "/opt/kestrel/wine")
 
 
@@ -79,25 +103,16 @@ class WineDesktopTest(unittest.TestCase):
         self.display = Display(1366, 768)
         self.addCleanup(self.display.close)
 
-    def find(self, title):
-        found = subprocess.run(["xdotool", "search", "--name", f"^{title}$"], capture_output=True,
-                               text=True, env={**os.environ, "DISPLAY": self.display.name})
-        return found.stdout.split()
-
     def test_main_window_comes_up_and_exit_ends_the_program(self):
         env = {**os.environ, "DISPLAY": self.display.name}
         process = subprocess.Popen([ARGS.run, "--qt", ARGS.qt, ARGS.kestrel, "--com1", "virtual", "-platform", "windows"],
                                    env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: process.poll() is None and process.kill())
-        self.assertTrue(wait_for(lambda: self.find(TITLE), 60), "no window titled " + TITLE)
-        window = int(self.find(TITLE)[0])
+        self.assertTrue(wait_for(lambda: windows_titled(self.display, TITLE), 60), "no window titled " + TITLE)
+        window = int(windows_titled(self.display, TITLE)[0])
         time.sleep(2)   # the splash closes, the window paints
-        root = self.display.x.screen().root
-        width, height = self.display.size
-        image = root.get_image(0, 0, width, height, X.ZPixmap, 0xFFFFFFFF)
-        write_png(ARGS.shot, width, height, image.data)
-        print(f"screenshot: {ARGS.shot}")
-        self.assertTrue(self.find("Virtual board"), "the virtual board's window is not shown")
+        save_screenshot(self.display, ARGS.shot)
+        self.assertTrue(windows_titled(self.display, "Virtual board"), "the virtual board's window is not shown")
         # With no window manager on the display, focus may still be moving between the splash,
         # the board's window and the main window when the key arrives: the key is pressed again
         # on the main window until the program ends (a second Exit is as good as the first).
@@ -112,10 +127,5 @@ class WineDesktopTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--kestrel", required=True)
-    parser.add_argument("--run", required=True)
-    parser.add_argument("--qt", required=True)
-    parser.add_argument("--shot", required=True)
-    ARGS, rest = parser.parse_known_args()
+    ARGS, rest = argument_parser().parse_known_args()
     unittest.main(argv=[sys.argv[0], "-v", *rest])

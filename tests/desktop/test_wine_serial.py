@@ -19,7 +19,6 @@ the machine's own serial port. Comm2 to Comm4 are given the virtual board.
         --qt QT_FOLDER --shot FILE
 """
 
-import argparse
 import os
 import shutil
 import subprocess
@@ -30,9 +29,8 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import Display, PtyBoard, wait_for  # noqa: E402
-from test_wine import PREFIX, TITLE, prepare_prefix, stop_wine, wine_env, write_png  # noqa: E402
-
-from Xlib import X  # noqa: E402
+from test_wine import (PREFIX, TITLE, argument_parser, prepare_prefix, save_screenshot,  # noqa: E402
+                       stop_wine, windows_titled, wine_env)
 
 ARGS = None
 WINE = "/usr/lib/wine/wine64"
@@ -150,15 +148,10 @@ class WineSerialTest(unittest.TestCase):
             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: process.poll() is None and process.kill())
 
-        def find():
-            found = subprocess.run(["xdotool", "search", "--name", f"^{TITLE}$"], capture_output=True,
-                                   text=True, env=env)
-            return found.stdout.split()
-
-        self.assertTrue(wait_for(find, 90), "no window titled " + TITLE)
+        self.assertTrue(wait_for(lambda: windows_titled(display, TITLE), 90), "no window titled " + TITLE)
         self.assertTrue(self.com1_is_the_board(), "COM1 does not lead to the test's board")
         self.assertFalse(held_by_another_process(self.board.path), "COM1 open before it was picked")
-        window = find()[0]
+        window = windows_titled(display, TITLE)[0]
         time.sleep(2)   # the splash closes, the window paints
         geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=env,
                                   capture_output=True, text=True, check=True).stdout
@@ -178,10 +171,7 @@ class WineSerialTest(unittest.TestCase):
                         f"log.txt: {log_lines(self.folder)}")
         time.sleep(0.5)
         self.assertEqual(log_lines(self.folder), expected)   # each reply one line, the block whole
-        root = display.x.screen().root
-        width, height = display.size
-        write_png(ARGS.shot, width, height, root.get_image(0, 0, width, height, X.ZPixmap, 0xFFFFFFFF).data)
-        print(f"screenshot: {ARGS.shot}")
+        save_screenshot(display, ARGS.shot)
         # A board that goes away leaves the program running, its port closed.
         self.board.close()
         self.assertTrue(wait_for(lambda: not held_by_another_process(self.board.path), 10),
@@ -229,11 +219,8 @@ class WineSerialTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--kestrel", required=True)
-    parser.add_argument("--run", required=True)
-    parser.add_argument("--qt", required=True)
-    parser.add_argument("--shot", required=True)
+    parser = argument_parser()
+    # Where "Comm1" is, from the window's top left as Wine frames it.
     parser.add_argument("--comm1", type=lambda s: tuple(int(v) for v in s.split(",")), default=(436, 118))
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0], "-v", *rest])
