@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mdb/mdb.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -22,9 +24,9 @@ QByteArray commandPacket(const QByteArray &frame);
 // A reply read as hex bytes (its first byte names the peripheral) as its packet: 00 FE, the
 // address (the first byte masked with 0xF8), the reply's data bytes and their checksum.
 QByteArray replyPacket(const QByteArray &reply);
-// The reply's bytes when the text the console read is hex bytes (pairs of hex digits between
-// blanks, a line end allowed); nothing for a notice's "CC", noise or a fragment.
-std::optional<QByteArray> replyBytes(const QString &text);
+// The reply's bytes when the text the console read is hex bytes; nothing for a notice's "CC",
+// noise or a fragment.
+using mdb::replyBytes;
 
 // A read's text kept in a packet comment: line ends and control characters escaped (\r, \n, \xHH,
 // and \\ for a backslash), so that the comment stays one line and the text comes back exactly.
@@ -48,11 +50,13 @@ QByteArray enhancedPacket(qint64 micros, const QByteArray &packet, const QString
 class PcapngWriter
 {
 public:
-    // Creates (or empties) the file and writes its header. An error text, or empty.
+    // Creates (or empties) the file and writes its header. An error text, or empty; a file whose
+    // header could not be written is removed.
     QString open(const QString &path);
     bool isOpen() const { return m_file.isOpen(); }
     QString path() const { return m_file.fileName(); }
-    // An error text, or empty. A failed write is reported once and the file closed.
+    // An error text, or empty. A failed write is reported once, naming its cause, and the file is
+    // closed ending at its last whole block.
     QString write(qint64 micros, const QByteArray &packet, const QStringList &comments);
     void close() { m_file.close(); }
     int packets() const { return m_packets; }
@@ -60,6 +64,7 @@ public:
 private:
     QFile m_file;
     int m_packets = 0;
+    qint64 m_whole = 0;    // the file's size up to the end of its last whole block
 };
 
 } // namespace kestrel::capture

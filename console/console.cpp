@@ -11,6 +11,7 @@ Console::Console(PortMap &ports, Settings settings, QObject *parent)
     , receivePath(comInterface, state, tallies, recogniser, logFile, settings.pauseIterations)
     , events(comInterface, MDB_output_string, state.log, receivePath, settings.pauseIterations)
 {
+    receivePath.setReplyWatcher([this](const QString &text, bool ended) { emit replyRead(text, ended); });
     connect(&comInterface, &CommControl::OnComm, this, [this] {
         events.OnComm();
         emit eventHandled();

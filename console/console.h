@@ -69,6 +69,9 @@ signals:
     // The serial handler has handled one event (a receive pass, a handshake): what it wrote to
     // the lists belongs to that event.
     void eventHandled();
+    // A reply's raw row has been written; `ended` tells whether it is known to have ended
+    // (receivepath.h).
+    void replyRead(const QString &text, bool ended);
 };
 
 } // namespace kestrel

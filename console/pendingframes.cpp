@@ -11,9 +11,10 @@ PendingFrames::PendingFrames(CommControl &comInterface, ActionLog &log, QObject 
     m_overdue.setSingleShot(true);
     m_overdue.setTimerType(Qt::PreciseTimer);
     connect(&m_overdue, &QTimer::timeout, this, [this] {
-        const bool had = !m_frames.empty();
+        // A timer woken before the oldest frame's bound drops nothing, and rearms for the rest.
+        const std::size_t had = m_frames.size();
         dropOverdue();
-        if (!had)
+        if (m_frames.size() == had)
             return;
         // The board did not answer the raised DTR. Drop it, so that a board that comes back does
         // not find an old request standing; frames pressed since ask again with a fresh raise.

@@ -9,8 +9,10 @@ namespace {
 // A coin event of a POLL reply: its byte, then the count now in the coin's tube.
 void withTubeCount(Reading &r, const QString &name, const QString &what)
 {
-    if (r.left() < 2)
+    if (r.left() < 2) {
         r.field(1, name, what + QStringLiteral(", tube count missing"));
+        r.decoded().cutShort = true;
+    }
     else
         r.field(2, name, what + QStringLiteral("; coins now in the tube: %1").arg(r.byte(r.at() + 1)));
 }

@@ -58,6 +58,10 @@ struct Decoded
     QStringList why;              // how the device and the reply were told
     QList<Field> fields;
     QStringList notes;            // too short, money in units, ...
+    // The reply ends before its layout does: a piece of a reply that the line cut off (a coin's
+    // byte without the tube count after it, a data block short of its length). A reply of one
+    // byte after the address is a status code, never a cut block.
+    bool cutShort = false;
 
     std::optional<MoneySetup> setup;   // when the reply is a SETUP reply
 };

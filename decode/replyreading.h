@@ -39,6 +39,8 @@ public:
     bool expect(int dataBytes)
     {
         const int came = size() - 1;
+        if (came < dataBytes && came > 1)
+            m_d.cutShort = true;
         if (came < dataBytes)
             m_d.notes << QStringLiteral("Too short: a %1 reply has %2 data bytes after the address, "
                                         "%3 came.")

@@ -155,6 +155,25 @@ QString hex(quint8 byte)
     return hex(QByteArray(1, char(byte)));
 }
 
+std::optional<QByteArray> replyBytes(const QString &text)
+{
+    QString body = text;
+    while (body.endsWith(QLatin1Char('\n')) || body.endsWith(QLatin1Char('\r')))
+        body.chop(1);
+    if (body.isEmpty() || body == QLatin1String("CC"))
+        return std::nullopt;
+    QByteArray bytes;
+    const QStringList parts = body.split(QLatin1Char(' '));
+    for (const QString &part : parts) {
+        bool ok = false;
+        const uint value = part.toUInt(&ok, 16);
+        if (part.size() != 2 || !ok)
+            return std::nullopt;
+        bytes.append(char(value));
+    }
+    return bytes;
+}
+
 QStringList bitsSet(quint32 bits, int width)
 {
     QStringList set;
@@ -209,6 +228,21 @@ QString named(const Table<const char *> &names, int code)
 {
     return code >= 0 && code < int(names.size()) ? QString::fromLatin1(names[std::size_t(code)])
                                                  : QStringLiteral("unknown status");
+}
+
+QString statusOf(const QByteArray &reply)
+{
+    if (reply.size() != 2)
+        return {};
+    const quint8 status = quint8(reply[1]);
+    switch (peripheralOf(quint8(reply[0]))) {
+    case Peripheral::Changer:
+        return status < kChangerStatus.size() ? named(kChangerStatus, status) : QString();
+    case Peripheral::Validator:
+        return status < kValidatorStatus.size() ? named(kValidatorStatus, status) : QString();
+    default:
+        return {};
+    }
 }
 
 } // namespace kestrel::mdb

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace kestrel::mdb {
 
 // What the Multi-Drop Bus says, in one place: the peripherals' addresses, the commands the console
@@ -38,6 +40,10 @@ quint8 checksum(const QByteArray &bytes);
 // Bytes as the board writes them: upper-case hex pairs separated by single blanks ("0F 02 02").
 QString hex(const QByteArray &bytes);
 QString hex(quint8 byte);
+// The bytes of a reply text when it is hex bytes as the board writes them (pairs of hex digits
+// between single blanks, a line end allowed); nothing for a notice's "CC" (the board's mark before
+// a notice, not a byte 0xCC), noise or a fragment.
+std::optional<QByteArray> replyBytes(const QString &text);
 // The numbers of the bits set in `bits`, lowest first, among the lowest `width` bits.
 QStringList bitsSet(quint32 bits, int width);
 
@@ -100,5 +106,8 @@ extern const Table<const char *> kCoinRouting;
 extern const Table<const char *> kBillRouting;
 // The name at `code` in a table of names, or "unknown status".
 QString named(const Table<const char *> &names, int code);
+// What a changer's or validator's reply of one status byte says ("08 0C": "coin jam"), or nothing
+// for any other reply.
+QString statusOf(const QByteArray &reply);
 
 } // namespace kestrel::mdb

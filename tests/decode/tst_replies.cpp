@@ -140,7 +140,7 @@ private slots:
         QTest::newRow("leading space") << QByteArray(" 08 50 06") << "";
         QTest::newRow("lower case") << QByteArray("08 0a") << "";
         QTest::newRow("upper case") << QByteArray("08 0A") << "Changer busy - Code (08 0A)";
-        QTest::newRow("two replies, first counts") << QByteArray("08 50 0630 80 09") << "Received a Nickel";
+        QTest::newRow("two replies, the code cut at eight characters") << QByteArray("08 50 06 30 80 09") << "Received a Nickel";
         QTest::newRow("one dollar, other third byte") << QByteArray("30 80 0A") << "";
         QTest::newRow("tab is not a blank") << QByteArray("08 01\t") << "";
         QTest::newRow("cashless reply") << QByteArray("10 03 00 64") << "";
@@ -176,9 +176,36 @@ private slots:
         QTest::newRow("a doubled line end stays with its reply")
             << QByteArray("08 50 06\r\n\r\n08 51 08\r\n") << QStringList{"08 50 06\r\n\r\n", "08 51 08\r\n"}
             << QStringList{"Received a Nickel", "Received a Dime"} << 15;
-        QTest::newRow("no line end between them: the first counts")
-            << QByteArray("08 50 0630 80 09\r\n") << QStringList{"08 50 0630 80 09\r\n"}
-            << QStringList{"Received a Nickel"} << 5;
+        // Replies that run together with no line end: a byte is two hex digits, so a run of four
+        // is two replies joined, and a carriage return alone ends a reply as a line feed does.
+        QTest::newRow("status code, then a coin")
+            << QByteArray("08 0B08 52 06\r\n") << QStringList{"08 0B", "08 52 06\r\n"}
+            << QStringList{"Received a Quarter"} << 25;
+        QTest::newRow("bill, then a coin")
+            << QByteArray("30 80 0908 52 06\r\n") << QStringList{"30 80 09", "08 52 06\r\n"}
+            << QStringList{"Received a One Dollar Bill - ($1)", "Received a Quarter"} << 125;
+        QTest::newRow("coin, then a coin")
+            << QByteArray("08 50 0608 52 06\r\n") << QStringList{"08 50 06", "08 52 06\r\n"}
+            << QStringList{"Received a Nickel", "Received a Quarter"} << 30;
+        QTest::newRow("carriage return alone, then a coin")
+            << QByteArray("08 0B\r08 52 06\r\n") << QStringList{"08 0B\r", "08 52 06\r\n"}
+            << QStringList{"Received a Quarter"} << 25;
+        QTest::newRow("a one-byte reply between two")
+            << QByteArray("08 0B0208 52 06\r\n") << QStringList{"08 0B", "02", "08 52 06\r\n"}
+            << QStringList{"Dispensing coin", "Received a Quarter"} << 25;
+        QTest::newRow("a notice with no text, then a coin")
+            << QByteArray("CC08 52 06\r\n") << QStringList{"CC", "08 52 06\r\n"}
+            << QStringList{QString(), "Received a Quarter"} << 25;
+        QTest::newRow("carriage returns alone end each")
+            << QByteArray("08 50 06\r08 51 08\r") << QStringList{"08 50 06\r", "08 51 08\r"}
+            << QStringList{"Received a Nickel", "Received a Dime"} << 15;
+        // Text that is not hex bytes throughout is never cut inside, nor odd runs of digits.
+        QTest::newRow("text with a run of hex digits is left whole")
+            << QByteArray("CCAD 1.00") << QStringList{"CCAD 1.00"} << QStringList{} << 0;
+        QTest::newRow("an odd run of digits is left whole")
+            << QByteArray("08 50 068 52 06\r\n") << QStringList{"08 50 068 52 06\r\n"} << QStringList{"Received a Nickel"} << 5;
+        QTest::newRow("a leading blank is left as it is")
+            << QByteArray(" 08 50 0608 52 06\r\n") << QStringList{" 08 50 0608 52 06\r\n"} << QStringList{} << 0;
     }
     void severalRepliesInOneRead()
     {
@@ -378,6 +405,38 @@ private slots:
         rig.com.setPortOpen(false);                      // a closed port is not retried
         QTest::qWait(1100);
         QCOMPARE(int(rig.logLines().size()), passes);
+    }
+
+    // A bare "CC" read alone, and a coin in the next read: the coin is no notice's text. It is
+    // counted, with its own row and log line, and the notice is empty.
+    void noticeWithNoTextThenACoin()
+    {
+        ConsoleRig rig;
+        rig.device().afterOp = [&](FakeSerialDevice::Op op) {
+            if (op == FakeSerialDevice::Op::Wait && rig.state.List1.count() == 1 && rig.device().peek().isEmpty())
+                rig.device().arrive("08 52 06\r\n");
+        };
+        rig.reply("CC");
+        QCOMPARE(rig.state.List1.rows(), (QStringList{"CC", "08 52 06\r\n"}));
+        QCOMPARE(rig.logLines(), (QStringList{QString(), "Received a Quarter"}));
+        QCOMPARE(rig.state.lblSpecialInstruction.text(), QString());
+        QCOMPARE(rig.state.TotalReceived.cents(), 25);
+        QCOMPARE(rig.logFileLines().size(), 2);
+    }
+
+    // A notice's text and a coin after it in one read: the text is the notice's, the coin counted.
+    void noticeTextThenACoinInOneRead()
+    {
+        ConsoleRig rig;
+        rig.device().afterOp = [&](FakeSerialDevice::Op op) {
+            if (op == FakeSerialDevice::Op::Wait && rig.state.List1.count() == 1 && rig.device().peek().isEmpty())
+                rig.device().arrive("Exact change\r\n08 50 06\r\n");
+        };
+        rig.reply("CC");
+        QCOMPARE(rig.state.List1.rows(), (QStringList{"CC", "Exact change\r\n", "08 50 06\r\n"}));
+        // The label keeps the text as read, its line end included.
+        QCOMPARE(rig.logLines(), (QStringList{"Exact change\r\n", "Received a Nickel"}));
+        QCOMPARE(rig.state.TotalReceived.cents(), 5);
     }
 
     void noticeTextThatComesDuringTheWaitIsShown()
