@@ -3,6 +3,7 @@
 #include "link/netserialdevice.h"
 #include "link/realserialdevice.h"
 #include "capture/recording.h"
+#include "core/shown.h"
 #include "sim/virtualboard.h"
 
 #include <QHostInfo>
@@ -20,21 +21,8 @@ constexpr int kLongestName = 255;
 // in quotes when it is empty or holds blanks, so that what was typed can be seen.
 QString shown(const QString &value)
 {
-    QString out;
     const bool quote = value.trimmed().size() != value.size() || value.isEmpty() || value.contains(QLatin1Char(' '));
-    for (const QChar c : value) {
-        const char16_t u = c.unicode();
-        if (u == '\n')
-            out += QLatin1String("\\n");
-        else if (u == '\r')
-            out += QLatin1String("\\r");
-        else if (u == '\t')
-            out += QLatin1String("\\t");
-        else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
-            out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
+    const QString out = escapedText(value);
     return quote ? QLatin1Char('"') + out + QLatin1Char('"') : out;
 }
 } // namespace
@@ -54,6 +42,23 @@ std::optional<Device> parseDevice(const QString &name, QString *why)
     Device device;
     if (name == QLatin1String(kVirtual)) {
         device.kind = Device::Virtual;
+        return device;
+    }
+    // virtual?fault=short-payout, virtual?fault=coin-jam,validator-disabled
+    if (name.startsWith(QLatin1String(kVirtual) + QLatin1Char('?'))) {
+        device.kind = Device::Virtual;
+        const QString query = name.mid(int(qstrlen(kVirtual)) + 1);
+        static const QLatin1String fault("fault=");
+        if (!query.startsWith(fault))
+            return fail(QStringLiteral("the virtual board takes virtual?fault=NAME[,NAME...] (its faults: %1), not %2")
+                            .arg(sim::faultNames(), shown(query)));
+        for (const QString &each : query.mid(fault.size()).split(QLatin1Char(','))) {
+            if (!sim::faultNamed(each))
+                return fail(QStringLiteral("the virtual board has no fault %1 (its faults: %2)")
+                                .arg(shown(each), sim::faultNames()));
+            if (!device.faults.contains(each))
+                device.faults << each;
+        }
         return device;
     }
     if (name.startsWith(QLatin1String(kReplay))) {
@@ -107,12 +112,13 @@ void addOptions(QCommandLineParser &parser)
         parser.addOption(QCommandLineOption(
             optionName(port),
             QStringLiteral("Use DEVICE for \"Comm%1\" instead of %2: a serial port's path or "
-                           "name, \"%3\" for the virtual board, rfc2217://HOST:PORT for a port on "
+                           "name, \"%3\" for the virtual board (\"%3?fault=NAME,...\" with faults switched on: %4), "
+                           "rfc2217://HOST:PORT for a port on "
                            "a serial device server speaking RFC 2217 (its modem lines included), "
                            "socket://HOST:PORT for a raw TCP port (no modem lines), or "
                            "replay:FILE[?speed=N|max] to play a capture or a log.txt back as a board.")
                 .arg(port)
-                .arg(PortMap::defaultName(port), QLatin1String(kVirtual)),
+                .arg(PortMap::defaultName(port), QLatin1String(kVirtual), sim::faultNames()),
             QStringLiteral("DEVICE")));
     parser.addOption(QCommandLineOption(
         QStringLiteral("plan"),
@@ -174,11 +180,12 @@ QString check(const QCommandLineParser &parser, bool resolve)
         const std::optional<Device> device = parseDevice(values.first(), &why);
         if (!device)
             return QStringLiteral("%1: %2").arg(option, why);
-        // A recording is read at start-up, so that a bad one is told before any window opens.
+        // A recording's start is read at start-up, so that a file that is none is told before
+        // any window opens; a fault further in is met when the replay reaches it.
         if (device->kind == Device::Replay) {
-            const capture::Loaded loaded = capture::readRecording(device->file);
-            if (!loaded.recording)
-                return QStringLiteral("%1: %2").arg(option, loaded.error);
+            capture::RecordingReader reader;
+            if (!reader.open(device->file))
+                return QStringLiteral("%1: %2").arg(option, reader.error());
         }
         if (resolve && (device->kind == Device::Rfc2217 || device->kind == Device::Raw)) {
             const QHostInfo host = QHostInfo::fromName(device->host);
@@ -201,13 +208,17 @@ std::unique_ptr<SerialDevice> makeDevice(const QString &deviceName)
 {
     const Device device = parseDevice(deviceName).value_or(Device());
     switch (device.kind) {
-    case Device::Virtual:
-        return std::make_unique<sim::VirtualBoard>();
+    case Device::Virtual: {
+        auto board = std::make_unique<sim::VirtualBoard>();
+        for (const QString &fault : device.faults)
+            sim::faultNamed(fault)->set(*board, true);
+        return board;
+    }
     case Device::Replay: {
         auto board = std::make_unique<sim::VirtualBoard>();
-        // A recording that cannot be read now (gone since start-up) plays nothing.
-        const capture::Loaded loaded = capture::readRecording(device.file);
-        board->setReplay(loaded.recording.value_or(capture::Recording()), device.speed);
+        // Read as it plays; a recording that cannot be read now (gone since start-up) ends the
+        // replay with the port lost, saying why.
+        board->setReplayFile(device.file, device.speed);
         return board;
     }
     case Device::Rfc2217:
@@ -224,7 +235,7 @@ QList<sim::VirtualBoard *> virtualBoards(PortMap &ports)
 {
     QList<sim::VirtualBoard *> boards;
     for (int port = 1; port <= PortMap::kPorts; ++port)
-        if (ports.name(port) == QLatin1String(kVirtual))
+        if (const std::optional<Device> device = parseDevice(ports.name(port)); device && device->kind == Device::Virtual)
             if (auto *board = qobject_cast<sim::VirtualBoard *>(ports.device(port)))
                 boards.append(board);
     return boards;

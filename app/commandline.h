@@ -30,6 +30,7 @@ struct Device
     quint16 port = 0;
     QString file;          // a replay's recording
     double speed = 1;      // a replay's speed: 1 as recorded, 0 as fast as the line allows
+    QStringList faults;    // the virtual board's faults, switched on from the start
 };
 // The device a name stands for; nothing (and the reason) for a name that is none.
 std::optional<Device> parseDevice(const QString &name, QString *why = nullptr);

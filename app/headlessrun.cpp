@@ -45,13 +45,16 @@ int runPlanHeadless(const QCommandLineParser &parser)
                              printOut(QStringLiteral("      log: %1\n").arg(console.state.lstActionLog.row(i)));
                      });
     SessionCapture capture(console);
+    bool captureStopped = false;
     if (parser.isSet(QStringLiteral("capture"))) {
         if (const QString error = capture.start(parser.value(QStringLiteral("capture"))); !error.isEmpty()) {
             printError(QStringLiteral("kestrel: %1\n").arg(error));
             return 2;
         }
-        QObject::connect(&capture, &SessionCapture::failed, &capture,
-                         [](const QString &error) { printError(QStringLiteral("kestrel: %1\n").arg(error)); });
+        QObject::connect(&capture, &SessionCapture::failed, &capture, [&](const QString &error) {
+            captureStopped = true;
+            printError(QStringLiteral("kestrel: %1\n").arg(error));
+        });
     }
     Trap load = console.state.log.trap(QStringLiteral("Error in form load, "));
     console.startUp(load);
@@ -116,7 +119,8 @@ int runPlanHeadless(const QCommandLineParser &parser)
                  .arg(runner.wasStopped() ? QStringLiteral("STOPPED") : runner.passed() ? QStringLiteral("PASSED") : QStringLiteral("FAILED"))
                  .arg(count(S::Passed)).arg(count(S::Asked)).arg(count(S::Failed) + count(S::Stopped))
                  .arg(count(S::NotRun)).arg(runner.elapsedMs() / 1000.0, 0, 'f', 2));
-    int status = runner.passed() ? 0 : 1;
+    // A capture asked for and cut short is no run that did all it was asked.
+    int status = runner.passed() && !captureStopped ? 0 : 1;
     for (const QString &path : parser.values(QStringLiteral("report"))) {
         const QString error = plans::writeReport(runner, header, path);
         if (!error.isEmpty()) {

@@ -128,6 +128,7 @@ void NetSerialDevice::waitDuringOpen(const std::function<bool()> &done,
     QEventLoop loop;
     QTimer limit;
     limit.setSingleShot(true);
+    limit.setTimerType(Qt::PreciseTimer);   // the connection's bound is kept, not ended early
     connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
     const auto check = [&] {
         if (done() || m_socket.state() == QAbstractSocket::UnconnectedState)

@@ -7,6 +7,9 @@
 
 #include <QDeadlineTimer>
 
+#include <cerrno>
+#include <cstring>
+
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -177,18 +180,25 @@ bool RealSerialDevice::waitOnDriver(std::chrono::nanoseconds timeout)
 #endif
 }
 
-bool RealSerialDevice::isGone() const
+QString RealSerialDevice::goneReason() const
 {
 #ifdef Q_OS_UNIX
     // A device that has gone is hung up: the far side of a pty closed, a USB adapter pulled. A
     // read that merely found nothing (another read of ours took the characters first) leaves the
-    // descriptor as it was.
+    // descriptor as it was. The reason is what the descriptor says, not the text of whatever
+    // system call failed last (an ioctl's "Inappropriate ioctl for device" on a pty).
     pollfd watch{int(m_port.handle()), POLLIN, 0};
     if (::poll(&watch, 1, 0) < 0)
-        return true;
-    return watch.revents & (POLLHUP | POLLERR | POLLNVAL);
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (watch.revents & POLLNVAL)
+        return QStringLiteral("the device is no longer open");
+    if (watch.revents & POLLHUP)
+        return QStringLiteral("the device hung up");
+    if (watch.revents & POLLERR)
+        return QStringLiteral("the device reported an error");
+    return {};
 #else
-    return m_port.error() == QSerialPort::ResourceError;
+    return m_port.error() == QSerialPort::ResourceError ? m_port.errorString() : QString();
 #endif
 }
 
@@ -199,7 +209,8 @@ void RealSerialDevice::onError(QSerialPort::SerialPortError error)
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
         && error != QSerialPort::WriteError)
         return;
-    if (!isGone()) {
+    const QString gone = goneReason();
+    if (gone.isEmpty()) {
         // QSerialPort reports a read that returned nothing as a read error, with whatever the
         // last failed system call left behind as its text. Characters taken in by our own read
         // just before are the usual cause; the port is still there.
@@ -214,9 +225,9 @@ void RealSerialDevice::onError(QSerialPort::SerialPortError error)
     }
     // The serial control closes the port when it handles the loss; until then nothing more is
     // read and writes fail.
-    qCInfo(lcLink) << name() << "went away:" << m_port.errorString();
+    qCInfo(lcLink) << name() << "went away:" << gone << m_port.errorString();
     m_poll.stop();
-    lose(commerrors::deviceLost(name(), m_port.errorString()));
+    lose(commerrors::deviceLost(name(), gone));
 }
 
 bool RealSerialDevice::readCounters(Counters &out) const

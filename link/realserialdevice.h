@@ -52,7 +52,8 @@ private:
 
     bool driverHolds() const;
     void askForLowLatency();
-    bool isGone() const;
+    // Why the device is gone (it hung up), or empty while it is there.
+    QString goneReason() const;
     void startWatching();
     void pollLines();
     bool readCounters(Counters &out) const;

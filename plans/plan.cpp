@@ -1,5 +1,6 @@
 #include "plans/plan.h"
 
+#include "core/shown.h"
 #include "decode/denominations.h"
 
 #include <QFile>
@@ -30,6 +31,12 @@ const Tabs kTabs[] = {
     {Device::Validator, "validator", &commands::kBillValidator},
     {Device::Cashless, "cashless", &commands::kCashless},
 };
+
+// A word of the plan as an error shows it: escaped, and cut to about sixty characters.
+QString echo(const QString &text)
+{
+    return escapedText(text, 60);
+}
 
 // A fault in the plan's text, at its line.
 struct PlanError
@@ -88,7 +95,7 @@ public:
     {
         const Token t = take(what);
         if (!t.quoted)
-            throw PlanError{QStringLiteral("%1 expected in double quotes, not %2").arg(what, t.text)};
+            throw PlanError{QStringLiteral("%1 expected in double quotes, not %2").arg(what, echo(t.text))};
         return t.text;
     }
     QString word(const QString &what) { return take(what).text; }
@@ -96,12 +103,12 @@ public:
     {
         const Token t = take(QStringLiteral("\"%1\"").arg(QLatin1String(word)));
         if (t.quoted || t.text != QLatin1String(word))
-            throw PlanError{QStringLiteral("\"%1\" expected, not %2").arg(QLatin1String(word), t.text)};
+            throw PlanError{QStringLiteral("\"%1\" expected, not %2").arg(QLatin1String(word), echo(t.text))};
     }
     void end()
     {
         if (!atEnd())
-            throw PlanError{QStringLiteral("unexpected %1 at the end of the step").arg(m_tokens[m_at].text)};
+            throw PlanError{QStringLiteral("unexpected %1 at the end of the step").arg(echo(m_tokens[m_at].text))};
     }
 
 private:
@@ -114,10 +121,10 @@ Milliseconds duration(const QString &text)
     static const QRegularExpression form(QStringLiteral("^([0-9]+(?:\\.[0-9]+)?)(ms|s)$"));
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch())
-        throw PlanError{QStringLiteral("bad time %1 (write it as 500ms or 2s)").arg(text)};
+        throw PlanError{QStringLiteral("bad time %1 (write it as 500ms or 2s)").arg(echo(text))};
     const double value = m.captured(1).toDouble() * (m.captured(2) == QLatin1String("s") ? 1000 : 1);
     if (value < 1 || value > double(kLongestWait.count()))
-        throw PlanError{QStringLiteral("bad time %1 (from 1ms to %2s)").arg(text).arg(kLongestWait.count() / 1000)};
+        throw PlanError{QStringLiteral("bad time %1 (from 1ms to %2s)").arg(echo(text)).arg(kLongestWait.count() / 1000)};
     return Milliseconds(qint64(std::llround(value)));
 }
 
@@ -133,7 +140,7 @@ ReplyPattern pattern(const QString &text)
             tokens.append({false, quint8(byte)});
         else
             throw PlanError{QStringLiteral("reply pattern \"%1\" is not hex bytes (two hex digits each, "
-                                           "or * for any bytes)").arg(text)};
+                                           "or * for any bytes)").arg(echo(text))};
     }
     if (tokens.isEmpty())
         throw PlanError{QStringLiteral("empty reply pattern")};
@@ -161,7 +168,7 @@ Button button(Words &words)
             if (t->text == QLatin1String(tab.word))
                 only = &tab;
         if (!only)
-            throw PlanError{QStringLiteral("unknown device %1 (changer, validator or cashless)").arg(t->text)};
+            throw PlanError{QStringLiteral("unknown device %1 (changer, validator or cashless)").arg(echo(t->text))};
         words.take({});
     }
     const QString caption = words.quoted(QStringLiteral("a button's caption"));
@@ -186,13 +193,13 @@ Button button(Words &words)
                 if (b.device == tab.device)
                     tabs << QString::fromLatin1(tab.word);
         throw PlanError{QStringLiteral("\"%1\" is on more than one tab: name the device (%2)")
-                            .arg(caption, tabs.join(QStringLiteral(", ")))};
+                            .arg(echo(caption), tabs.join(QStringLiteral(", ")))};
     }
     if (found.isEmpty()) {
         if (only)
             throw PlanError{QStringLiteral("no button \"%1\" on the %2 tab (its buttons: %3)")
-                                .arg(caption, QLatin1String(only->word), captionsOf(*only))};
-        throw PlanError{QStringLiteral("no button \"%1\" on any tab").arg(caption)};
+                                .arg(echo(caption), QLatin1String(only->word), captionsOf(*only))};
+        throw PlanError{QStringLiteral("no button \"%1\" on any tab").arg(echo(caption))};
     }
     return found.first();
 }
@@ -211,7 +218,7 @@ QString tallyName(Words &words)
         names << QString::fromLatin1(coin.name);
     for (const auto &bill : denominations::kBills)
         names << QString::fromLatin1(bill.name);
-    throw PlanError{QStringLiteral("no tally %1 (the tallies: %2)").arg(name, names.join(QStringLiteral(", ")))};
+    throw PlanError{QStringLiteral("no tally %1 (the tallies: %2)").arg(echo(name), names.join(QStringLiteral(", ")))};
 }
 
 QString tubeCoin(Words &words)
@@ -220,7 +227,7 @@ QString tubeCoin(Words &words)
     for (const auto &coin : denominations::kCoins)
         if (coin.hasTube && name.compare(QLatin1String(coin.name), Qt::CaseInsensitive) == 0)
             return QString::fromLatin1(coin.name);
-    throw PlanError{QStringLiteral("no tube for %1 (the tubes: Nickel, Dime, Quarter)").arg(name)};
+    throw PlanError{QStringLiteral("no tube for %1 (the tubes: Nickel, Dime, Quarter)").arg(echo(name))};
 }
 
 int whole(const QString &text, bool signedChange)
@@ -228,7 +235,7 @@ int whole(const QString &text, bool signedChange)
     static const QRegularExpression count(QStringLiteral("^[0-9]{1,5}$"));
     static const QRegularExpression change(QStringLiteral("^[+-]?[0-9]{1,5}$"));
     if (!(signedChange ? change : count).match(text).hasMatch())
-        throw PlanError{QStringLiteral("%1 is not a %2").arg(text, signedChange ? QStringLiteral("change such as -1 or +2")
+        throw PlanError{QStringLiteral("%1 is not a %2").arg(echo(text), signedChange ? QStringLiteral("change such as -1 or +2")
                                                                               : QStringLiteral("count"))};
     return text.toInt();
 }
@@ -238,7 +245,7 @@ qint64 cents(const QString &text)
     static const QRegularExpression amount(QStringLiteral("^([0-9]{1,9})(?:\\.([0-9]{2}))?$"));
     const QRegularExpressionMatch m = amount.match(text);
     if (!m.hasMatch())
-        throw PlanError{QStringLiteral("%1 is not an amount such as 0.25 or 5.00").arg(text)};
+        throw PlanError{QStringLiteral("%1 is not an amount such as 0.25 or 5.00").arg(echo(text))};
     return m.captured(1).toLongLong() * 100 + m.captured(2).toLongLong();
 }
 
@@ -266,7 +273,7 @@ Action check(Words &words)
     }
     if (what == QLatin1String("payout"))
         return CheckPayout{};
-    throw PlanError{QStringLiteral("cannot check %1 (tally, total, status, tube or payout)").arg(what)};
+    throw PlanError{QStringLiteral("cannot check %1 (tally, total, status, tube or payout)").arg(echo(what))};
 }
 
 // One step, or nothing for a `plan` title line (which sets `title`).
@@ -274,7 +281,7 @@ std::optional<Action> step(Words &words, QString &title)
 {
     const Token verb = words.take(QStringLiteral("a step"));
     if (verb.quoted)
-        throw PlanError{QStringLiteral("a step begins with a verb (press, expect, ask, wait, check), not \"%1\"").arg(verb.text)};
+        throw PlanError{QStringLiteral("a step begins with a verb (press, expect, ask, wait, check), not \"%1\"").arg(echo(verb.text))};
     std::optional<Action> action;
     if (verb.text == QLatin1String("plan")) {
         title = words.quoted(QStringLiteral("the plan's title"));
@@ -298,7 +305,7 @@ std::optional<Action> step(Words &words, QString &title)
     } else if (verb.text == QLatin1String("check")) {
         action = check(words);
     } else {
-        throw PlanError{QStringLiteral("unknown verb %1 (press, expect, ask, wait, check)").arg(verb.text)};
+        throw PlanError{QStringLiteral("unknown verb %1 (press, expect, ask, wait, check)").arg(echo(verb.text))};
     }
     words.end();
     return action;

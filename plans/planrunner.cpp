@@ -1,7 +1,9 @@
 #include "plans/planrunner.h"
 
+#include "core/shown.h"
 #include "decode/denominations.h"
 #include "decode/money.h"
+#include "mdb/mdb.h"
 
 #include <QLocale>
 
@@ -21,7 +23,7 @@ const struct
 };
 
 // Beyond the send queue's own bound, the time a press may take to leave or be dropped.
-constexpr int kPressSlackMs = 500;
+constexpr std::chrono::milliseconds kPressSlack{500};
 
 QString tubeCoinName(int tube)
 {
@@ -52,11 +54,23 @@ QString deviceName(Device device)
     return {};
 }
 
-// A reply as the report shows it: its bytes, without the line end.
+// A reply as the report shows it: its bytes, without the line end, escaped, and cut a little past
+// the longest MDB block's text (noise can come a megabyte at a time).
 QString shown(const QString &text)
 {
-    QString s = text.trimmed();
-    s.replace(QLatin1Char('\r'), QStringLiteral("\\r")).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    return escapedText(text.trimmed(), 120);
+}
+
+// A reply that came instead of the one expected, as the step's detail shows it: a status code
+// with its name ("08 0C (coin jam)"), a piece of a reply with what it is.
+QString arrived(const QString &text, bool whole)
+{
+    QString s = shown(text);
+    if (!whole)
+        return s + QStringLiteral(" (cut short, not counted)");
+    if (const std::optional<QByteArray> bytes = mdb::replyBytes(text))
+        if (const QString status = mdb::statusOf(*bytes); !status.isEmpty())
+            s += QStringLiteral(" (%1)").arg(status);
     return s;
 }
 
@@ -80,8 +94,7 @@ PlanRunner::PlanRunner(Console &console, Plan plan, QObject *parent)
     : QObject(parent), m_console(console), m_plan(std::move(plan))
 {
     m_results.resize(m_plan.steps.size());
-    m_bound.setSingleShot(true);
-    connect(&m_bound, &QTimer::timeout, this, [this] {
+    connect(&m_bound, &BoundTimer::expired, this, [this] {
         if (!isRunning())
             return;
         const Action &action = m_plan.steps[m_step].action;
@@ -90,7 +103,7 @@ PlanRunner::PlanRunner(Console &console, Plan plan, QObject *parent)
         } else if (const auto *e = std::get_if<Expect>(&action)) {
             QStringList seen;
             for (int i = m_consumed; i < m_replies.size(); ++i)
-                seen << shown(m_replies[i].text);
+                seen << arrived(m_replies[i].text, m_replies[i].whole);
             m_consumed = int(m_replies.size());
             finishStep(State::Failed, QStringLiteral("no reply matching %1 within %2; %3")
                                           .arg(e->patterns.size() == 1 ? QStringLiteral("\"%1\"").arg(patternText(e->patterns[0]))
@@ -101,25 +114,28 @@ PlanRunner::PlanRunner(Console &console, Plan plan, QObject *parent)
         } else if (m_awaitingFrame) {
             m_awaitingFrame = false;
             finishStep(State::Failed, QStringLiteral("the frame did not leave within %1 ms")
-                                          .arg(PendingFrames::kAnswerBound.count() + kPressSlackMs));
+                                          .arg((PendingFrames::kAnswerBound + kPressSlack).count()));
         }
     });
-    LineListModel &replies = m_console.state.List1;
-    connect(&replies, &QAbstractItemModel::rowsInserted, this, [this, &replies](const QModelIndex &, int first, int last) {
-        for (int i = first; i <= last; ++i)
-            replyRead(replies.row(i));
-    });
+    connect(&m_console, &Console::replyRead, this, &PlanRunner::replyRead);
     LineListModel &log = m_console.state.lstActionLog;
     connect(&log, &QAbstractItemModel::rowsInserted, this, [this, &log](const QModelIndex &, int first, int last) {
         for (int i = first; i <= last; ++i)
             logLine(log.row(i));
     });
     connect(&m_console.MDB_output_string, &PendingFrames::frameWritten, this, &PlanRunner::frameWritten);
+    // A plan whose port is gone cannot go on: the step under way fails with the loss as its
+    // reason, and the rest are not run.
+    connect(&m_console.comInterface, &CommControl::deviceLost, this, [this](int, const QString &description) {
+        abandon(QStringLiteral("the port was lost: %1").arg(description.trimmed()));
+    });
+    connect(&m_console.comInterface, &CommControl::portClosed, this,
+            [this] { abandon(QStringLiteral("the port was closed")); });
 }
 
 void PlanRunner::start()
 {
-    m_clock.start();
+    m_started = BoundTimer::Clock::now();
     m_step = 0;
     runStep();
 }
@@ -132,6 +148,16 @@ void PlanRunner::stop()
     m_bound.stop();
     m_awaitingFrame = false;
     finishStep(State::Stopped, QStringLiteral("stopped by the operator"));
+}
+
+void PlanRunner::abandon(const QString &reason)
+{
+    if (!isRunning())
+        return;
+    m_abandoned = true;
+    m_bound.stop();
+    m_awaitingFrame = false;
+    finishStep(State::Failed, reason);
 }
 
 bool PlanRunner::passed() const
@@ -174,14 +200,19 @@ void PlanRunner::finishStep(State state, const QString &detail)
     result.ms = elapsedMs() - result.startMs;
     m_bound.stop();
     const int done = m_step;
-    if (m_stopped) {
+    int notRun = done + 1;
+    if (m_stopped || m_abandoned) {
         for (int i = m_step + 1; i < m_results.size(); ++i)
             m_results[i].state = State::NotRun;
         m_step = int(m_plan.steps.size());
     } else {
         ++m_step;
+        notRun = m_step;
     }
     emit stepFinished(done);
+    // The steps the run ended before are told as ended too, not run.
+    for (int i = notRun; i < m_step; ++i)
+        emit stepFinished(i);
     if (!isRunning()) {
         emit finished();
         return;
@@ -223,7 +254,7 @@ void PlanRunner::press(const Press &p)
         finishStep(State::Failed, QStringLiteral("not sent: %1").arg(log.isEmpty() ? QString() : log.last()));
         return;
     }
-    m_bound.start(int(PendingFrames::kAnswerBound.count()) + kPressSlackMs);
+    m_bound.start(PendingFrames::kAnswerBound + kPressSlack);
 }
 
 void PlanRunner::frameWritten()
@@ -255,11 +286,17 @@ void PlanRunner::logLine(const QString &line)
     }
 }
 
-void PlanRunner::replyRead(const QString &text)
+void PlanRunner::replyRead(const QString &text, bool ended)
 {
-    m_replies.append({text, elapsedMs()});
     m_context.pendingFrame = m_console.MDB_output_string.lastSent();
     const details::Decoded decoded = details::decode(text, m_context);
+    // A reply that ended in silence is whole unless its bytes stop short of its layout: a piece
+    // of a reply cut off by a stalled line ("08 52" of "08 52 06") is shown in what arrived, never
+    // taken for the reply it began, as the console did not count it either.
+    const bool whole = ended || (!decoded.bytes.isEmpty() && !decoded.cutShort);
+    m_replies.append({text, elapsedMs(), whole});
+    if (!whole)
+        return;
     if (decoded.setup) {
         if (decoded.device == details::Device::Changer)
             m_context.changer = decoded.setup;
@@ -322,7 +359,7 @@ bool PlanRunner::findExpected()
     const auto &e = std::get<Expect>(m_plan.steps[m_step].action);
     for (int i = m_consumed; i < m_replies.size(); ++i) {
         const Reply &reply = m_replies[i];
-        if (std::none_of(e.patterns.begin(), e.patterns.end(),
+        if (!reply.whole || std::none_of(e.patterns.begin(), e.patterns.end(),
                          [&](const ReplyPattern &p) { return matches(p, reply.text); }))
             continue;
         QStringList skipped;
@@ -407,10 +444,15 @@ QString PlanRunner::checkPayout() const
     for (const Payout &p : payouts()) {
         if (p.requested == 0 && p.reported == 0 && p.tubeChange.value_or(0) == 0)
             continue;
-        if (p.reported != p.requested || !p.tubeChange || -*p.tubeChange != p.requested)
-            short_ << QStringLiteral("%1: requested %2, reported %3, tube change %4")
-                          .arg(p.coin).arg(p.requested).arg(p.reported)
-                          .arg(p.tubeChange ? QString::number(*p.tubeChange) : QStringLiteral("not read"));
+        if (p.reported == p.requested && p.tubeChange && -*p.tubeChange == p.requested)
+            continue;
+        QString line = QStringLiteral("%1: requested %2, reported %3, tube change %4")
+                           .arg(p.coin).arg(p.requested).arg(p.reported)
+                           .arg(p.tubeChange ? QString::number(*p.tubeChange) : QStringLiteral("not read"));
+        // Coins the changer says it paid that never left their tube: a short payout.
+        if (p.tubeChange && p.reported > -*p.tubeChange)
+            line += QStringLiteral(" (short payout: %1 reported paid, still in the tube)").arg(p.reported + *p.tubeChange);
+        short_ << line;
     }
     return short_.isEmpty() ? QString() : QStringLiteral("payout does not reconcile: ") + short_.join(QStringLiteral("; "));
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "console/console.h"
+#include "core/boundtimer.h"
 #include "decode/replydetails.h"
 #include "plans/plan.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -67,7 +67,10 @@ public:
     bool wasStopped() const { return m_stopped; }
     // Every step passed (an ask counts as passed).
     bool passed() const;
-    double elapsedMs() const { return m_clock.isValid() ? m_clock.nsecsElapsed() / 1e6 : 0; }
+    double elapsedMs() const
+    {
+        return m_started ? std::chrono::duration<double, std::milli>(BoundTimer::Clock::now() - *m_started).count() : 0;
+    }
     const QList<RoundTrip> &roundTrips() const { return m_roundTrips; }
     const QList<Identity> &identities() const { return m_identities; }
     QList<Payout> payouts() const;
@@ -86,10 +89,13 @@ private:
     {
         QString text;
         double atMs;
+        bool whole;     // read whole, as the console counts replies
     };
     static constexpr int kTubeCoins = 3;
     using Tubes = std::array<int, kTubeCoins>;
 
+    // Ends the run now because it cannot go on: the step under way fails for `reason`.
+    void abandon(const QString &reason);
     void runStep();
     void finishStep(State state, const QString &detail = {});
     void press(const Press &p);
@@ -99,7 +105,7 @@ private:
     QString checkTube(const CheckTube &c) const;
     QString checkPayout() const;
 
-    void replyRead(const QString &text);
+    void replyRead(const QString &text, bool ended);
     void logLine(const QString &line);
     void frameWritten();
 
@@ -108,8 +114,10 @@ private:
     QList<StepResult> m_results;
     int m_step = -1;
     bool m_stopped = false;
-    QElapsedTimer m_clock;
-    QTimer m_bound;                 // the running step's wait
+    bool m_abandoned = false;       // the port went away under it
+    // When the run began, on the clock the step's bounds are kept on.
+    std::optional<BoundTimer::Clock::time_point> m_started;
+    BoundTimer m_bound;             // the running step's wait, never ended early
 
     // Replies read since the run began; those before m_consumed are spoken for.
     QList<Reply> m_replies;

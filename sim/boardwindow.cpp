@@ -134,16 +134,11 @@ QWidget *BoardWindow::faults()
         grid->addWidget(b, row++, 2);
     }
     // Faults that last until switched off: what a test plan is there to catch.
-    using Set = void (*)(VirtualBoard &, bool);
-    static constexpr struct { const char *name, *caption; Set set; } kLasting[] = {
-        {"faultCoinJam", "Coins jam", [](VirtualBoard &b, bool on) { b.changer().setJammed(on); }},
-        {"faultShortPayout", "Pays out short", [](VirtualBoard &b, bool on) { b.changer().setShortPayout(on); }},
-        {"faultValidatorDisabled", "Validator disabled", [](VirtualBoard &b, bool on) { b.validator().setDisabled(on); }},
-    };
-    for (const auto &fault : kLasting) {
+    for (const Fault &fault : kFaults) {
         auto *b = button(QString::fromLatin1(fault.caption), box);
-        b->setObjectName(QString::fromLatin1(fault.name));
+        b->setObjectName(QString::fromLatin1(fault.control));
         b->setCheckable(true);
+        b->setChecked(fault.isOn(m_board));   // a fault the port's name switched on
         connect(b, &QPushButton::toggled, this, [this, set = fault.set](bool on) { set(m_board, on); });
         grid->addWidget(b, row++, 2);
     }
@@ -188,23 +183,25 @@ QWidget *BoardWindow::manual()
     grid->addWidget(m_notice, 1, 0);
     grid->addWidget(sendNotice, 1, 1);
     grid->addWidget(m_refused, 2, 0, 1, 2);
+    connect(&m_board, &VirtualBoard::playFailed, m_refused,
+            [this](const QString &error) { m_refused->setText(QStringLiteral("Stopped: %1").arg(error)); });
     grid->setRowStretch(4, 1);
     return box;
 }
 
 bool BoardWindow::replayFile(const QString &path)
 {
-    const capture::Loaded loaded = capture::readRecording(path);
-    if (!loaded.recording) {
-        m_refused->setText(QStringLiteral("Not played: %1").arg(loaded.error));
+    auto reader = std::make_unique<capture::RecordingReader>();
+    if (!reader->open(path)) {
+        m_refused->setText(QStringLiteral("Not played: %1").arg(reader->error()));
         return false;
     }
     if (!m_board.isOpen()) {
         m_refused->setText(QStringLiteral("Not played: the console has not opened this board's port."));
         return false;
     }
-    m_refused->setText(QStringLiteral("Playing %1 reads from %2").arg(loaded.recording->reads.size()).arg(path));
-    m_board.play(*loaded.recording);
+    m_refused->setText(QStringLiteral("Playing %1").arg(path));
+    m_board.play(std::move(reader));
     return true;
 }
 

@@ -14,6 +14,38 @@
 
 namespace kestrel::sim {
 
+namespace {
+const Fault kFaultRows[] = {
+    // Every coin dropped in reports a coin jam and is neither counted nor kept.
+    {"coin-jam", "faultCoinJam", "Coins jam", [](VirtualBoard &b, bool on) { b.changer().setJammed(on); },
+     [](const VirtualBoard &b) { return b.changer().jammed(); }},
+    // A coin asked for is reported dispensed but stays in its tube.
+    {"short-payout", "faultShortPayout", "Pays out short", [](VirtualBoard &b, bool on) { b.changer().setShortPayout(on); },
+     [](const VirtualBoard &b) { return b.changer().shortPayout(); }},
+    // The validator stays disabled whatever BILL TYPE says.
+    {"validator-disabled", "faultValidatorDisabled", "Validator disabled",
+     [](VirtualBoard &b, bool on) { b.validator().setDisabled(on); },
+     [](const VirtualBoard &b) { return b.validator().disabled(); }},
+};
+} // namespace
+
+const Table<Fault> kFaults = kFaultRows;
+
+const Fault *faultNamed(const QString &name)
+{
+    const auto found = std::find_if(kFaults.begin(), kFaults.end(),
+                                    [&](const Fault &f) { return name == QLatin1String(f.name); });
+    return found == kFaults.end() ? nullptr : found;
+}
+
+QString faultNames()
+{
+    QStringList names;
+    for (const Fault &f : kFaults)
+        names << QString::fromLatin1(f.name);
+    return names.join(QStringLiteral(", "));
+}
+
 VirtualBoard::VirtualBoard(QObject *parent)
     : SerialDevice(QStringLiteral("virtual"), parent)
 {
@@ -37,10 +69,7 @@ void VirtualBoard::openLine()
 {
     // The replay starts once the port stands open, on the next turn of the event loop.
     if (m_replay)
-        QTimer::singleShot(0, this, [this] {
-            if (m_replay)
-                play(*m_replay, m_replaySpeed);
-        });
+        QTimer::singleShot(0, this, &VirtualBoard::startReplay);
     emit stateChanged();
 }
 
@@ -48,9 +77,7 @@ void VirtualBoard::closeLine()
 {
     m_dtrSeen = false;
     m_line.clear();
-    m_playing.clear();
-    m_playIndex = 0;
-    m_playTimer.stop();
+    stopPlaying();
     m_ctsTimer.stop();
     emit stateChanged();
 }
@@ -131,27 +158,53 @@ bool VirtualBoard::answer(const QString &prompt)
 
 void VirtualBoard::setReplay(const capture::Recording &recording, double speed)
 {
-    m_replay = recording;
+    m_replay = [recording] {
+        auto reader = std::make_unique<capture::RecordingReader>();
+        reader->open(recording);
+        return reader;
+    };
     m_replaySpeed = speed;
+}
+
+void VirtualBoard::setReplayFile(const QString &path, double speed)
+{
+    m_replay = [path] {
+        auto reader = std::make_unique<capture::RecordingReader>();
+        reader->open(path);
+        return reader;
+    };
+    m_replaySpeed = speed;
+}
+
+void VirtualBoard::startReplay()
+{
+    if (!m_replay || !isOpen())
+        return;
+    play(m_replay(), m_replaySpeed);
 }
 
 void VirtualBoard::play(const capture::Recording &recording, double speed)
 {
-    if (!isOpen() || recording.reads.isEmpty())
+    auto reader = std::make_unique<capture::RecordingReader>();
+    reader->open(recording);
+    play(std::move(reader), speed);
+}
+
+void VirtualBoard::play(std::unique_ptr<capture::RecordingReader> reader, double speed)
+{
+    if (!isOpen())
         return;
-    // Each read's time becomes its offset from the first, its gap from the one before kept
-    // between none (a recording out of order) and the longest silence played.
-    m_playing = recording.reads;
-    qint64 offset = 0;
-    for (int i = 0; i < m_playing.size(); ++i) {
-        const qint64 gap = i ? recording.reads[i].micros - recording.reads[i - 1].micros : 0;
-        offset += std::clamp<qint64>(gap, 0, kLongestGapMicros);
-        m_playing[i].micros = offset;
-    }
-    m_playIndex = 0;
-    m_playSpeed = speed;
-    m_playStart = Clock::now();
+    m_player = std::make_unique<Player>();
+    m_player->reader = std::move(reader);
+    m_player->speed = speed;
+    m_player->start = Clock::now();
     playNext();
+}
+
+void VirtualBoard::stopPlaying()
+{
+    m_player.reset();
+    m_playTimer.stop();
 }
 
 void VirtualBoard::playNext()
@@ -163,13 +216,22 @@ void VirtualBoard::playNext()
     constexpr milliseconds kLookAhead{250};
     // As fast as the line allows: the line is kept this many reads ahead.
     constexpr int kFedAhead = 64;
-    while (m_playIndex < m_playing.size()) {
-        const capture::Recorded &read = m_playing[m_playIndex];
+    if (!m_player)
+        return;
+    Player &p = *m_player;
+    for (;;) {
+        if (!p.due) {
+            p.due = p.reader->next();
+            if (!p.due)
+                break;
+            if (p.lastMicros)
+                p.offset += std::clamp<qint64>(p.due->micros - *p.lastMicros, 0, kLongestGapMicros);
+            p.lastMicros = p.due->micros;
+        }
         const Clock::time_point now = Clock::now();
         Clock::time_point due = now;
-        if (m_playSpeed > 0) {
-            due = m_playStart + duration_cast<Clock::duration>(
-                                    duration<double, std::micro>(double(read.micros) / m_playSpeed));
+        if (p.speed > 0) {
+            due = p.start + duration_cast<Clock::duration>(duration<double, std::micro>(double(p.offset) / p.speed));
             if (due > now + kLookAhead) {
                 m_playTimer.start(int(duration_cast<milliseconds>(due - now - kLookAhead / 2).count()));
                 return;
@@ -182,16 +244,29 @@ void VirtualBoard::playNext()
         // line (3.6 ms after a line feed, 20 ms after other text) and room for a console that
         // starts looking late, its event loop busy or its timers coarse (Windows): 25 ms after a
         // line feed, after the notice's "CC" the board's own pause, else 50 ms.
-        const QString before = m_playIndex > 0 ? m_playing[m_playIndex - 1].text : QString();
-        const milliseconds silence = before.endsWith(QLatin1Char('\n')) ? milliseconds(25)
-                                     : before == QLatin1String("CC")     ? milliseconds(kNoticeSilenceMs)
-                                                                         : milliseconds(50);
-        m_line.send(read.text.toLatin1(), due, silence);
-        ++m_playIndex;
+        const milliseconds silence = p.lastText.endsWith(QLatin1Char('\n')) ? milliseconds(25)
+                                     : p.lastText == QLatin1String("CC")     ? milliseconds(kNoticeSilenceMs)
+                                                                             : milliseconds(50);
+        m_line.send(p.due->text.toLatin1(), due, silence);
+        p.lastText = std::move(p.due->text);
+        p.due.reset();
     }
-    m_playing.clear();
-    m_playIndex = 0;
-    emit playFinished();
+    const QString error = p.reader->error();
+    if (error.isEmpty()) {
+        stopPlaying();
+        emit playFinished();
+        return;
+    }
+    // A fault in the recording: the reads before it reach the console first, then the playing
+    // ends, once.
+    if (m_line.pending() > 0) {
+        m_playTimer.start(20);
+        return;
+    }
+    stopPlaying();
+    emit playFailed(error);
+    if (m_replay)
+        lose(commerrors::deviceLost(QStringLiteral("replay"), error));
 }
 
 void VirtualBoard::sendReply(const QString &text)

@@ -1,12 +1,17 @@
 #pragma once
 
 #include "capture/recording.h"
+#include "core/table.h"
 #include "link/serialdevice.h"
 #include "sim/boardline.h"
 #include "sim/peripherals.h"
 
 #include <QTime>
 #include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
 
 namespace kestrel::sim {
 
@@ -17,6 +22,25 @@ namespace kestrel::sim {
 // their replies as hex text a character at a time at line speed, each reply after a silence. The
 // operator's actions on the board (coins, bills, faults) reply the same way. Unpaced, for tests and
 // benchmarks, frames and replies travel whole and take no time on the line.
+class VirtualBoard;
+
+// Faults that last until switched off, for checking that a test plan catches them: by the name a
+// port's name gives them ("virtual?fault=coin-jam,validator-disabled"), and by the control and
+// caption of the board window's Faults tab.
+struct Fault
+{
+    const char *name;
+    const char *control;
+    const char *caption;
+    void (*set)(VirtualBoard &board, bool on);
+    bool (*isOn)(const VirtualBoard &board);
+};
+extern const Table<Fault> kFaults;
+// The fault of that name, or nullptr.
+const Fault *faultNamed(const QString &name);
+// The faults' names, for a message that lists them: "coin-jam, short-payout, validator-disabled".
+QString faultNames();
+
 class VirtualBoard : public SerialDevice
 {
     Q_OBJECT
@@ -43,14 +67,21 @@ public:
     // recorded spacing divided by `speed` (0: as fast as the line allows, each read after the
     // silence that lets the console tell it from the next, even when it looks late). Mixed with
     // whatever else the board sends meanwhile. The end of the recording is the line falling silent.
+    // The reads are taken from the reader as they fall due, so a recording of any size starts at
+    // once and costs the memory of a few reads; a fault the reader meets ends the playing there,
+    // after the reads before it, with playFailed.
+    void play(std::unique_ptr<capture::RecordingReader> reader, double speed = 1);
     void play(const capture::Recording &recording, double speed = 1);
     // The longest silence a replay keeps: a longer gap in the recording (a machine left idle
     // overnight) is played as this.
     static constexpr qint64 kLongestGapMicros = 10LL * 60 * 1000000;
-    bool playing() const { return m_playIndex < m_playing.size(); }
+    bool playing() const { return m_player != nullptr; }
     // The replay port: frames written are taken and dropped (a raised DTR still gets its CTS
-    // change), and the recording plays each time the port is opened.
+    // change), and the recording plays each time the port is opened, read afresh from its file.
+    // A recording that cannot be played, from its start or from a fault met later, ends the
+    // replay with the port lost, its error the reason.
     void setReplay(const capture::Recording &recording, double speed);
+    void setReplayFile(const QString &path, double speed);
 
     // Acts on a test plan's request to the technician ("Insert a quarter", "Insert a $5 bill"):
     // inserts the coin or bill it names. False when it names none.
@@ -80,6 +111,9 @@ signals:
     void stateChanged();
     // The recording being played has been put on the line whole.
     void playFinished();
+    // The recording being played has a fault: what was read before it has reached the line, and
+    // the playing has ended.
+    void playFailed(const QString &error);
 
 protected:
     void openLine() override;
@@ -109,12 +143,24 @@ private:
     QTimer m_ctsTimer;
 
     void playNext();
-    QList<capture::Recorded> m_playing;   // each read's time made its offset from the first
-    int m_playIndex = 0;
-    double m_playSpeed = 1;
-    Clock::time_point m_playStart;
+    void startReplay();
+    void stopPlaying();
+    // The read being played, its time made its offset from the recording's first read, its gap
+    // from the one before kept between none (a recording out of order) and the longest silence.
+    struct Player
+    {
+        std::unique_ptr<capture::RecordingReader> reader;
+        double speed = 1;
+        Clock::time_point start;
+        std::optional<capture::Recorded> due;
+        qint64 offset = 0;
+        std::optional<qint64> lastMicros;
+        QString lastText;
+    };
+    std::unique_ptr<Player> m_player;
     QTimer m_playTimer;
-    std::optional<capture::Recording> m_replay;   // the replay port's recording
+    // The replay port's recording, made anew each time the port opens.
+    std::function<std::unique_ptr<capture::RecordingReader>()> m_replay;
     double m_replaySpeed = 1;
 };
 

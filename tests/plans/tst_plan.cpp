@@ -125,6 +125,15 @@ private slots:
         };
         for (const auto &row : rows)
             QTest::newRow(row.name) << QString::fromUtf8(row.text) << QString::fromUtf8(row.error);
+        // A bad word is echoed cut to sixty characters, control characters escaped: a line of a
+        // megabyte, or of NULs, is named in one short line.
+        const QString megabyte(1 << 20, QLatin1Char('x'));
+        QTest::newRow("a megabyte verb") << megabyte
+                                         << QStringLiteral("p.plan:1: unknown verb %1... (1048576 characters) (press, expect, ask, wait, check)")
+                                                .arg(QString(60, QLatin1Char('x')));
+        QTest::newRow("NULs in a time") << QStringLiteral("wait 1") + QString(65536, QChar(0))
+                                        << QStringLiteral("p.plan:1: bad time 1%1... (65537 characters) (write it as 500ms or 2s)")
+                                               .arg(QStringLiteral("\\x00").repeated(15));
     }
     void badPlans()
     {

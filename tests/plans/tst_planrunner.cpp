@@ -158,11 +158,11 @@ private slots:
         QTest::addColumn<QStringList>("failures");
         QTest::newRow("coin jam") << "changer" << 0
                                   << QStringList{
-                                         "expect \"08 50 *\" or \"08 40 *\" within 60s: no reply matching any of the patterns within 60 s; arrived instead: 08 0C",
+                                         "expect \"08 50 *\" or \"08 40 *\" within 60s: no reply matching any of the patterns within 60 s; arrived instead: 08 0C (coin jam)",
                                          "check tally Nickel = 1: Nickel counted 0, expected 1",
-                                         "expect \"08 51 *\" or \"08 41 *\" within 60s: no reply matching any of the patterns within 60 s; arrived instead: 08 0C",
+                                         "expect \"08 51 *\" or \"08 41 *\" within 60s: no reply matching any of the patterns within 60 s; arrived instead: 08 0C (coin jam)",
                                          "check tally Dime = 1: Dime counted 0, expected 1",
-                                         "expect \"08 52 *\" or \"08 42 *\" within 60s: no reply matching any of the patterns within 60 s; arrived instead: 08 0C",
+                                         "expect \"08 52 *\" or \"08 42 *\" within 60s: no reply matching any of the patterns within 60 s; arrived instead: 08 0C (coin jam)",
                                          "check tally Quarter = 1: Quarter counted 0, expected 1",
                                          "check total = 0.40: total 0.00, expected 0.40"};
         QTest::newRow("short payout") << "changer" << 1
@@ -170,11 +170,13 @@ private slots:
                                              "check tube Nickel -1: the Nickel tube went from 21 to 21 (0), expected -1",
                                              "check tube Dime -1: the Dime tube went from 21 to 21 (0), expected -1",
                                              "check tube Quarter -1: the Quarter tube went from 21 to 21 (0), expected -1",
-                                             "check payout: payout does not reconcile: Nickel: requested 1, reported 1, tube change 0; "
-                                             "Dime: requested 1, reported 1, tube change 0; Quarter: requested 1, reported 1, tube change 0"};
+                                             "check payout: payout does not reconcile: "
+                                             "Nickel: requested 1, reported 1, tube change 0 (short payout: 1 reported paid, still in the tube); "
+                                             "Dime: requested 1, reported 1, tube change 0 (short payout: 1 reported paid, still in the tube); "
+                                             "Quarter: requested 1, reported 1, tube change 0 (short payout: 1 reported paid, still in the tube)"};
         QTest::newRow("validator disabled") << "validator" << 2
                                             << QStringList{
-                                                   "expect \"30 90 *\" within 60s: no reply matching \"30 90 *\" within 60 s; arrived instead: 30 09"};
+                                                   "expect \"30 90 *\" within 60s: no reply matching \"30 90 *\" within 60 s; arrived instead: 30 09 (validator disabled)"};
     }
     void faults()
     {
