@@ -3,6 +3,7 @@
 // so compare runs made on the same machine.
 
 #include "app/commandline.h"
+#include "bench/benches.h"
 #include "app/mainwindow.h"
 #include "capture/pcapng.h"
 #include "capture/recording.h"
@@ -779,6 +780,7 @@ int main(int argc, char *argv[])
         {"plans", benchPlans},
         {"capture", benchCapture},
         {"replay", benchReplay},
+        {"replaystart", bench::replayStart},
         {"queue", benchQueue},
         {"startup", [&] { benchStartup(app.applicationFilePath()); }},
         {"growth", benchGrowth},

@@ -49,6 +49,16 @@ QByteArray block(quint32 type, const QByteArray &body)
     return out;
 }
 
+// Why a write to the file failed, in the system's words ("No space left on device"). QFile
+// reports a failed write of its own as "Unknown error"; the system's error is read at once after
+// the write, before anything else can change it.
+QString lastWriteError(const QFile &file)
+{
+    const QString system = qt_error_string();
+    const QString own = file.errorString();
+    return own.isEmpty() || own == QLatin1String("Unknown error") ? system : own;
+}
+
 constexpr quint16 kOptEndOfOpt = 0;
 constexpr quint16 kOptComment = 1;
 constexpr quint16 kIfTsResol = 9;
@@ -73,26 +83,6 @@ QByteArray replyPacket(const QByteArray &reply)
     packet.append(data);
     packet.append(char(mdb::checksum(data)));
     return packet;
-}
-
-std::optional<QByteArray> replyBytes(const QString &text)
-{
-    QString body = text;
-    while (body.endsWith(QLatin1Char('\n')) || body.endsWith(QLatin1Char('\r')))
-        body.chop(1);
-    // "CC" alone is the board's mark before a notice, not a reply of byte 0xCC.
-    if (body.isEmpty() || body == QLatin1String("CC"))
-        return std::nullopt;
-    QByteArray bytes;
-    const QStringList parts = body.split(QLatin1Char(' '));
-    for (const QString &part : parts) {
-        bool ok = false;
-        const uint value = part.toUInt(&ok, 16);
-        if (part.size() != 2 || !ok)
-            return std::nullopt;
-        bytes.append(char(value));
-    }
-    return bytes;
 }
 
 QString escaped(const QString &text)
@@ -192,14 +182,20 @@ QString PcapngWriter::open(const QString &path)
     m_file.close();
     m_file.setFileName(path);
     m_packets = 0;
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    m_whole = 0;
+    // Unbuffered: each block goes to the file in one write as it is made, and a write that fails
+    // says why at once (a full disk), not at some later flush.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return QStringLiteral("cannot write the capture %1: %2").arg(path, m_file.errorString());
     const QByteArray head = blocks::sectionHeader() + blocks::interfaceDescription();
-    if (m_file.write(head) != head.size() || !m_file.flush()) {
-        const QString error = QStringLiteral("cannot write the capture %1: %2").arg(path, m_file.errorString());
+    if (m_file.write(head) != head.size()) {
+        // A capture that cannot even start leaves no empty or cut file behind.
+        const QString error = QStringLiteral("cannot write the capture %1: %2").arg(path, lastWriteError(m_file));
         m_file.close();
+        m_file.remove();
         return error;
     }
+    m_whole = head.size();
     return {};
 }
 
@@ -208,11 +204,17 @@ QString PcapngWriter::write(qint64 micros, const QByteArray &packet, const QStri
     if (!m_file.isOpen())
         return {};
     const QByteArray bytes = blocks::enhancedPacket(micros, packet, comments);
-    if (m_file.write(bytes) != bytes.size() || !m_file.flush()) {
-        const QString error = QStringLiteral("capture %1 stopped: %2").arg(m_file.fileName(), m_file.errorString());
+    if (m_file.write(bytes) != bytes.size()) {
+        // Part of the block may have reached the file (the disk filled inside it): cut the file
+        // back to its last whole block, so that it still opens in Wireshark with every packet
+        // written before. Cutting a file shorter needs no space.
+        const QString why = lastWriteError(m_file);
+        m_file.resize(m_whole);
         m_file.close();
-        return error;
+        return QStringLiteral("capture %1 stopped: %2; the %3 packets before are kept")
+            .arg(m_file.fileName(), why).arg(m_packets);
     }
+    m_whole += bytes.size();
     ++m_packets;
     return {};
 }

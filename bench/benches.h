@@ -1,0 +1,10 @@
+#pragma once
+
+// Benchmarks kept in files of their own; main.cpp runs them by name.
+namespace kestrel::bench {
+
+// A recording played back by the real program: time to the first reply and peak memory for
+// recordings of 1, 8 and 64 MB beside one of a single line, in turns.
+void replayStart();
+
+} // namespace kestrel::bench
