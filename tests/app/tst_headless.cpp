@@ -1,9 +1,11 @@
 // The program run as a technician's script or a CI job runs it: `kestrel --plan ...` with no
 // display, its exit code, what it prints, the reports and log.txt it leaves, and Ctrl+C.
 
+#include "plans/plan.h"
+#include "tests/support/headless.h"
+
 #include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
@@ -12,47 +14,9 @@
 
 namespace {
 
-// The program copied into a scratch folder, so that the log.txt it writes beside itself is the
-// test's to read, started with no display at all.
-struct Headless
+struct Headless : kestrel::test::Headless
 {
-    Headless()
-    {
-        const QString name = QStringLiteral(KESTREL_EXECUTABLE).section(QLatin1Char('/'), -1);
-        program = dir.filePath(name);
-        QFile::copy(QStringLiteral(KESTREL_EXECUTABLE), program);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(QLatin1String(display));
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(dir.path());
-    }
-    QString file(const QString &name) const { return dir.filePath(name); }
-    void write(const QString &name, const QByteArray &text) const
-    {
-        QFile f(file(name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QString read(const QString &name) const
-    {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
-    int run(const QStringList &arguments, int timeoutMs = 30000)
-    {
-        process.start(program, arguments);
-        if (!process.waitForFinished(timeoutMs))
-            return -1;
-        out = QString::fromLocal8Bit(process.readAllStandardOutput());
-        err = QString::fromLocal8Bit(process.readAllStandardError());
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    }
-
-    QTemporaryDir dir;
-    QString program;
-    QProcess process;
-    QString out, err;
+    Headless() : kestrel::test::Headless(QStringLiteral(KESTREL_EXECUTABLE)) {}
 };
 
 } // namespace
@@ -85,6 +49,10 @@ private slots:
         QTest::newRow("network port refused") << failing
                                               << QStringList{"--plan", "p.plan", "--com1", "socket://127.0.0.1:1"}
                                               << 2 << "kestrel: socket://127.0.0.1:1 cannot be opened";
+        QTest::newRow("unknown fault") << failing
+                                       << QStringList{"--plan", "p.plan", "--com1", "virtual?fault=coin-jam,jammed"} << 2
+                                       << "kestrel: --com1 virtual?fault=coin-jam,jammed: the virtual board has no fault "
+                                          "jammed (its faults: coin-jam, short-payout, validator-disabled)";
         QTest::newRow("unknown answerer") << failing
                                           << QStringList{"--plan", "p.plan", "--com1", "virtual", "--plan-answers", "operator"}
                                           << 2 << "kestrel: --plan-answers operator: the only answerer is \"virtual\"";
@@ -123,6 +91,57 @@ private slots:
         const QString log = kestrel.read(QStringLiteral("log.txt"));
         QVERIFY2(log.contains(QStringLiteral("08 92 06")), qPrintable(log));
         QVERIFY(log.contains(QStringLiteral("08 0B")));
+    }
+
+    // The virtual board's lasting faults, switched on by the port's name: each built-in plan fails
+    // on the fault it is there to catch, and its failing step names the fault. The waits for the
+    // technician are cut to two seconds, so that a jammed coin costs no minute.
+    void faultsByPortName_data()
+    {
+        QTest::addColumn<QString>("plan");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("failing");
+        QTest::newRow("coin jam") << "changer" << "virtual?fault=coin-jam"
+                                  << "no reply matching any of the patterns within 2 s; arrived instead: 08 0C (coin jam)";
+        QTest::newRow("short payout") << "changer" << "virtual?fault=short-payout"
+                                      << "Nickel: requested 1, reported 1, tube change 0 (short payout: 1 reported paid, still in the tube)";
+        QTest::newRow("validator disabled") << "validator" << "virtual?fault=validator-disabled"
+                                            << "no reply matching \"30 90 *\" within 2 s; arrived instead: 30 09 (validator disabled)";
+        QTest::newRow("two at once") << "validator" << "virtual?fault=coin-jam,validator-disabled"
+                                     << "arrived instead: 30 09 (validator disabled)";
+    }
+    void faultsByPortName()
+    {
+        QFETCH(QString, plan);
+        QFETCH(QString, port);
+        QFETCH(QString, failing);
+        Headless kestrel;
+        const auto &builtIns = kestrel::plans::builtIns();
+        const auto found = std::find_if(builtIns.begin(), builtIns.end(),
+                                        [&](const auto &b) { return plan == QLatin1String(b.name); });
+        QVERIFY(found != builtIns.end());
+        kestrel.write(QStringLiteral("p.plan"), QByteArray(found->text).replace("within 60s", "within 2s"));
+        QCOMPARE(kestrel.run({"--plan", "p.plan", "--com1", port, "--plan-answers", "virtual"}, 120000), 1);
+        QVERIFY2(kestrel.out.contains(QStringLiteral("\nFAIL ")) && kestrel.out.contains(failing), qPrintable(kestrel.out));
+        // The same plan on a board with no fault passes: it is the fault that fails it.
+        QCOMPARE(kestrel.run({"--plan", "p.plan", "--com1", "virtual", "--plan-answers", "virtual"}, 120000), 0);
+    }
+
+    // A wait never ends before its bound, on the clock the run's step times are given by.
+    void waitsEndAtTheirBounds()
+    {
+        Headless kestrel;
+        kestrel.write(QStringLiteral("p.plan"), QByteArray("wait 500ms\n").repeated(5) + "wait 1s\nwait 50ms\n");
+        QCOMPARE(kestrel.run({"--plan", "p.plan", "--com1", "virtual"}), 0);
+        const QList<double> bounds{500, 500, 500, 500, 500, 1000, 50};
+        QList<double> took;
+        static const QRegularExpression time(QStringLiteral("^PASS +\\d+  wait \\S+  \\(([0-9.]+) ms\\)$"),
+                                             QRegularExpression::MultilineOption);
+        for (auto m = time.globalMatch(kestrel.out); m.hasNext();)
+            took << m.next().captured(1).toDouble();
+        QCOMPARE(took.size(), bounds.size());
+        for (int i = 0; i < bounds.size(); ++i)
+            QVERIFY2(took[i] >= bounds[i], qPrintable(kestrel.out));
     }
 
     // A plan's session captured on the virtual board, then the same plan against its replay:

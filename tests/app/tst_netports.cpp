@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/planwindow.h"
 #include "tests/app/windowrig.h"
 #include "tests/support/eventwait.h"
 #include "tests/support/netboard.h"
@@ -101,6 +102,36 @@ private slots:
         // The server is back: the operator picks the port again.
         rig.click("Option1");
         QVERIFY(rig.window->console().comInterface.PortOpen());
+    }
+
+    // A test plan running in the window when the board's server goes away: the plan window ends
+    // the run at once, the step under way failed with the loss, the rest not run.
+    void aLostBoardEndsThePlanInTheWindow()
+    {
+        NetBoard board;
+        DeviceWindowRig rig(board.url());
+        rig.click("Option1");
+        QVERIFY(rig.console().comInterface.PortOpen());
+        const QString path = rig.dir.filePath(QStringLiteral("lost.plan"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("expect \"08 50 06\" within 30s\nexpect \"08 51 08\" within 30s\ncheck total = 0.15\n");
+        file.close();
+        PlanWindow window(rig.console(), {});
+        QVERIFY(window.load(path));
+        window.run();
+        board.send("08 50 06\r\n");
+        const auto &results = window.runner()->results();
+        QVERIFY(runUntil([&] { return results[0].state == plans::PlanRunner::State::Passed; }));
+        board.dropConnection();
+        QElapsedTimer ended;
+        ended.start();
+        QVERIFY(runUntil([&] { return !window.runner()->isRunning(); }, 30000));
+        QVERIFY(ended.elapsed() < 2000);
+        QCOMPARE(results[1].state, plans::PlanRunner::State::Failed);
+        QCOMPARE(results[1].detail, QStringLiteral("the port was lost: Comm device lost: %1: the server closed the connection").arg(board.url()));
+        QCOMPARE(results[2].state, plans::PlanRunner::State::NotRun);
+        QCOMPARE(window.message(), QStringLiteral("Failed: see the steps in red."));
     }
 
     void rawTcpRepliesAreRecognised()

@@ -21,6 +21,9 @@ PtyBoard::PtyBoard()
         m_board = -1;
         return;
     }
+    // The board's side is the test's alone: a program the test starts must not inherit it, or
+    // closing it here would hang nothing up.
+    ::fcntl(m_board, F_SETFD, FD_CLOEXEC);
     // Raw both ways, so that CR, LF and NUL pass unchanged; the console reopens its side by name.
     termios raw{};
     ::tcgetattr(console, &raw);
