@@ -37,7 +37,6 @@ frmKestrel::frmKestrel(PortMap &ports, Console::Settings settings, QWidget *pare
                               | Qt::WindowCloseButtonHint)
     , m_console(ports, std::move(settings))
     , m_docLinks(m_console.state.log, m_desktop, QCoreApplication::applicationDirPath())
-    , m_history(m_console.state.List1, m_console.MDB_output_string.lastSent())
 {
     setObjectName(QStringLiteral("frmKestrel"));
     // A tool window, yet it keeps the program running while it is open (app/programlife.h).
@@ -386,7 +385,7 @@ void frmKestrel::wireLinksAndScreens()
     connect(require<LineView>("List1"), &LineView::rowActivated, this, [this](int row) {
         if (!m_replyDetails)
             m_replyDetails = new ReplyDetailsWindow;
-        m_replyDetails->show(row, m_history.decode(row));
+        m_replyDetails->show(row, m_console.history.decode(row));
     });
 
     QPointer<QWidget> &about = m_screens.back();

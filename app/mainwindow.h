@@ -6,7 +6,6 @@
 #include "app/layout.h"
 #include "app/planwindow.h"
 #include "app/replydetailswindow.h"
-#include "app/replyhistory.h"
 #include "app/tabstrip.h"
 
 #include <QHash>
@@ -122,7 +121,6 @@ private:
     DocLinks m_docLinks;
     // The board screens in the order of the Other tab's buttons, then About.
     std::array<QPointer<QWidget>, 5> m_screens;
-    ReplyHistory m_history;
     QPointer<ReplyDetailsWindow> m_replyDetails;
     std::unique_ptr<PlanWindow> m_planWindow;
     SessionCapture m_capture{m_console};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/table.h"
+#include "mdb/commandset.h"
 
 #include <QByteArray>
 
@@ -33,7 +34,8 @@ constexpr Frame frame(Bytes... bytes)
 }
 
 // One command button: the control it belongs to, its caption on its tab, the frame it parks, the
-// line it logs and the error message of its trap.
+// line it logs, the error message of its trap, and the command of the bus it is (mdb/commandset.h),
+// so that a button and the command composer cannot disagree about its frame.
 struct CommandRow
 {
     const char *control;
@@ -41,6 +43,7 @@ struct CommandRow
     Frame frame;
     const char *logLine;
     const char *errorMessage;
+    mdb::Cmd command;
 };
 
 namespace commands {
@@ -56,6 +59,7 @@ struct EscrowBranch
     Frame frame;
     const char *logLine;
     const char *nextCaption;   // caption after the press
+    mdb::Cmd command;
 };
 inline constexpr char kEscrowToggle[] = "cmdDTRtoggle";
 inline constexpr char kEscrowError[] = "Error enabling/disabling escrow, ";

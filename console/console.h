@@ -5,6 +5,7 @@
 #include "console/linepause.h"
 #include "console/pendingframes.h"
 #include "console/receivepath.h"
+#include "console/replyhistory.h"
 #include "console/sendroutine.h"
 #include "core/caption.h"
 #include "core/linelistmodel.h"
@@ -62,6 +63,8 @@ public:
     // The command frames waiting for their handshakes, and the last one sent.
     PendingFrames MDB_output_string{comInterface, state.log};
     SendRoutine send{MDB_output_string, comInterface, state.log};
+    // What the reply decoder knows of each raw row: the frame that asked for it, the SETUPs seen.
+    ReplyHistory history{state.List1, MDB_output_string};
     EscrowToggle escrow{send, cmdDTRtoggle};
     CommEventHandler events;
 

@@ -1,6 +1,6 @@
 #include "console/receivepath.h"
 
-#include "decode/replytables.h"
+#include "mdb/replytables.h"
 
 #include <algorithm>
 

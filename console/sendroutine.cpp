@@ -29,4 +29,9 @@ bool SendRoutine::queueSteps(Trap &trap, const QByteArray &frame, const QString 
     return asked;
 }
 
+void SendRoutine::sendCommand(const QByteArray &frame, const QString &name)
+{
+    QueueCommandFrame(frame, name, errorMessageFor(name));
+}
+
 } // namespace kestrel

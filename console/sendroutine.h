@@ -28,6 +28,11 @@ public:
     bool queueSteps(Trap &trap, const QByteArray &frame, const QString &logLine,
                     const QString &errorMessage);
 
+    // A command composed from the command set (or typed as raw bytes) goes the same way as a
+    // button's frame: its line in the action log is the command's name.
+    void sendCommand(const QByteArray &frame, const QString &name);
+    static QString errorMessageFor(const QString &name) { return QStringLiteral("Error sending %1, ").arg(name); }
+
     ActionLog &log() { return m_log; }
 
 private:

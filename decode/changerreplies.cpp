@@ -63,7 +63,7 @@ void changerSetup(Reading &r)
         r.rest();
         return;
     }
-    const MoneySetup setup = setupHead(r, 1, QStringLiteral("coin scaling factor"));
+    MoneySetup setup = setupHead(r, 1, QStringLiteral("coin scaling factor"));
     if (r.left() >= 2) {
         const quint16 routing = r.word(r.at());
         const QStringList types = mdb::bitsSet(routing, 16);
@@ -72,9 +72,12 @@ void changerSetup(Reading &r)
     }
     for (int t = 0; t < 16 && r.left() > 0; ++t) {
         const int credit = r.byte(r.at());
+        if (credit != 0xFF)
+            setup.credits[std::size_t(t)] = credit;
         r.field(1, QStringLiteral("credit of %1").arg(coinName(t)),
                 credit == 0xFF ? QStringLiteral("a token") : QStringLiteral("%1: %2").arg(credit).arg(r.money(credit, setup)));
     }
+    r.decoded().setup = setup;
 }
 
 void changerIdentification(Reading &r)
@@ -82,16 +85,47 @@ void changerIdentification(Reading &r)
     identification(r, 33, true);
 }
 
+namespace {
+// A count of coins per coin type, coin type 0 first; a reply may end before coin type 15.
+void coinsPerType(Reading &r, const char *what)
+{
+    if (r.left() == 0)
+        r.decoded().notes << QStringLiteral("No coins reported (no data bytes).");
+    for (int t = 0; t < 16 && r.left() > 0; ++t)
+        r.field(1, QStringLiteral("%1 %2").arg(QLatin1String(what), coinName(t)), QStringLiteral("%1 coins").arg(r.byte(r.at())));
+}
+} // namespace
+
 void changerPayoutStatus(Reading &r)
 {
-    for (int t = 0; t < 16 && r.left() > 0; ++t)
-        r.field(1, QStringLiteral("paid out of %1").arg(coinName(t)), QStringLiteral("%1 coins").arg(r.byte(r.at())));
+    coinsPerType(r, "paid out of");
 }
 
 void changerPayoutValuePoll(Reading &r)
 {
     if (r.left() > 0)
-        r.field(1, QStringLiteral("paid out so far"), r.money(r.byte(r.at()), r.context().changer));
+        r.field(1, QStringLiteral("paid out so far"), r.money(r.byte(r.at())));
+}
+
+void changerManualFillReport(Reading &r)
+{
+    coinsPerType(r, "filled into the tube of");
+}
+
+void changerManualPayoutReport(Reading &r)
+{
+    coinsPerType(r, "paid out by hand of");
+}
+
+void changerDiagnostics(Reading &r)
+{
+    // Up to eight codes of two bytes: a main code and a sub-code.
+    if (r.left() < 2)
+        r.decoded().notes << QStringLiteral("Too short: a diagnostic status has at least one code of 2 bytes.");
+    for (int n = 1; r.left() >= 2 && n <= 8; ++n)
+        r.field(2, QStringLiteral("diagnostic code %1").arg(n),
+                QStringLiteral("%1 %2: %3").arg(mdb::hex(r.byte(r.at())), mdb::hex(r.byte(r.at() + 1)),
+                                                mdb::diagnosticName(r.byte(r.at()), r.byte(r.at() + 1))));
 }
 
 } // namespace kestrel::details

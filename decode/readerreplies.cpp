@@ -10,6 +10,12 @@ void readerResponse(Reading &r)
     Decoded &d = r.decoded();
     if (r.left() == 0)
         return;
+    // A command answered by an ACK alone: "10 00" is that ACK, not the response JUST RESET.
+    if (d.command && d.command->reply == mdb::Layout::Ack && r.byte(r.at()) == 0x00 && r.left() == 1) {
+        d.reply = QStringLiteral("ACK");
+        r.field(1, QStringLiteral("response"), QStringLiteral("ACK to %1").arg(QLatin1String(d.command->name)));
+        return;
+    }
     const mdb::ReaderResponse *found = mdb::readerResponse(r.byte(r.at()));
     if (!found) {
         d.reply = QStringLiteral("unknown response");
@@ -23,13 +29,13 @@ void readerResponse(Reading &r)
     case ReaderData::Amount:
         r.expect(3);
         if (r.left() >= 2)
-            r.field(2, QString::fromLatin1(found->amount), r.money(r.word(r.at()), r.context().reader));
+            r.field(2, QString::fromLatin1(found->amount), r.money(r.word(r.at())));
         break;
     case ReaderData::Configuration:
         r.expect(8);
         if (r.left() < 5)
             break;
-        setupHead(r, 1, QStringLiteral("scale factor"));
+        d.setup = setupHead(r, 1, QStringLiteral("scale factor"));
         if (r.left() >= 1)
             r.field(1, QStringLiteral("maximum response time"), QStringLiteral("%1 s").arg(r.byte(r.at())));
         if (r.left() >= 1)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "decode/replystate.h"
-#include "decode/replytables.h"
+#include "mdb/replytables.h"
 
 #include <functional>
 

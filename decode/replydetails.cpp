@@ -23,6 +23,13 @@ const struct
     {mdb::Layout::Stacker, validatorStacker},
     {mdb::Layout::ValidatorIdentification, validatorIdentification},
     {mdb::Layout::ValidatorIdentificationOptions, validatorIdentificationWithOptions},
+    {mdb::Layout::ChangerDiagnostics, changerDiagnostics},
+    {mdb::Layout::ManualFillReport, changerManualFillReport},
+    {mdb::Layout::ManualPayoutReport, changerManualPayoutReport},
+    {mdb::Layout::RecyclerSetup, recyclerSetup},
+    {mdb::Layout::DispenseStatus, recyclerDispenseStatus},
+    {mdb::Layout::RecyclerPayoutStatus, recyclerPayoutStatus},
+    {mdb::Layout::RecyclerPayoutValuePoll, recyclerPayoutValuePoll},
     {mdb::Layout::ReaderResponse, readerResponse},
 };
 
@@ -83,18 +90,17 @@ Decoded decode(const QString &text, const Context &context)
 
     Reading r(d, context);
     const quint8 first = d.bytes.first();
-    const QByteArray &sent = context.pendingFrame;
-    const QString pending = mdb::hex(sent);
     // A reply starts with its peripheral's address byte itself.
     d.device = (first & ~mdb::kAddressMask) ? Device::Unknown : mdb::peripheralOf(first);
     const bool addressed = d.device != Device::Unknown;
+    const QByteArray &pendingFrame = context.pendingFrame;
     if (addressed) {
         d.why << QStringLiteral("The address byte %1.").arg(mdb::hex(first));
-    } else if (!sent.isEmpty()) {
+    } else if (!pendingFrame.isEmpty()) {
         // A reply without its address: the frame just sent says whose it is.
-        d.device = mdb::peripheralOf(quint8(sent[0]));
+        d.device = mdb::peripheralOf(quint8(pendingFrame[0]));
         if (d.device != Device::Unknown)
-            d.why << QStringLiteral("No address byte; the pending frame %1 went to that device.").arg(pending);
+            d.why << QStringLiteral("No address byte; the pending frame %1 went to that device.").arg(mdb::hex(pendingFrame));
     }
     d.deviceName = d.device == Device::Unknown
                        ? QStringLiteral("unknown device")
@@ -102,14 +108,25 @@ Decoded decode(const QString &text, const Context &context)
     if (addressed)
         r.field(1, QStringLiteral("address"), d.deviceName);
 
-    const mdb::Reply &reply = mdb::replyTo(d.device, sent, r.left());
+    // The frame that asked: the one sent to this peripheral and not yet answered; or, where that is
+    // not known, the frame last sent, when it went to this peripheral.
+    QByteArray sent = context.asked;
+    if (sent.isEmpty() && !pendingFrame.isEmpty()
+        && (!addressed || mdb::peripheralOf(quint8(pendingFrame[0])) == d.device))
+        sent = pendingFrame;
+    const mdb::ReplyKind reply = mdb::replyTo(d.device, sent, r.left());
     d.reply = QString::fromLatin1(reply.name);
-    if (reply.command >= 0 && !sent.isEmpty())
-        d.why << QStringLiteral("The pending frame %1 asked for %2.").arg(pending, d.reply);
-    else if (reply.command >= 0)
+    d.command = reply.command;
+    const QString asking = mdb::hex(sent);
+    if (reply.command && reply.layout != mdb::Layout::ChangerPoll && reply.layout != mdb::Layout::ValidatorPoll)
+        d.why << QStringLiteral("The pending frame %1 asked for %2.").arg(asking, d.reply);
+    else if (reply.command)
+        d.why << QStringLiteral("The pending frame %1 (%2) is answered by an ACK or the device's activity.")
+                     .arg(asking, QLatin1String(reply.command->name));
+    else if (reply.dataBytes >= 0)
         d.why << QStringLiteral("%1 data bytes: the length of a %2 reply.").arg(reply.dataBytes).arg(d.reply);
     for (const auto &unasked : kUnasked)
-        if (reply.command < 0 && unasked.device == d.device)
+        if (!reply.command && reply.dataBytes < 0 && unasked.device == d.device)
             d.why << QString::fromLatin1(unasked.why);
     if (d.device != Device::Unknown)
         for (const auto &layout : kLayouts)
@@ -121,6 +138,11 @@ Decoded decode(const QString &text, const Context &context)
     if (d.device == Device::Unknown)
         d.why << QStringLiteral("The first byte %1 is no peripheral's address, and no frame was "
                                 "sent that would tell.").arg(mdb::hex(first));
+    // A reply longer than its command's layout: the bytes past it are shown, never read as fields.
+    const int came = int(d.bytes.size()) - 1;
+    if (reply.dataBytes >= 0 && came > reply.dataBytes && d.device != Device::Reader)
+        d.notes << QStringLiteral("Too long: a %1 reply has %2 data bytes after the address, %3 came.")
+                       .arg(d.reply).arg(reply.dataBytes).arg(came);
     r.rest();
 
     if (r.unitsOnly())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mdb/compose.h"
 #include "mdb/mdb.h"
 
 #include <QByteArray>
@@ -18,21 +19,17 @@ namespace kestrel::details {
 
 using Device = mdb::Peripheral;
 
-// What a device's SETUP reply says about its money: the currency (packed BCD as sent), the
-// scaling factor and the decimal places. Credits and amounts are credit x scaling / 10^decimals.
-struct MoneySetup
-{
-    quint16 currency = 0;
-    int scaling = 1;
-    int decimals = 0;
-};
+// What a device's SETUP reply says about its money and its level.
+using MoneySetup = mdb::MoneySetup;
 
-// What the decoder knows beyond the reply itself: the frame last sent (the pending frame when the
-// reply came) and the SETUP replies seen so far in this run.
+// What the decoder knows beyond the reply itself: the frame that asked for it (the last frame sent
+// to its peripheral, not yet answered), the frame last sent to any peripheral (for a reply with no
+// address byte), and the SETUP replies seen so far in this run.
 struct Context
 {
+    QByteArray asked;
     QByteArray pendingFrame;
-    std::optional<MoneySetup> changer, validator, reader;
+    mdb::Known known;
 };
 
 // One field of a reply: where it stands (byte offset and length in the reply, the address byte
@@ -55,6 +52,7 @@ struct Decoded
     Device device = Device::Unknown;
     QString deviceName;           // "coin changer (08)"
     QString reply;                // "POLL", "TUBE STATUS", ...
+    const mdb::CommandSpec *command = nullptr;   // the command that asked for it, when one did
     QStringList why;              // how the device and the reply were told
     QList<Field> fields;
     QStringList notes;            // too short, money in units, ...

@@ -1,7 +1,7 @@
 #include "decode/replyreading.h"
 
 #include "core/table.h"
-#include "decode/denominations.h"
+#include "mdb/denominations.h"
 
 namespace kestrel::details {
 
@@ -100,8 +100,9 @@ QString currencyName(quint16 code)
 // (one or two bytes) and decimal places. The scaling factor's name is the device's own.
 MoneySetup setupHead(Reading &r, int scalingBytes, const QString &scalingName)
 {
-    r.field(1, QStringLiteral("feature level"), QString::number(r.byte(r.at())));
     MoneySetup setup;
+    setup.level = r.byte(r.at());
+    r.field(1, QStringLiteral("feature level"), QString::number(setup.level));
     setup.currency = r.word(r.at());
     r.field(2, QStringLiteral("country or currency"), currencyName(setup.currency));
     setup.scaling = scalingBytes == 2 ? r.word(r.at()) : r.byte(r.at());
@@ -129,10 +130,17 @@ void identification(Reading &r, int dataBytes, bool options)
         r.field(2, QStringLiteral("software version"), r.version(r.at()));
     if (options && r.left() >= 4) {
         const quint32 bits = quint32(r.word(r.at())) << 16 | r.word(r.at() + 2);
-        const QStringList set = mdb::bitsSet(bits, 32);
-        r.field(4, QStringLiteral("optional features"),
-                set.isEmpty() ? QStringLiteral("none") : QStringLiteral("bits ") + set.join(QStringLiteral(", ")));
+        QStringList named;
+        for (const QString &bit : mdb::bitsSet(bits, 32))
+            named << QStringLiteral("%1 (bit %2)").arg(mdb::featureName(r.decoded().device, bit.toInt()), bit);
+        r.field(4, QStringLiteral("optional features"), named.isEmpty() ? QStringLiteral("none") : named.join(QStringLiteral(", ")));
     }
+}
+
+QString Reading::money(qint64 units)
+{
+    const std::optional<MoneySetup> &setup = m_context.known.of(m_d.device);
+    return money(units, setup);
 }
 
 QString Reading::money(qint64 units, const std::optional<MoneySetup> &setup)
@@ -141,18 +149,7 @@ QString Reading::money(qint64 units, const std::optional<MoneySetup> &setup)
         m_unitsOnly = true;
         return QStringLiteral("%1 units").arg(units);
     }
-    qint64 scaled = units * setup->scaling;
-    QString amount;
-    if (setup->decimals > 0) {
-        qint64 divisor = 1;
-        for (int i = 0; i < setup->decimals; ++i)
-            divisor *= 10;
-        amount = QStringLiteral("%1.%2").arg(scaled / divisor).arg(scaled % divisor,
-                                                                    setup->decimals, 10,
-                                                                    QLatin1Char('0'));
-    } else {
-        amount = QString::number(scaled);
-    }
+    const QString amount = mdb::moneyText(units, *setup);
     const Currency *c = currencyOf(setup->currency);
     return c ? QStringLiteral("%1 %2").arg(amount, QLatin1String(c->alpha))
              : QStringLiteral("%1 (currency %2)").arg(amount, digits4(setup->currency));

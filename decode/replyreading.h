@@ -67,7 +67,8 @@ public:
         return v ? QStringLiteral("%1.%2").arg(*v / 100).arg(*v % 100, 2, 10, QLatin1Char('0'))
                  : QStringLiteral("%1 (not BCD)").arg(digits4(word(i)));
     }
-    // An amount in the device's money, where its SETUP reply was seen.
+    // An amount in the device's money, where its SETUP reply was seen in this run (or the one given).
+    QString money(qint64 units);
     QString money(qint64 units, const std::optional<MoneySetup> &setup);
     bool unitsOnly() const { return m_unitsOnly; }
 
@@ -95,11 +96,18 @@ void changerSetup(Reading &r);
 void changerIdentification(Reading &r);
 void changerPayoutStatus(Reading &r);
 void changerPayoutValuePoll(Reading &r);
+void changerDiagnostics(Reading &r);
+void changerManualFillReport(Reading &r);
+void changerManualPayoutReport(Reading &r);
 void validatorPoll(Reading &r);
 void validatorSetup(Reading &r);
 void validatorStacker(Reading &r);
 void validatorIdentification(Reading &r);
 void validatorIdentificationWithOptions(Reading &r);
+void recyclerSetup(Reading &r);
+void recyclerDispenseStatus(Reading &r);
+void recyclerPayoutStatus(Reading &r);
+void recyclerPayoutValuePoll(Reading &r);
 void readerResponse(Reading &r);
 
 } // namespace kestrel::details

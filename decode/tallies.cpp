@@ -1,7 +1,7 @@
 #include "decode/tallies.h"
 
 #include "core/trap.h"
-#include "decode/denominations.h"
+#include "mdb/denominations.h"
 
 #include <limits>
 

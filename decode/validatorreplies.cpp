@@ -13,6 +13,8 @@ void validatorPoll(Reading &r)
             r.field(1, QStringLiteral("bill"), QStringLiteral("%1 %2").arg(billName(b & 0x0F), mdb::named(mdb::kBillRouting, (b >> 4) & 0x07)));
         else if ((b & 0xE0) == 0x40)
             r.field(1, QStringLiteral("attempts while disabled"), QString::number(b & 0x1F));
+        else if (const QString recycler = mdb::recyclerStatusName(b); !recycler.isEmpty())
+            r.field(1, QStringLiteral("recycler status"), QStringLiteral("%1: %2").arg(mdb::hex(b), recycler));
         else
             r.field(1, QStringLiteral("status"), QStringLiteral("%1: %2").arg(mdb::hex(b), mdb::named(mdb::kValidatorStatus, b)));
     }
@@ -25,7 +27,7 @@ void validatorSetup(Reading &r)
         r.rest();
         return;
     }
-    const MoneySetup setup = setupHead(r, 2, QStringLiteral("bill scaling factor"));
+    MoneySetup setup = setupHead(r, 2, QStringLiteral("bill scaling factor"));
     if (r.left() >= 2)
         r.field(2, QStringLiteral("stacker capacity"), QStringLiteral("%1 bills").arg(r.word(r.at())));
     if (r.left() >= 2) {
@@ -42,8 +44,10 @@ void validatorSetup(Reading &r)
     }
     for (int t = 0; t < 16 && r.left() > 0; ++t) {
         const int credit = r.byte(r.at());
+        setup.credits[std::size_t(t)] = credit;
         r.field(1, QStringLiteral("credit of %1").arg(billName(t)), QStringLiteral("%1: %2").arg(credit).arg(r.money(credit, setup)));
     }
+    r.decoded().setup = setup;
 }
 
 void validatorStacker(Reading &r)
@@ -65,6 +69,48 @@ void validatorIdentification(Reading &r)
 void validatorIdentificationWithOptions(Reading &r)
 {
     identification(r, 33, true);
+}
+
+void recyclerSetup(Reading &r)
+{
+    r.expect(2);
+    if (r.left() < 2)
+        return;
+    const QStringList types = mdb::bitsSet(r.word(r.at()), 16);
+    r.field(2, QStringLiteral("bills routed to the recycler"),
+            types.isEmpty() ? QStringLiteral("none") : QStringLiteral("bill types ") + types.join(QStringLiteral(", ")));
+}
+
+namespace {
+// A count of bills per bill type, two bytes each, bill type 0 first.
+void billsPerType(Reading &r, const char *what)
+{
+    for (int t = 0; t < 16 && r.left() >= 2; ++t)
+        r.field(2, QStringLiteral("%1 %2").arg(QLatin1String(what), billName(t)), QStringLiteral("%1 bills").arg(r.word(r.at())));
+}
+} // namespace
+
+void recyclerDispenseStatus(Reading &r)
+{
+    r.expect(34);
+    if (r.left() < 2)
+        return;
+    const QStringList full = mdb::bitsSet(r.word(r.at()), 16);
+    r.field(2, QStringLiteral("dispensers full"),
+            full.isEmpty() ? QStringLiteral("none") : QStringLiteral("bill types ") + full.join(QStringLiteral(", ")));
+    billsPerType(r, "in the recycler,");
+}
+
+void recyclerPayoutStatus(Reading &r)
+{
+    billsPerType(r, "paid out of");
+}
+
+void recyclerPayoutValuePoll(Reading &r)
+{
+    r.expect(2);
+    if (r.left() >= 2)
+        r.field(2, QStringLiteral("paid out so far"), r.money(r.word(r.at())));
 }
 
 } // namespace kestrel::details

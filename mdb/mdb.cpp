@@ -12,63 +12,6 @@ const Address kAddressRows[] = {
     {Peripheral::Reader, 0x10, "cashless reader"},
 };
 
-// MDB command bytes by peripheral address: coin changer 08-0F, cashless reader 10-17, bill
-// validator 30-37; and the cashless reader's own response codes that the console's test buttons
-// send.
-const Command kCommandRows[] = {
-    {0x08, -1, "RESET (coin changer)"},
-    {0x09, -1, "SETUP (coin changer)"},
-    {0x0A, -1, "TUBE STATUS"},
-    {0x0B, -1, "POLL (coin changer)"},
-    {0x0C, -1, "COIN TYPE"},
-    {0x0D, -1, "DISPENSE"},
-    {0x0F, 0x00, "EXPANSION IDENTIFICATION (coin changer)"},
-    {0x0F, 0x02, "EXPANSION PAYOUT"},
-    {0x0F, 0x03, "EXPANSION PAYOUT VALUE POLL"},
-    {0x0F, 0x04, "EXPANSION PAYOUT STATUS"},
-    {0x10, -1, "RESET (cashless)"},
-    {0x11, -1, "SETUP (cashless)"},
-    {0x12, -1, "POLL (cashless)"},
-    {0x13, 0x00, "VEND REQUEST"},
-    {0x13, 0x02, "VEND SUCCESS"},
-    {0x13, 0x04, "VEND SESSION COMPLETE"},
-    {0x14, 0x00, "READER DISABLE"},
-    {0x14, 0x01, "READER ENABLE"},
-    {0x14, 0x02, "READER CANCEL"},
-    {0x15, 0x00, "REVALUE REQUEST"},
-    {0x17, 0x00, "EXPANSION REQUEST ID (cashless)"},
-    {0x30, -1, "RESET (bill validator)"},
-    {0x31, -1, "SETUP (bill validator)"},
-    {0x33, -1, "POLL (bill validator)"},
-    {0x34, -1, "BILL TYPE"},
-    {0x35, 0x00, "ESCROW return bill"},
-    {0x35, 0x01, "ESCROW stack bill"},
-    {0x36, -1, "STACKER"},
-    {0x37, 0x00, "EXPANSION IDENTIFICATION (bill validator)"},
-    {0x37, 0x02, "EXPANSION IDENTIFICATION WITH OPTION BITS (bill validator)"},
-    {0x02, -1, "DISPLAY REQUEST (reader response)"},
-    {0x03, -1, "BEGIN SESSION (reader response)"},
-    {0x05, -1, "VEND APPROVED (reader response)"},
-    {0x07, -1, "END SESSION (reader response)"},
-};
-
-// The replies, each peripheral's unasked one (POLL) first.
-const Reply kReplyRows[] = {
-    {Peripheral::Changer, -1, -1, "POLL", Layout::ChangerPoll, 0, false},
-    {Peripheral::Changer, 0x09, -1, "SETUP", Layout::ChangerSetup, 23, true},
-    {Peripheral::Changer, 0x0A, -1, "TUBE STATUS", Layout::TubeStatus, 18, true},
-    {Peripheral::Changer, 0x0F, 0x00, "EXPANSION IDENTIFICATION", Layout::ChangerIdentification, 33, true},
-    {Peripheral::Changer, 0x0F, 0x04, "PAYOUT STATUS", Layout::PayoutStatus, 0, false},
-    {Peripheral::Changer, 0x0F, 0x03, "PAYOUT VALUE POLL", Layout::PayoutValuePoll, 1, false},
-    {Peripheral::Validator, -1, -1, "POLL", Layout::ValidatorPoll, 0, false},
-    {Peripheral::Validator, 0x31, -1, "SETUP", Layout::ValidatorSetup, 27, true},
-    {Peripheral::Validator, 0x36, -1, "STACKER", Layout::Stacker, 2, false},
-    {Peripheral::Validator, 0x37, 0x00, "IDENTIFICATION", Layout::ValidatorIdentification, 29, true},
-    {Peripheral::Validator, 0x37, 0x02, "IDENTIFICATION", Layout::ValidatorIdentificationOptions, 33, false},
-    {Peripheral::Reader, -1, -1, "", Layout::ReaderResponse, 0, false},
-    {Peripheral::Unknown, -1, -1, "unknown", Layout::Unknown, 0, false},
-};
-
 const ReaderResponse kReaderResponseRows[] = {
     {0x00, "JUST RESET", ReaderData::None, nullptr},
     {0x01, "READER CONFIGURATION", ReaderData::Configuration, nullptr},
@@ -84,6 +27,7 @@ const ReaderResponse kReaderResponseRows[] = {
     {0x0B, "OUT OF SEQUENCE", ReaderData::None, nullptr},
     {0x0D, "REVALUE APPROVED", ReaderData::None, nullptr},
     {0x0E, "REVALUE DENIED", ReaderData::None, nullptr},
+    {0x0F, "REVALUE LIMIT AMOUNT", ReaderData::Amount, "revalue limit"},
 };
 
 const char *const kChangerStatusRows[] = {
@@ -105,8 +49,6 @@ const char *const kBillRoutingRows[] = {
 } // namespace
 
 const Table<Address> kAddresses = kAddressRows;
-const Table<Command> kCommands = kCommandRows;
-const Table<Reply> kReplies = kReplyRows;
 const Table<ReaderResponse> kReaderResponses = kReaderResponseRows;
 const Table<const char *> kChangerStatus = kChangerStatusRows;
 const Table<const char *> kValidatorStatus = kValidatorStatusRows;
@@ -181,40 +123,6 @@ QStringList bitsSet(quint32 bits, int width)
         if (bits & (1u << b))
             set << QString::number(b);
     return set;
-}
-
-const Command *commandOf(const QByteArray &frame)
-{
-    if (frame.isEmpty())
-        return nullptr;
-    const quint8 command = quint8(frame[0]);
-    const int sub = frame.size() > 1 ? quint8(frame[1]) : -2;
-    const auto found = std::find_if(kCommands.begin(), kCommands.end(), [&](const Command &c) {
-        return c.command == command && (c.sub == -1 || c.sub == sub);
-    });
-    return found == kCommands.end() ? nullptr : found;
-}
-
-const Reply &replyTo(Peripheral peripheral, const QByteArray &sent, int dataBytes)
-{
-    const Reply *unasked = nullptr;
-    const Reply *byLength = nullptr;
-    const int command = sent.isEmpty() ? -1 : quint8(sent[0]);
-    const int sub = sent.size() > 1 ? quint8(sent[1]) : -2;
-    for (const Reply &r : kReplies) {
-        if (r.peripheral != peripheral)
-            continue;
-        if (r.command < 0) {
-            if (!unasked)
-                unasked = &r;
-            continue;
-        }
-        if (command >= 0 && r.command == command && (r.sub == -1 || r.sub == sub))
-            return r;
-        if (command < 0 && r.toldByLength && r.dataBytes == dataBytes && !byLength)
-            byLength = &r;
-    }
-    return byLength ? *byLength : *unasked;
 }
 
 const ReaderResponse *readerResponse(quint8 code)

@@ -10,10 +10,11 @@
 
 namespace kestrel::mdb {
 
-// What the Multi-Drop Bus says, in one place: the peripherals' addresses, the commands the console
-// sends and their names, the replies that answer them with their lengths, the status codes and
-// the cashless reader's responses, the checksum, and hex as the board writes it. Nothing here
-// depends on the console; the reply decoder, the virtual board and the command tables read it.
+// What the Multi-Drop Bus says, in one place: the peripherals' addresses, the status codes and
+// the cashless reader's responses, the checksum, and hex as the board writes it; the commands and
+// the layouts of their replies are in commandset.h, the coins and bills in denominations.h, the
+// replies the console counts in replytables.h. Nothing here depends on the console; the reply
+// decoder, the virtual board and the command tables read it.
 
 enum class Peripheral { Unknown, Changer, Validator, Reader };
 
@@ -46,45 +47,6 @@ QString hex(quint8 byte);
 std::optional<QByteArray> replyBytes(const QString &text);
 // The numbers of the bits set in `bits`, lowest first, among the lowest `width` bits.
 QStringList bitsSet(quint32 bits, int width);
-
-// A command the console sends: its first byte, its subcommand (-1: any) and its name. The
-// cashless reader's response codes that the console's test buttons send are listed too.
-struct Command
-{
-    quint8 command;
-    int sub;
-    const char *name;
-};
-extern const Table<Command> kCommands;
-// The command a frame is, or nullptr.
-const Command *commandOf(const QByteArray &frame);
-
-// How a reply's data bytes are laid out.
-enum class Layout {
-    Unknown, ChangerPoll, ChangerSetup, TubeStatus, ChangerIdentification, PayoutStatus, PayoutValuePoll,
-    ValidatorPoll, ValidatorSetup, Stacker, ValidatorIdentification, ValidatorIdentificationOptions,
-    ReaderResponse,
-};
-
-// A reply a peripheral gives: to which command (and subcommand; -1: any), its name, and its data
-// bytes after the address (0: as many as come). A reply that can be told by its length alone
-// when no command was sent says so; the first reply of each peripheral is the one it gives
-// unasked (POLL).
-struct Reply
-{
-    Peripheral peripheral;
-    int command;             // -1: unasked
-    int sub;
-    const char *name;
-    Layout layout;
-    int dataBytes;
-    bool toldByLength;
-};
-extern const Table<Reply> kReplies;
-
-// The reply of `peripheral` that answers the frame sent; with no frame sent, the one whose length
-// `dataBytes` tells; else what it sends unasked.
-const Reply &replyTo(Peripheral peripheral, const QByteArray &sent, int dataBytes);
 
 // The cashless reader's responses, by their first byte.
 enum class ReaderData { None, Amount, Configuration, Display, Identification, ErrorCode };

@@ -1,7 +1,7 @@
 #include "plans/plan.h"
 
 #include "core/shown.h"
-#include "decode/denominations.h"
+#include "mdb/denominations.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -249,9 +249,60 @@ qint64 cents(const QString &text)
     return m.captured(1).toLongLong() * 100 + m.captured(2).toLongLong();
 }
 
+// `send DEVICE NAME name=value...` or `send "RAW BYTES"`: the names and the form of the values are
+// checked now, the frame made when the step runs.
+Send send(Words &words)
+{
+    Send s;
+    const Token *t = words.peek();
+    if (t && t->quoted) {
+        const mdb::Composed raw = mdb::composeRaw(words.quoted({}));
+        if (!raw.error.isEmpty())
+            throw PlanError{raw.error};
+        if (mdb::peripheralOf(quint8(raw.frame[0])) == mdb::Peripheral::Unknown)
+            throw PlanError{QStringLiteral("%1 addresses no peripheral of the console (08 to 0F, 10 to 17, 30 to 37)")
+                                .arg(mdb::hex(raw.frame))};
+        s.raw = raw.frame;
+        return s;
+    }
+    const QString device = words.word(QStringLiteral("a device (changer, validator or cashless) or a raw frame in quotes"));
+    const Tabs *tab = nullptr;
+    for (const Tabs &each : kTabs)
+        if (device == QLatin1String(each.word))
+            tab = &each;
+    if (!tab)
+        throw PlanError{QStringLiteral("unknown device %1 (changer, validator or cashless)").arg(echo(device))};
+    const mdb::Peripheral peripheral = tab->device == Device::Changer     ? mdb::Peripheral::Changer
+                                       : tab->device == Device::Validator ? mdb::Peripheral::Validator
+                                                                          : mdb::Peripheral::Reader;
+    const QString name = words.take(QStringLiteral("a command's name")).text;
+    s.command = mdb::commandNamed(peripheral, name);
+    if (!s.command || !s.command->vmcCommand) {
+        QStringList names;
+        for (const mdb::CommandSpec &c : mdb::kCommandSet)
+            if (c.peripheral == peripheral && c.vmcCommand)
+                names << QString::fromLatin1(c.name);
+        throw PlanError{QStringLiteral("the %1 has no command %2 (its commands: %3)")
+                            .arg(mdb::nameOf(peripheral), echo(name), names.join(QStringLiteral(", ")))};
+    }
+    QStringList rest;
+    while (!words.atEnd())
+        rest << words.take({}).text;
+    QString error;
+    const std::optional<QList<mdb::Given>> given = mdb::splitGiven(rest, &error);
+    if (!given)
+        throw PlanError{echo(error)};
+    s.given = *given;
+    // Everything but money can be checked now; money waits for the peripheral's SETUP reply.
+    const mdb::Composed trial = mdb::compose(*s.command, s.given);
+    if (!trial.error.isEmpty() && !trial.needsSetup)
+        throw PlanError{echo(trial.error)};
+    return s;
+}
+
 Action check(Words &words)
 {
-    const QString what = words.word(QStringLiteral("what to check (tally, total, status, tube or payout)"));
+    const QString what = words.word(QStringLiteral("what to check (tally, total, status, tube, payout or reply)"));
     if (what == QLatin1String("tally")) {
         CheckTally c{tallyName(words), 0};
         words.expectWord("=");
@@ -273,7 +324,13 @@ Action check(Words &words)
     }
     if (what == QLatin1String("payout"))
         return CheckPayout{};
-    throw PlanError{QStringLiteral("cannot check %1 (tally, total, status, tube or payout)").arg(echo(what))};
+    if (what == QLatin1String("reply")) {
+        CheckReply c{words.quoted(QStringLiteral("the reply field's name")), {}};
+        words.expectWord("=");
+        c.value = words.quoted(QStringLiteral("the field's value"));
+        return c;
+    }
+    throw PlanError{QStringLiteral("cannot check %1 (tally, total, status, tube, payout or reply)").arg(echo(what))};
 }
 
 // One step, or nothing for a `plan` title line (which sets `title`).
@@ -281,7 +338,7 @@ std::optional<Action> step(Words &words, QString &title)
 {
     const Token verb = words.take(QStringLiteral("a step"));
     if (verb.quoted)
-        throw PlanError{QStringLiteral("a step begins with a verb (press, expect, ask, wait, check), not \"%1\"").arg(echo(verb.text))};
+        throw PlanError{QStringLiteral("a step begins with a verb (press, send, expect, ask, wait, check), not \"%1\"").arg(echo(verb.text))};
     std::optional<Action> action;
     if (verb.text == QLatin1String("plan")) {
         title = words.quoted(QStringLiteral("the plan's title"));
@@ -304,8 +361,10 @@ std::optional<Action> step(Words &words, QString &title)
         action = Wait{duration(words.word(QStringLiteral("a time")))};
     } else if (verb.text == QLatin1String("check")) {
         action = check(words);
+    } else if (verb.text == QLatin1String("send")) {
+        action = send(words);
     } else {
-        throw PlanError{QStringLiteral("unknown verb %1 (press, expect, ask, wait, check)").arg(echo(verb.text))};
+        throw PlanError{QStringLiteral("unknown verb %1 (press, send, expect, ask, wait, check)").arg(echo(verb.text))};
     }
     words.end();
     return action;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/commandtables.h"
+#include "mdb/compose.h"
 
 #include <QList>
 #include <QString>
@@ -49,9 +50,20 @@ struct CheckTotal { qint64 cents; };
 struct CheckStatus { QString text; };
 struct CheckTube { QString coin; int change; };
 struct CheckPayout {};
+// A command of the bus by name and parameters (`send changer DISPENSE coin=2 count=3`), composed
+// when the step runs, since money is in the peripheral's scaling that its SETUP reply gives; or a
+// raw frame (`send "0F 05"`), which goes to the peripheral its first byte addresses.
+struct Send
+{
+    const mdb::CommandSpec *command = nullptr;   // nullptr for a raw frame
+    QList<mdb::Given> given;
+    QByteArray raw;
+};
+// A field of the reply the last `expect` was met by, decoded: `check reply "model" = "CHNG-3000"`.
+struct CheckReply { QString field; QString value; };
 
 using Action = std::variant<Press, Expect, Ask, Wait, CheckTally, CheckTotal, CheckStatus, CheckTube,
-                            CheckPayout>;
+                            CheckPayout, Send, CheckReply>;
 
 struct Step
 {
@@ -81,7 +93,7 @@ Parsed parse(const QString &text, const QString &fileName);
 // file.
 Parsed load(const QString &nameOrPath);
 
-// The built-in plans, one per peripheral.
+// The built-in plans: one per peripheral, and one that sends every command of the changer.
 struct BuiltIn
 {
     const char *name;

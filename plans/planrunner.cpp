@@ -1,7 +1,7 @@
 #include "plans/planrunner.h"
 
 #include "core/shown.h"
-#include "decode/denominations.h"
+#include "mdb/denominations.h"
 #include "decode/money.h"
 #include "mdb/mdb.h"
 
@@ -178,6 +178,8 @@ void PlanRunner::runStep()
     const Action &action = m_plan.steps[m_step].action;
     if (const auto *p = std::get_if<Press>(&action)) {
         press(*p);
+    } else if (const auto *snd = std::get_if<Send>(&action)) {
+        send(*snd);
     } else if (std::holds_alternative<Expect>(action)) {
         expect();
     } else if (const auto *a = std::get_if<Ask>(&action)) {
@@ -240,15 +242,50 @@ void PlanRunner::press(const Press &p)
         m_errorLine = QString::fromLatin1(commands::kEscrowError);
     }
     m_lastCommand = QStringLiteral("%1 \"%2\"").arg(deviceName(b.device), b.caption);
+    m_sentCommand = nullptr;
     const int waiting = m_console.MDB_output_string.count();
     m_awaitingFrame = true;
     if (b.row)
         kestrel::press(m_console.send, *b.row);
     else
         m_console.escrow.press();
+    awaitFrame(waiting);
+}
+
+void PlanRunner::send(const Send &s)
+{
+    m_pressedRow = nullptr;
+    m_sentCommand = s.command;
+    mdb::Composed composed;
+    QString name;
+    if (s.command) {
+        composed = mdb::compose(*s.command, s.given, m_console.history.known());
+        name = QString::fromLatin1(s.command->name);
+    } else {
+        composed.frame = s.raw;
+        name = mdb::hex(s.raw);
+        m_sentCommand = mdb::commandOf(s.raw);
+    }
+    if (!composed.error.isEmpty()) {
+        finishStep(State::Failed, QStringLiteral("not sent: %1").arg(composed.error));
+        return;
+    }
+    // A plan has no one to ask: a command the peripheral's level lacks goes, and the step says so.
+    m_sendWarning = composed.warning;
+    m_sentFrame = composed.frame;
+    m_errorLine = SendRoutine::errorMessageFor(name);
+    m_lastCommand = s.command ? QStringLiteral("%1 %2").arg(mdb::nameOf(s.command->peripheral), name) : name;
+    const int waiting = m_console.MDB_output_string.count();
+    m_awaitingFrame = true;
+    m_console.send.sendCommand(composed.frame, name);
+    awaitFrame(waiting);
+}
+
+void PlanRunner::awaitFrame(int waitingBefore)
+{
     if (!m_awaitingFrame)
         return;   // written, or refused with its error line, during the press
-    if (m_console.MDB_output_string.count() <= waiting) {
+    if (m_console.MDB_output_string.count() <= waitingBefore) {
         m_awaitingFrame = false;
         const QStringList log = m_console.state.lstActionLog.rows();
         finishStep(State::Failed, QStringLiteral("not sent: %1").arg(log.isEmpty() ? QString() : log.last()));
@@ -268,7 +305,19 @@ void PlanRunner::frameWritten()
             ++m_requested[std::size_t(dispense.tube)];
             m_dispensing = true;
         }
-    finishStep(State::Passed);
+    // A DISPENSE asks for coins of a type, a PAYOUT for a value.
+    if (m_sentCommand && m_sentCommand->id == mdb::Cmd::Dispense && m_sentFrame.size() >= 2) {
+        const int type = quint8(m_sentFrame[1]) & 0x0F, count = quint8(m_sentFrame[1]) >> 4;
+        for (int t = 0; t < kTubeCoins; ++t)
+            if (denominations::kCoins[std::size_t(t)].coinType == type)
+                m_requested[std::size_t(t)] += count;
+        m_dispensing = true;
+    } else if (m_sentCommand && m_sentCommand->id == mdb::Cmd::Payout && m_sentFrame.size() >= 3) {
+        if (const std::optional<mdb::MoneySetup> &changer = m_console.history.known().changer)
+            m_requestedCents += mdb::cents(quint8(m_sentFrame[2]), *changer);
+        m_dispensing = true;
+    }
+    finishStep(State::Passed, std::exchange(m_sendWarning, QString()));
 }
 
 void PlanRunner::logLine(const QString &line)
@@ -288,23 +337,17 @@ void PlanRunner::logLine(const QString &line)
 
 void PlanRunner::replyRead(const QString &text, bool ended)
 {
-    m_context.pendingFrame = m_console.MDB_output_string.lastSent();
-    const details::Decoded decoded = details::decode(text, m_context);
+    // Decoded as the console's reply history knows it: the frame that asked for it, the SETUPs.
+    const int row = m_console.state.List1.count() - 1;
+    const details::Decoded decoded =
+        row >= 0 && m_console.state.List1.row(row) == text ? m_console.history.decode(row) : details::decode(text);
     // A reply that ended in silence is whole unless its bytes stop short of its layout: a piece
     // of a reply cut off by a stalled line ("08 52" of "08 52 06") is shown in what arrived, never
     // taken for the reply it began, as the console did not count it either.
     const bool whole = ended || (!decoded.bytes.isEmpty() && !decoded.cutShort);
-    m_replies.append({text, elapsedMs(), whole});
+    m_replies.append({text, elapsedMs(), whole, decoded});
     if (!whole)
         return;
-    if (decoded.setup) {
-        if (decoded.device == details::Device::Changer)
-            m_context.changer = decoded.setup;
-        else if (decoded.device == details::Device::Validator)
-            m_context.validator = decoded.setup;
-        else if (decoded.device == details::Device::Reader)
-            m_context.reader = decoded.setup;
-    }
     // Identity: maker, serial number, model and software version from an identification reply,
     // the feature level from a set-up reply.
     static const char *const kIdentityFields[] = {"manufacturer code", "serial number", "model",
@@ -339,6 +382,7 @@ void PlanRunner::replyRead(const QString &text, bool ended)
             m_tubesAfter.reset();
             m_requested = {};
             m_reported = {};
+            m_requestedCents = 0;
         } else {
             m_tubesAfter = counts;
         }
@@ -366,6 +410,7 @@ bool PlanRunner::findExpected()
         for (int j = m_consumed; j < i; ++j)
             skipped << shown(m_replies[j].text);
         m_consumed = i + 1;
+        m_matched = reply.decoded;
         // The round trip of the command just sent: its first expectation met.
         if (m_lastWriteMs && !m_lastCommand.isEmpty()) {
             m_roundTrips.append({m_lastCommand, reply.atMs - *m_lastWriteMs});
@@ -420,6 +465,8 @@ void PlanRunner::check(const Action &action)
         failure = checkTube(*tube);
     } else if (std::holds_alternative<CheckPayout>(action)) {
         failure = checkPayout();
+    } else if (const auto *r = std::get_if<CheckReply>(&action)) {
+        failure = checkReply(*r, seen);
     }
     finishStep(failure.isEmpty() ? State::Passed : State::Failed, failure.isEmpty() ? seen : failure);
 }
@@ -440,11 +487,18 @@ QString PlanRunner::checkTube(const CheckTube &c) const
 
 QString PlanRunner::checkPayout() const
 {
+    // Each coin the changer says it paid must have left its tube; coins asked for one by one must
+    // be the coins paid, and a payout asked for by value must come to that value.
+    const bool byValue = m_requestedCents > 0;
     QStringList short_;
+    qint64 requestedCents = m_requestedCents, reportedCents = 0;
     for (const Payout &p : payouts()) {
+        const qint64 cents = denominations::kCoins[std::size_t(tubeOf(p.coin))].cents;
+        requestedCents += p.requested * cents;
+        reportedCents += p.reported * cents;
         if (p.requested == 0 && p.reported == 0 && p.tubeChange.value_or(0) == 0)
             continue;
-        if (p.reported == p.requested && p.tubeChange && -*p.tubeChange == p.requested)
+        if ((byValue || p.reported == p.requested) && p.tubeChange && -*p.tubeChange == p.reported)
             continue;
         QString line = QStringLiteral("%1: requested %2, reported %3, tube change %4")
                            .arg(p.coin).arg(p.requested).arg(p.reported)
@@ -454,7 +508,33 @@ QString PlanRunner::checkPayout() const
             line += QStringLiteral(" (short payout: %1 reported paid, still in the tube)").arg(p.reported + *p.tubeChange);
         short_ << line;
     }
+    if (byValue && requestedCents != reportedCents) {
+        const QLocale c = QLocale::c();
+        short_ << QStringLiteral("by value: requested %1, reported %2").arg(money::plain(requestedCents, c), money::plain(reportedCents, c));
+    }
     return short_.isEmpty() ? QString() : QStringLiteral("payout does not reconcile: ") + short_.join(QStringLiteral("; "));
+}
+
+QString PlanRunner::checkReply(const CheckReply &c, QString &seen) const
+{
+    if (!m_matched)
+        return QStringLiteral("no reply has met an expectation yet");
+    QStringList names;
+    for (const details::Field &field : m_matched->fields) {
+        names << QStringLiteral("\"%1\"").arg(field.name);
+        if (field.name.compare(c.field, Qt::CaseInsensitive) != 0)
+            continue;
+        // Text fields come quoted from the decoder ("VLM"); the plan writes the text itself.
+        QString value = field.value.trimmed();
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+            value = value.mid(1, value.size() - 2).trimmed();
+        if (value != c.value)
+            return QStringLiteral("the %1 reply's %2 is \"%3\", expected \"%4\"").arg(m_matched->reply, field.name, value, c.value);
+        seen = value;
+        return {};
+    }
+    return QStringLiteral("the %1 reply %2 has no field \"%3\" (its fields: %4)")
+        .arg(m_matched->reply, shown(m_matched->text), c.field, names.join(QStringLiteral(", ")));
 }
 
 QList<PlanRunner::Payout> PlanRunner::payouts() const

@@ -13,10 +13,10 @@
 
 namespace kestrel::plans {
 
-// Runs a plan against a console whose port is open: presses its buttons through the same send
-// routine as a click (same frame, same handshake, same action-log line), watches the replies the
-// receive path reads, and checks the tallies, total, status line and tubes. Each wait ends at its
-// bound. A failed step is reported and the next one runs, as an operator would go on down a
+// Runs a plan against a console whose port is open: presses its buttons and sends its commands
+// through the same send routine as a click (same frame, same handshake, same action-log line),
+// watches the replies the receive path reads, and checks the tallies, total, status line, tubes and
+// the fields of a reply. Each wait ends at its bound. A failed step is reported and the next one runs, as an operator would go on down a
 // checklist; every button press is still one frame, sent once.
 class PlanRunner : public QObject
 {
@@ -90,6 +90,7 @@ private:
         QString text;
         double atMs;
         bool whole;     // read whole, as the console counts replies
+        details::Decoded decoded;
     };
     static constexpr int kTubeCoins = 3;
     using Tubes = std::array<int, kTubeCoins>;
@@ -99,11 +100,15 @@ private:
     void runStep();
     void finishStep(State state, const QString &detail = {});
     void press(const Press &p);
+    void send(const Send &s);
+    // The frame just queued (by a press or a send) is awaited: written, or dropped with its error line.
+    void awaitFrame(int waitingBefore);
     void expect();
     bool findExpected();
     void check(const Action &action);
     QString checkTube(const CheckTube &c) const;
     QString checkPayout() const;
+    QString checkReply(const CheckReply &c, QString &seen) const;
 
     void replyRead(const QString &text, bool ended);
     void logLine(const QString &line);
@@ -126,11 +131,16 @@ private:
     bool m_awaitingFrame = false;
     QString m_errorLine;            // the button's error message, as its error lines begin
     const CommandRow *m_pressedRow = nullptr;
+    // The command a `send` step queued, and its frame, for the payout it may ask for.
+    const mdb::CommandSpec *m_sentCommand = nullptr;
+    QByteArray m_sentFrame;
+    QString m_sendWarning;          // a level the peripheral lacks, told in the step's detail
     // The last frame written, and the button it was, for the round trip of the next expectation.
     std::optional<double> m_lastWriteMs;
     QString m_lastCommand;
 
-    details::Context m_context;
+    // The reply the last expectation was met by, for `check reply`.
+    std::optional<details::Decoded> m_matched;
     QList<RoundTrip> m_roundTrips;
     QList<Identity> m_identities;
 
@@ -138,6 +148,7 @@ private:
     // read after dispenses.
     std::optional<Tubes> m_tubesBefore, m_tubesAfter;
     Tubes m_requested{}, m_reported{};
+    qint64 m_requestedCents = 0;    // payouts asked for by value (PAYOUT), not by coin
     bool m_dispensing = false;
 };
 

@@ -17,7 +17,14 @@ declare -A may=(
     [capture]="capture mdb core"
     [console]="console capture commands decode link mdb core"
     [plans]="plans console capture commands decode link mdb core"
+    [sim]="sim capture link mdb core"
+    [screens]="screens core"
+    [app]="app screens sim plans console capture commands decode link mdb core"
 )
+# The folders whose files may include widget headers: the windows, and the virtual board's own
+# window (sim/boardwindow.*, a target of its own beside the widget-free board).
+widget_files='^(app/|screens/|sim/boardwindow\.)'
+
 # Every header QtWidgets has, by the names a source would include.
 widget_headers=$(ls "$widgets_dir" | grep -v '\.h$' | sed 's/^/</; s/$/>/')
 
@@ -35,10 +42,12 @@ for folder in "${!may[@]}"; do
             broken=1
             ;;
         \<QtWidgets/*|\<QtWidgets\>)
+            [[ "$file" =~ $widget_files ]] && continue
             echo "$file: $include: $folder/ has no widgets"
             broken=1
             ;;
         \<Q*\>)
+            [[ "$file" =~ $widget_files ]] && continue
             if grep -qxF "$include" <<<"$widget_headers"; then
                 echo "$file: $include: $folder/ has no widgets"
                 broken=1
@@ -48,6 +57,6 @@ for folder in "${!may[@]}"; do
     done < <(grep -rn --include='*.h' --include='*.cpp' -E '^[[:space:]]*#include' "$folder" || true)
 done
 if [ "$broken" -eq 0 ]; then
-    echo "layers: ${!may[*]} include only what they stand on, and no widget header"
+    echo "layers: ${!may[*]} include only what they stand on, and only the windows widget headers"
 fi
 exit "$broken"

@@ -1,7 +1,7 @@
 #include "sim/boardwindow.h"
 
-#include "decode/denominations.h"
-#include "decode/replytables.h"
+#include "mdb/denominations.h"
+#include "mdb/replytables.h"
 #include "link/commevents.h"
 #include "sim/mdbnames.h"
 

@@ -1,33 +1,29 @@
 #include "sim/mdbnames.h"
 
-#include "mdb/mdb.h"
+#include "mdb/compose.h"
 
 namespace kestrel::sim {
-
-namespace {
-
-QString word(const QByteArray &frame, int at)
-{
-    return mdb::hex(frame.mid(at, 2)).remove(QLatin1Char(' '));
-}
-
-} // namespace
 
 QString describeFrame(const QByteArray &frame)
 {
     if (frame.isEmpty())
         return QStringLiteral("(empty)");
-    const mdb::Command *command = mdb::commandOf(frame);
-    QString name = command ? QString::fromLatin1(command->name) : QStringLiteral("unknown command");
-    // The parameters of the commands whose bytes a technician wants spelt out.
-    const quint8 first = quint8(frame[0]);
-    const int sub = frame.size() > 1 ? quint8(frame[1]) : -1;
-    if (first == 0x0F && sub == 0x02)
-        name += frame.size() > 2 ? QStringLiteral(" %1 units").arg(quint8(frame[2])) : QStringLiteral(" test");
-    else if (first == 0x0C && frame.size() == 5)
-        name += QStringLiteral(" accept %1 dispense %2").arg(word(frame, 1), word(frame, 3));
-    else if (first == 0x34 && frame.size() == 5)
-        name += QStringLiteral(" enable %1 escrow %2").arg(word(frame, 1), word(frame, 3));
+    const mdb::CommandSpec *command = mdb::commandOf(frame);
+    QString name = QStringLiteral("unknown command");
+    if (command) {
+        // A name two peripherals share ("RESET") says whose it is.
+        name = QLatin1String(command->name);
+        for (const mdb::CommandSpec &other : mdb::kCommandSet)
+            if (&other != command && other.peripheral != command->peripheral && qstrcmp(other.name, command->name) == 0) {
+                name += QStringLiteral(" (%1)").arg(mdb::nameOf(command->peripheral));
+                break;
+            }
+        // The parameters a technician wants spelt out; a frame that stops before them (the
+        // console's "Payout Level2" button) is the command alone.
+        const QString params = mdb::describeParams(*command, frame);
+        if (!params.isEmpty())
+            name += QLatin1Char(' ') + params;
+    }
     return mdb::hex(frame) + QStringLiteral("  ") + name;
 }
 

@@ -4,17 +4,19 @@
 #include <QStringList>
 
 #include <array>
+#include <cstddef>
 
 namespace kestrel::sim {
 
 // The three peripherals behind the virtual board. Each takes the frames addressed to it and answers
-// with reply texts in the board's form ("08 91 08"); the operator's actions on the board (a coin or
-// a bill inserted, a fault) give replies too. Money replies are the ones the console's tables know.
+// every command of the command set (mdb/commandset.h) as a real one would, with reply texts in the
+// board's form ("08 91 08"); the operator's actions on the board (a coin or a bill inserted, a
+// fault) give replies too. Money replies are the ones the console's tables know.
 
 class CoinChanger
 {
 public:
-    // The coins in the order of the console's denominations (decode/denominations.h).
+    // The coins in the order of the console's denominations (mdb/denominations.h).
     enum Coin { Nickel, Dime, Quarter, CanadianDollar, CanadianTwoDollar, CoinCount };
     enum class Tube { Low, Normal, Full };
 
@@ -43,11 +45,22 @@ public:
     void setShortPayout(bool shortPayout) { m_shortPayout = shortPayout; }
     bool shortPayout() const { return m_shortPayout; }
 
+    // Coins paid out since the last PAYOUT STATUS, by coin type.
+    int paidOut(int type) const { return m_paidOut[std::size_t(type)]; }
+
 private:
-    QString payout(int units);
+    // One coin of a tube paid out: its reply, or nothing when the tube is empty.
+    QString payOne(int tube);
+    QStringList payValue(int units);
+    QStringList dispense(int type, int count);
+    QString diagnostics() const;
 
     std::array<int, kTubes> m_tubes;
     quint16 m_accept = 0;      // nothing accepted until COIN TYPE says so
+    quint16 m_manualDispense = 0;
+    quint32 m_features = 0;
+    std::array<int, 16> m_paidOut{};
+    int m_paidValue = 0;       // units paid out since the last PAYOUT VALUE POLL
     bool m_jammed = false;
     bool m_shortPayout = false;
 };
@@ -55,8 +68,10 @@ private:
 class BillValidator
 {
 public:
-    // The bills in the order of the console's denominations (decode/denominations.h).
+    // The bills in the order of the console's denominations (mdb/denominations.h).
     enum Bill { One, Two, Five, Ten, Twenty, BillCount };
+
+    BillValidator();
 
     bool handles(const QByteArray &frame) const;
     QStringList handle(const QByteArray &frame);
@@ -73,12 +88,24 @@ public:
     void setDisabled(bool disabled) { m_disabled = disabled; }
     bool disabled() const { return m_disabled; }
 
+    // The recycler (bill types 0 and 2, the $1 and $5 bills): the bills it holds for payouts.
+    static constexpr quint16 kRecycled = 0x0005;
+    int recyclerCount(int type) const { return m_recycler[std::size_t(type)]; }
+
 private:
+    QStringList payBills(int type, int count);
+
     bool m_disabled = false;
     quint16 m_enable = 0;
     quint16 m_escrow = 0;
+    quint16 m_security = 0;
+    quint16 m_recycleEnabled = 0;
+    quint32 m_features = 0;
     int m_inEscrow = -1;
     int m_stacked = 0;
+    std::array<int, 16> m_recycler{};
+    std::array<int, 16> m_paidOut{};
+    int m_paidValue = 0;
 };
 
 class CashlessReader
@@ -88,8 +115,15 @@ public:
     QStringList handle(const QByteArray &frame);
     bool enabled() const { return m_enabled; }
 
+    // The card's funds and the most it may hold, in the reader's units of 5 cents.
+    static constexpr int kStartingFunds = 100;      // $5.00
+    static constexpr int kRevalueLimit = 400;       // $20.00
+    int funds() const { return m_funds; }
+
 private:
     bool m_enabled = false;
+    int m_funds = kStartingFunds;
+    int m_vending = 0;          // the price of the vend approved and not yet ended
 };
 
 } // namespace kestrel::sim

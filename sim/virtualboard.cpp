@@ -1,6 +1,6 @@
 #include "sim/virtualboard.h"
 
-#include "decode/denominations.h"
+#include "mdb/denominations.h"
 #include "link/commerrors.h"
 #include "link/commevents.h"
 #include "link/linetiming.h"

@@ -202,7 +202,7 @@ private slots:
         QTest::addColumn<int>("bytes");
         QTest::newRow("changer TUBE STATUS") << QByteArray("cmdTubeStatus") << "TUBE STATUS" << 19;
         QTest::newRow("changer SETUP") << QByteArray("Setup") << "SETUP" << 24;
-        QTest::newRow("changer IDENTIFICATION") << QByteArray("ID") << "EXPANSION IDENTIFICATION" << 34;
+        QTest::newRow("changer IDENTIFICATION") << QByteArray("ID") << "IDENTIFICATION" << 34;
         QTest::newRow("validator SETUP") << QByteArray("BV_setup") << "SETUP" << 28;
         QTest::newRow("validator IDENTIFICATION") << QByteArray("BV_id") << "IDENTIFICATION" << 30;
         QTest::newRow("reader REQUEST ID") << QByteArray("cmdRequestID") << "PERIPHERAL ID" << 31;

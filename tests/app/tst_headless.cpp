@@ -40,7 +40,7 @@ private slots:
                                       << "no reply matching \"10 99\" within 300 ms; arrived instead: 10 00";
         QTest::newRow("wrong plan") << QByteArray("press cashless \"Reset\"\npush \"Setup\"\n")
                                     << QStringList{"--plan", "p.plan", "--com1", "virtual"} << 2
-                                    << "p.plan:2: unknown verb push (press, expect, ask, wait, check)";
+                                    << "p.plan:2: unknown verb push (press, send, expect, ask, wait, check)";
         QTest::newRow("no such plan") << QByteArray() << QStringList{"--plan", "nowhere.plan", "--com1", "virtual"} << 2
                                       << "nowhere.plan:1: no such plan file";
         QTest::newRow("port cannot be opened") << failing

@@ -1,5 +1,5 @@
 #include "console/console.h"
-#include "decode/replytables.h"
+#include "mdb/replytables.h"
 #include "link/linetiming.h"
 #include "console/portselection.h"
 #include "link/realserialdevice.h"

@@ -1,5 +1,5 @@
-#include "decode/denominations.h"
-#include "decode/replytables.h"
+#include "mdb/denominations.h"
+#include "mdb/replytables.h"
 #include "sim/peripherals.h"
 
 #include <QTest>

@@ -103,13 +103,13 @@ private slots:
                    + " 01 02 00 00 00 05" << "0F 00" << true << QStringList{
             "Text: 08 " + ascii("VLM") + " " + ascii("000000000417") + " " + ascii("CHNG-3000   ")
                 + " 01 02 00 00 00 05",
-            QString(), "Device: coin changer (08)", "Reply: EXPANSION IDENTIFICATION",
+            QString(), "Device: coin changer (08)", "Reply: IDENTIFICATION",
             "  because: The address byte 08.",
-            "  because: The pending frame 0F 00 asked for EXPANSION IDENTIFICATION.",
+            "  because: The pending frame 0F 00 asked for IDENTIFICATION.",
             "[0] address: coin changer (08)",
             "[1-3] manufacturer code: \"VLM\"", "[4-15] serial number: \"000000000417\"",
             "[16-27] model: \"CHNG-3000   \"", "[28-29] software version: 1.02",
-            "[30-33] optional features: bits 0, 2"};
+            "[30-33] optional features: alternative payout (bit 0), controlled manual fill and payout (bit 2)"};
 
         QTest::newRow("too short a tube status") << "08 00 00 14" << "0A" << false << QStringList{
             "[3] tube of coin type 0 (Nickel): 20 coins",
@@ -135,6 +135,9 @@ private slots:
 
         QTest::newRow("stacker full") << "30 80 64" << "36" << false << QStringList{
             "Reply: STACKER", "[1-2] stacker: full, 100 bills"};
+
+        QTest::newRow("a reply to the command sent to its peripheral, not the last sent")
+            << "08 00 00 14 14 14 " + zeros(13) << "" << false << QStringList{"Reply: TUBE STATUS"};
 
         QTest::newRow("validator setup")
             << "30 01 00 01 00 64 02 01 F4 00 03 FF 01 02 05 0A 14 " + zeros(11) << "31" << false << QStringList{
@@ -164,6 +167,58 @@ private slots:
         QTest::newRow("display request") << "10 02 0A 48 49" << "" << false << QStringList{
             "Reply: DISPLAY REQUEST", "[2] display time: 1 s", "[3-4] text: \"HI\""};
 
+        // The replies of the commands beyond the buttons: each layout, and replies that stop short,
+        // run long or are not what the layout holds.
+        QTest::newRow("payout status") << "08 00 02 01" << "0F 03" << false << QStringList{
+            "Reply: PAYOUT STATUS", "  because: The pending frame 0F 03 asked for PAYOUT STATUS.",
+            "[1] paid out of coin type 0 (Nickel): 0 coins", "[2] paid out of coin type 1 (Dime): 2 coins",
+            "[3] paid out of coin type 2 (Quarter): 1 coins"};
+        QTest::newRow("payout status with no data") << "08" << "0F 03" << false << QStringList{
+            "Note: No coins reported (no data bytes)."};
+        QTest::newRow("payout value poll") << "08 08" << "0F 04" << false << QStringList{
+            "Reply: PAYOUT VALUE POLL", "[1] paid out so far: 8 units"};
+        QTest::newRow("diagnostic status, two codes") << "08 11 30 15 02" << "0F 05" << false << QStringList{
+            "Reply: SEND DIAGNOSTIC STATUS",
+            "[1-2] diagnostic code 1: 11 30: Discriminator module error: coin jam in sensor",
+            "[3-4] diagnostic code 2: 15 02: Coin cassette or tube module error: cassette removed"};
+        QTest::newRow("diagnostic status, changer OK") << "08 03 00" << "0F 05" << false << QStringList{
+            "[1-2] diagnostic code 1: 03 00: Changer OK"};
+        QTest::newRow("diagnostic status cut in a code") << "08 03 00 11" << "0F 05" << false << QStringList{
+            "[1-2] diagnostic code 1: 03 00: Changer OK", "[3] not understood: 11"};
+        QTest::newRow("diagnostic status too short") << "08 03" << "0F 05" << false << QStringList{
+            "Note: Too short: a diagnostic status has at least one code of 2 bytes.", "[1] not understood: 03"};
+        QTest::newRow("manual fill report") << "08 05 " + zeros(15) << "0F 06" << false << QStringList{
+            "Reply: SEND CONTROLLED MANUAL FILL REPORT", "[1] filled into the tube of coin type 0 (Nickel): 5 coins"};
+        QTest::newRow("manual payout report, too long") << "08 01 " + zeros(15) + " 07" << "0F 07" << false << QStringList{
+            "[1] paid out by hand of coin type 0 (Nickel): 1 coins", "[17] not understood: 07",
+            "Note: Too long: a SEND CONTROLLED MANUAL PAYOUT REPORT reply has 16 data bytes after the address, 17 came."};
+        QTest::newRow("an ACK to a command of ACKs") << "08 00" << "0C FF FF FF FF" << false << QStringList{
+            "Reply: POLL", "  because: The pending frame 0C FF FF FF FF (COIN TYPE) is answered by an ACK or the device's activity.",
+            "[1] status: 00: ACK"};
+        QTest::newRow("recycler setup") << "30 00 05" << "37 03" << false << QStringList{
+            "Reply: RECYCLER SETUP", "[1-2] bills routed to the recycler: bill types 0, 2"};
+        QTest::newRow("recycler setup too short") << "30 00" << "37 03" << false << QStringList{
+            "Note: Too short: a RECYCLER SETUP reply has 2 data bytes after the address, 1 came.", "[1] not understood: 00"};
+        QTest::newRow("bill dispense status") << "30 00 01 00 14 00 00 00 0A " + zeros(26) << "37 05" << false << QStringList{
+            "Reply: BILL DISPENSE STATUS", "[1-2] dispensers full: bill types 0",
+            "[3-4] in the recycler, bill type 0 ($1): 20 bills", "[7-8] in the recycler, bill type 2 ($5): 10 bills"};
+        QTest::newRow("recycler payout status") << "30 00 02 " + zeros(30) << "37 08" << false << QStringList{
+            "Reply: PAYOUT STATUS", "[1-2] paid out of bill type 0 ($1): 2 bills"};
+        QTest::newRow("recycler payout value poll") << "30 00 06" << "37 09" << false << QStringList{
+            "Reply: PAYOUT VALUE POLL", "[1-2] paid out so far: 6 units"};
+        QTest::newRow("validator identification with option bits")
+            << "30 " + ascii("VLM") + " " + ascii("000000000002") + " " + ascii("BILL-500    ") + " 01 00 00 00 00 02"
+            << "37 02" << false << QStringList{
+            "Reply: IDENTIFICATION WITH OPTION BITS", "[30-33] optional features: bill recycling (bit 1)"};
+        QTest::newRow("a recycler status in a poll") << "30 27" << "" << false << QStringList{
+            "[1] recycler status: 27: dispenser jam"};
+        QTest::newRow("revalue limit amount") << "10 0F 01 2C" << "15 01" << false << QStringList{
+            "Reply: REVALUE LIMIT AMOUNT", "[2-3] revalue limit: 300 units"};
+        QTest::newRow("an ACK from the reader") << "10 00" << "14 01" << false << QStringList{
+            "Reply: ACK", "[1] response: ACK to READER ENABLE"};
+        QTest::newRow("garbage after a vend approved") << "10 05 00 0A FF FF" << "13 00 00 0A 00 01" << false << QStringList{
+            "[2-3] vend amount: 10 units", "[4] not understood: FF", "[5] not understood: FF"};
+
         QTest::newRow("no peripheral's address") << "99 01" << "" << true << QStringList{
             "Text: 99 01", "Bytes: 0:99 1:01", "Device: unknown device", "Reply: unknown",
             "  because: The first byte 99 is no peripheral's address, and no frame was sent that would tell.",
@@ -192,7 +247,7 @@ private slots:
         Context context = pending("1300");
         const Decoded setup = decode(QStringLiteral("10 01 01 00 01 05 02 05 00"));
         QVERIFY(setup.setup);
-        context.reader = setup.setup;
+        context.known.reader = setup.setup;
         const QStringList lines = describe(decode(QStringLiteral("10 05 00 0A"), context));
         QVERIFY(lines.contains(QStringLiteral("[2-3] vend amount: 0.50 USD")));
         QVERIFY(!lines.join(' ').contains(QStringLiteral("units")));

@@ -33,6 +33,17 @@ QString meaning(const Action &action)
         QString operator()(const CheckStatus &c) const { return QStringLiteral("status ") + c.text; }
         QString operator()(const CheckTube &c) const { return QStringLiteral("tube %1 %2").arg(c.coin).arg(c.change); }
         QString operator()(const CheckPayout &) const { return QStringLiteral("payout"); }
+        QString operator()(const Send &s) const
+        {
+            if (!s.command)
+                return QStringLiteral("send raw ") + mdb::hex(s.raw);
+            QStringList given;
+            for (const mdb::Given &g : s.given)
+                given << g.name + QLatin1Char('=') + g.value;
+            return QStringLiteral("send %1 %2 [%3]").arg(mdb::nameOf(s.command->peripheral), QLatin1String(s.command->name),
+                                                          given.join(QLatin1Char(' ')));
+        }
+        QString operator()(const CheckReply &c) const { return QStringLiteral("reply %1 = %2").arg(c.field, c.value); }
     } visit;
     return std::visit(visit, action);
 }
@@ -74,6 +85,14 @@ private slots:
             {"check tube Quarter +2", "tube Quarter 2"},
             {"check payout", "payout"},
             {"  press \"Tube Status\"   # before the payout", "press cmdTubeStatus Tube Status"},
+            // Commands of the bus by name and parameters, and raw frames; money is composed when
+            // the step runs.
+            {"send changer DISPENSE coin=2 count=3", "send coin changer DISPENSE [coin=2 count=3]"},
+            {"send cashless \"VEND REQUEST\" price=1.25 item=7", "send cashless reader VEND REQUEST [price=1.25 item=7]"},
+            {"send \"0F 05\"", "send raw 0F 05"},
+            {"send changer \"expansion identification\"", "send coin changer IDENTIFICATION []"},
+            {"send validator ESCROW action=stack", "send bill validator ESCROW [action=stack]"},
+            {"check reply \"manufacturer code\" = \"ABC\"", "reply manufacturer code = ABC"},
         };
         for (const auto &row : rows)
             QTest::newRow(row.line) << QString::fromUtf8(row.line) << QString::fromUtf8(row.meant);
@@ -96,7 +115,7 @@ private slots:
         QTest::addColumn<QString>("error");
         const struct { const char *name, *text, *error; } rows[] = {
             {"shared caption without its device", "press \"Reset\"\npush \"Setup\"", "p.plan:1: \"Reset\" is on more than one tab: name the device (changer, validator, cashless)"},
-            {"unknown verb alone", "# a plan\npush changer \"Setup\"", "p.plan:2: unknown verb push (press, expect, ask, wait, check)"},
+            {"unknown verb alone", "# a plan\npush changer \"Setup\"", "p.plan:2: unknown verb push (press, send, expect, ask, wait, check)"},
             {"unknown caption", "press changer \"Dispense Penny\"", "p.plan:1: no button \"Dispense Penny\" on the changer tab (its buttons: \"Reset\", \"Setup\", \"Tube Status\", \"Enable All Coin Types\", \"Disable All Coin Types\", \"Identify\", \"Payout Level2\", \"Dispense Nickel\", \"Dispense Dime\", \"Dispense Quarter\")"},
             {"caption on no tab", "press \"Launch\"", "p.plan:1: no button \"Launch\" on any tab"},
             {"unknown device", "press hopper \"Reset\"", "p.plan:1: unknown device hopper (changer, validator or cashless)"},
@@ -117,10 +136,21 @@ private slots:
             {"no equals sign", "check total 0.25", "p.plan:1: \"=\" expected, not 0.25"},
             {"tube without one", "check tube Canadian -1", "p.plan:1: no tube for Canadian (the tubes: Nickel, Dime, Quarter)"},
             {"change not signed number", "check tube Dime less", "p.plan:1: less is not a change such as -1 or +2"},
-            {"unknown check", "check coins", "p.plan:1: cannot check coins (tally, total, status, tube or payout)"},
+            {"unknown check", "check coins", "p.plan:1: cannot check coins (tally, total, status, tube, payout or reply)"},
             {"word left over", "check payout now", "p.plan:1: unexpected now at the end of the step"},
-            {"verb in quotes", "\"press\"", "p.plan:1: a step begins with a verb (press, expect, ask, wait, check), not \"press\""},
+            {"verb in quotes", "\"press\"", "p.plan:1: a step begins with a verb (press, send, expect, ask, wait, check), not \"press\""},
             {"no steps", "# nothing\n\n", "p.plan:3: the plan has no steps"},
+            {"send to no device", "send hopper RESET", "p.plan:1: unknown device hopper (changer, validator or cashless)"},
+            {"send a command the device lacks", "send cashless DISPENSE coin=1",
+             "p.plan:1: the cashless reader has no command DISPENSE (its commands: RESET, SETUP CONFIG DATA, SETUP MAX/MIN PRICES, "
+             "POLL, VEND REQUEST, VEND CANCEL, VEND SUCCESS, VEND FAILURE, SESSION COMPLETE, CASH SALE, READER DISABLE, "
+             "READER ENABLE, READER CANCEL, REVALUE REQUEST, REVALUE LIMIT REQUEST, REQUEST ID)"},
+            {"send a parameter out of range", "send changer DISPENSE coin=16", "p.plan:1: coin = 16 is out of range: 0 to 15"},
+            {"send a word that is no parameter", "send changer DISPENSE 2", "p.plan:1: 2 is no parameter: write name=value"},
+            {"send a money amount badly written", "send changer PAYOUT value=ten", "p.plan:1: value = ten is not an amount such as 1.25"},
+            {"send a raw frame with an odd digit", "send \"0F 5\"", "p.plan:1: An odd number of hex digits (3): each byte is two"},
+            {"send a raw frame to no peripheral", "send \"40 00\"", "p.plan:1: 40 00 addresses no peripheral of the console (08 to 0F, 10 to 17, 30 to 37)"},
+            {"check reply with no value", "check reply \"model\"", "p.plan:1: \"=\" expected"},
             {"fault on a later line", "press changer \"Reset\"\nexpect \"08 0B\"\n\nwait 2 s", "p.plan:4: bad time 2 (write it as 500ms or 2s)"},
         };
         for (const auto &row : rows)
@@ -129,7 +159,7 @@ private slots:
         // megabyte, or of NULs, is named in one short line.
         const QString megabyte(1 << 20, QLatin1Char('x'));
         QTest::newRow("a megabyte verb") << megabyte
-                                         << QStringLiteral("p.plan:1: unknown verb %1... (1048576 characters) (press, expect, ask, wait, check)")
+                                         << QStringLiteral("p.plan:1: unknown verb %1... (1048576 characters) (press, send, expect, ask, wait, check)")
                                                 .arg(QString(60, QLatin1Char('x')));
         QTest::newRow("NULs in a time") << QStringLiteral("wait 1") + QString(65536, QChar(0))
                                         << QStringLiteral("p.plan:1: bad time 1%1... (65537 characters) (write it as 500ms or 2s)")

@@ -50,21 +50,48 @@ private slots:
         QTest::newRow("tube status") << "0A" << QStringList{"08 00 00 14 14 14 00 00 00 00 00 00 00 00 00 00 00 00 00" + crlf};
         QTest::newRow("enable all coins") << "0C FF FF FF FF" << QStringList{"08 00"};
         QTest::newRow("disable all coins") << "0C 00 00 00 00" << QStringList{"08 00"};
-        QTest::newRow("changer identify") << "0F 00" << QStringList{"08 56 4C 4D 30 30 30 30 30 30 30 30 30 30 30 31 43 48 4E 47 2D 33 30 30 30 20 20 20 01 02 00 00 00 00" + crlf};
+        QTest::newRow("changer identify") << "0F 00" << QStringList{"08 56 4C 4D 30 30 30 30 30 30 30 30 30 30 30 31 43 48 4E 47 2D 33 30 30 30 20 20 20 01 02 00 00 00 07" + crlf};
         QTest::newRow("payout test") << "0F 02" << QStringList{"02"};
         QTest::newRow("dispense nickel") << "0F 02 01" << QStringList{"08 90 06" + crlf};
         QTest::newRow("dispense dime") << "0F 02 02" << QStringList{"08 91 08" + crlf};
         QTest::newRow("dispense quarter") << "0F 02 05" << QStringList{"08 92 06" + crlf};
-        QTest::newRow("payout of no coin") << "0F 02 03" << QStringList{"08 03"};
+        QTest::newRow("payout of a value no one coin is") << "0F 02 03" << QStringList{"08 91 08" + crlf, "08 90 06" + crlf};
+        QTest::newRow("payout, the largest coins first") << "0F 02 08" << QStringList{"08 92 06" + crlf, "08 91 08" + crlf, "08 90 06" + crlf};
+        QTest::newRow("dispense 3 quarters") << "0D 32" << QStringList{"08 92 06" + crlf, "08 92 06" + crlf, "08 92 06" + crlf};
+        QTest::newRow("dispense a type with no tube") << "0D 14" << QStringList{"08 03"};
+        QTest::newRow("changer poll") << "0B" << QStringList{"08 00"};
+        QTest::newRow("feature enable") << "0F 01 00 00 00 07" << QStringList{"08 00"};
+        QTest::newRow("payout status, nothing paid") << "0F 03" << QStringList{"08 " + QStringList(16, "00").join(' ') + crlf};
+        QTest::newRow("payout value poll, nothing paid") << "0F 04" << QStringList{"08 00" + crlf};
+        QTest::newRow("diagnostic status") << "0F 05" << QStringList{"08 03 00" + crlf};
+        QTest::newRow("manual fill report") << "0F 06" << QStringList{"08 " + QStringList(16, "00").join(' ') + crlf};
+        QTest::newRow("manual payout report") << "0F 07" << QStringList{"08 " + QStringList(16, "00").join(' ') + crlf};
         QTest::newRow("validator reset") << "30" << QStringList{"30 06"};
-        QTest::newRow("validator setup") << "31" << QStringList{"30 01 00 01 00 64 02 01 F4 00 00 FF 01 02 05 0A 14 00 00 00 00 00 00 00 00 00 00 00" + crlf};
+        QTest::newRow("validator setup") << "31" << QStringList{"30 02 00 01 00 64 02 01 F4 00 00 FF 01 02 05 0A 14 00 00 00 00 00 00 00 00 00 00 00" + crlf};
         QTest::newRow("enable bills") << "34 00 1F 00 00" << QStringList{"30 00"};
         QTest::newRow("return, nothing held") << "35 00" << QStringList{"30 0A"};
         QTest::newRow("stack, nothing held") << "35 01" << QStringList{"30 0A"};
         QTest::newRow("stacker") << "36" << QStringList{"30 00 00" + crlf};
         QTest::newRow("validator identify") << "37 00" << QStringList{"30 56 4C 4D 30 30 30 30 30 30 30 30 30 30 30 32 42 49 4C 4C 2D 35 30 30 20 20 20 20 01 00" + crlf};
+        QTest::newRow("security") << "32 00 1F" << QStringList{"30 00"};
+        QTest::newRow("validator poll") << "33" << QStringList{"30 00"};
+        QTest::newRow("validator feature enable") << "37 01 00 00 00 02" << QStringList{"30 00"};
+        QTest::newRow("validator identify with option bits") << "37 02" << QStringList{"30 56 4C 4D 30 30 30 30 30 30 30 30 30 30 30 32 42 49 4C 4C 2D 35 30 30 20 20 20 20 01 00 00 00 00 02" + crlf};
+        QTest::newRow("recycler setup") << "37 03" << QStringList{"30 00 05" + crlf};
+        QTest::newRow("recycler enable") << "37 04 00 00" + QStringLiteral(" 03 00 03").append(QStringLiteral(" 00").repeated(13)) << QStringList{"30 00"};
+        QTest::newRow("dispense bill, recycler not enabled") << "37 06 00 00 01" << QStringList{"30 29"};
+        QTest::newRow("bill dispense status") << "37 05" << QStringList{"30 00 00 00 14 00 00 00 0A" + QStringLiteral(" 00").repeated(26) + crlf};
+        QTest::newRow("recycler payout status") << "37 08" << QStringList{"30" + QStringLiteral(" 00").repeated(32) + crlf};
+        QTest::newRow("recycler payout value poll") << "37 09" << QStringList{"30 00 00" + crlf};
+        QTest::newRow("recycler payout cancel") << "37 0A" << QStringList{"30 00"};
         QTest::newRow("reader reset") << "10" << QStringList{"10 00"};
-        QTest::newRow("reader setup") << "11 00 01 0F 02 01" << QStringList{"10 01 01 00 01 05 02 05 00" + crlf};
+        QTest::newRow("reader setup") << "11 00 01 0F 02 01" << QStringList{"10 01 02 00 01 05 02 05 00" + crlf};
+        QTest::newRow("reader prices") << "11 01 00 64 00 05" << QStringList{"10 00"};
+        QTest::newRow("vend cancel") << "13 01" << QStringList{"10 06"};
+        QTest::newRow("vend failure") << "13 03" << QStringList{"10 00"};
+        QTest::newRow("cash sale") << "13 05 00 19 00 07" << QStringList{"10 00"};
+        QTest::newRow("revalue limit") << "15 01" << QStringList{"10 0F 01 2C" + crlf};
+        QTest::newRow("revalue past the limit") << "15 00 01 2D" << QStringList{"10 0E"};
         QTest::newRow("reader enable") << "14 01" << QStringList{"10 00"};
         QTest::newRow("reader disable") << "14 00" << QStringList{"10 00"};
         QTest::newRow("reader cancel") << "14 02" << QStringList{"10 08"};
@@ -94,7 +121,7 @@ private slots:
         QTest::addColumn<QString>("reply");
         QTest::newRow("changer setup") << "09" << "SETUP";
         QTest::newRow("tube status") << "0A" << "TUBE STATUS";
-        QTest::newRow("changer identification") << "0F 00" << "EXPANSION IDENTIFICATION";
+        QTest::newRow("changer identification") << "0F 00" << "IDENTIFICATION";
         QTest::newRow("validator setup") << "31" << "SETUP";
         QTest::newRow("stacker") << "36" << "STACKER";
         QTest::newRow("validator identification") << "37 00" << "IDENTIFICATION";
@@ -160,7 +187,9 @@ private slots:
         board.changer().setTubeCount(0, 5);
         QCOMPARE(answer(board, "0F 02 01"), QStringList{"08 90 00\r\n"});            // now low
         board.changer().setTubeCount(1, 0);
-        QCOMPARE(answer(board, "0F 02 02"), QStringList{"08 03"});                   // empty tube
+        QCOMPARE(answer(board, "0F 02 02"), (QStringList{"08 90 00\r\n", "08 90 00\r\n"}));   // no dimes: two nickels
+        board.changer().setTubeCount(0, 0);
+        QCOMPARE(answer(board, "0F 02 02"), QStringList{"08 03"});                   // empty tubes
         answer(board, "0C 00 02 00 00");                                              // dimes only
         QCOMPARE(insert(CoinChanger::Quarter), QStringList{"08 72 4B\r\n"});
     }
@@ -279,12 +308,15 @@ private slots:
     {
         QTest::addColumn<QString>("frame");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("dispense dime") << "0F 02 02" << "0F 02 02  EXPANSION PAYOUT 2 units";
-        QTest::newRow("payout test") << "0F 02" << "0F 02  EXPANSION PAYOUT test";
-        QTest::newRow("coin type") << "0C FF FF FF FF" << "0C FF FF FF FF  COIN TYPE accept FFFF dispense FFFF";
-        QTest::newRow("bill type") << "34 00 1F 00 01" << "34 00 1F 00 01  BILL TYPE enable 001F escrow 0001";
-        QTest::newRow("stack") << "35 01" << "35 01  ESCROW stack bill";
-        QTest::newRow("reader response") << "07" << "07  END SESSION (reader response)";
+        QTest::newRow("dispense dime") << "0F 02 02" << "0F 02 02  PAYOUT value=2 units";
+        QTest::newRow("payout test") << "0F 02" << "0F 02  PAYOUT";
+        QTest::newRow("dispense by type") << "0D 32" << "0D 32  DISPENSE coin=2 count=3";
+        QTest::newRow("coin type") << "0C FF FF FF FF" << "0C FF FF FF FF  COIN TYPE enable=FFFF dispense=FFFF";
+        QTest::newRow("bill type") << "34 00 1F 00 01" << "34 00 1F 00 01  BILL TYPE enable=001F escrow=0001";
+        QTest::newRow("stack") << "35 01" << "35 01  ESCROW action=stack";
+        QTest::newRow("a name two share") << "08" << "08  RESET (coin changer)";
+        QTest::newRow("vend request") << "13 00 00 19 00 07" << "13 00 00 19 00 07  VEND REQUEST price=25 units item=7";
+        QTest::newRow("reader response") << "07" << "07  END SESSION (a reader's response, as a test)";
         QTest::newRow("unknown") << "99 01" << "99 01  unknown command";
     }
     void framesAreNamed()

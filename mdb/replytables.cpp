@@ -1,6 +1,6 @@
-#include "decode/replytables.h"
+#include "mdb/replytables.h"
 
-#include "decode/denominations.h"
+#include "mdb/denominations.h"
 
 namespace kestrel::replies {
 

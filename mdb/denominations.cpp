@@ -1,4 +1,4 @@
-#include "decode/denominations.h"
+#include "mdb/denominations.h"
 
 namespace kestrel::denominations {
 
