@@ -99,6 +99,8 @@ void frmKestrel::closeEvent(QCloseEvent *event)
     // The plan window closes with the console, stopping a plan still running.
     if (m_planWindow)
         m_planWindow->close();
+    if (m_commandWindow)
+        m_commandWindow->close();
     QMainWindow::closeEvent(event);
 }
 
@@ -221,6 +223,13 @@ QString frmKestrel::startCapture(const QString &path)
     // The operator reads what became of the capture where every other outcome is told.
     Trap()([&] { m_console.state.log.appendQuietly(error.isEmpty() ? QStringLiteral("Capturing to %1").arg(path) : error); });
     return error;
+}
+
+CommandWindow *frmKestrel::commandWindow()
+{
+    if (!m_commandWindow)
+        m_commandWindow = std::make_unique<CommandWindow>(m_console);
+    return m_commandWindow.get();
 }
 
 PlanWindow *frmKestrel::planWindow()
@@ -451,6 +460,14 @@ void frmKestrel::buildMenus()
     plan->setObjectName(QStringLiteral("mnuFileRunPlan"));
     connect(plan, &QAction::triggered, this, [this] {
         PlanWindow *window = planWindow();
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
+    QAction *command = file->addAction(QStringLiteral("Send MDB Command..."));
+    command->setObjectName(QStringLiteral("mnuFileSendCommand"));
+    connect(command, &QAction::triggered, this, [this] {
+        CommandWindow *window = commandWindow();
         window->show();
         window->raise();
         window->activateWindow();

@@ -4,6 +4,7 @@
 #include "console/sessioncapture.h"
 #include "app/doclinks.h"
 #include "app/layout.h"
+#include "app/commandwindow.h"
 #include "app/planwindow.h"
 #include "app/replydetailswindow.h"
 #include "app/tabstrip.h"
@@ -65,6 +66,8 @@ public:
 
     // File > "Run Test Plan...": the plan window, made on first use and kept.
     PlanWindow *planWindow();
+    // File > "Send MDB Command...": made when first asked for.
+    CommandWindow *commandWindow();
     // Who answers a plan's requests for a coin or a bill (the virtual board, given
     // --plan-answers virtual); none by default, so the technician acts.
     void setPlanAnswerer(std::function<void(const QString &)> answer) { m_planAnswerer = std::move(answer); }
@@ -123,6 +126,7 @@ private:
     std::array<QPointer<QWidget>, 5> m_screens;
     QPointer<ReplyDetailsWindow> m_replyDetails;
     std::unique_ptr<PlanWindow> m_planWindow;
+    std::unique_ptr<CommandWindow> m_commandWindow;
     SessionCapture m_capture{m_console};
     std::function<void(const QString &)> m_planAnswerer;
     QElapsedTimer m_lastFrame;

@@ -6,5 +6,8 @@ namespace kestrel::bench {
 // A recording played back by the real program: time to the first reply and peak memory for
 // recordings of 1, 8 and 64 MB beside one of a single line, in turns.
 void replayStart();
+// Composing a command's frame from its parameters, and decoding the longest replies of the
+// command set field by field: microseconds each.
+void composeAndDecode();
 
 } // namespace kestrel::bench

@@ -781,6 +781,7 @@ int main(int argc, char *argv[])
         {"capture", benchCapture},
         {"replay", benchReplay},
         {"replaystart", bench::replayStart},
+        {"compose", bench::composeAndDecode},
         {"queue", benchQueue},
         {"startup", [&] { benchStartup(app.applicationFilePath()); }},
         {"growth", benchGrowth},

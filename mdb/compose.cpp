@@ -10,6 +10,9 @@ namespace kestrel::mdb {
 
 namespace {
 
+// The most decimal places an amount is written with; a SETUP reply that says more is noise.
+constexpr int kMostDecimals = 9;
+
 struct Refused
 {
     QString message;
@@ -77,6 +80,9 @@ qint64 moneyUnits(const Param &p, const QString &written, const std::optional<Mo
         throw Refused{QStringLiteral("%1 is money, and the %2's scaling is not known: its SETUP reply has not been "
                                      "read in this session (send SETUP first)")
                           .arg(QLatin1String(p.name), deviceOf(peripheral)), true};
+    if (setup->decimals < 0 || setup->decimals > kMostDecimals)
+        throw Refused{QStringLiteral("%1 is money, and the %2's SETUP reply gave %3 decimal places, which no money has")
+                          .arg(QLatin1String(p.name), deviceOf(peripheral)).arg(setup->decimals)};
     QString fraction = m.captured(2);
     while (fraction.size() > setup->decimals && fraction.endsWith(QLatin1Char('0')))
         fraction.chop(1);
@@ -218,6 +224,9 @@ QString moneyText(qint64 units, const MoneySetup &setup)
     const qint64 minor = units * std::max(1, setup.scaling);
     if (setup.decimals <= 0)
         return QString::number(minor);
+    // A SETUP reply of noise can say 200 decimal places: no money has them, and 10^200 is no number.
+    if (setup.decimals > kMostDecimals)
+        return QStringLiteral("%1 x 10^-%2").arg(minor).arg(setup.decimals);
     const qint64 divisor = power10(setup.decimals);
     return QStringLiteral("%1.%2").arg(minor / divisor).arg(minor % divisor, setup.decimals, 10, QLatin1Char('0'));
 }
@@ -225,6 +234,8 @@ QString moneyText(qint64 units, const MoneySetup &setup)
 qint64 cents(qint64 units, const MoneySetup &setup)
 {
     const qint64 minor = units * std::max(1, setup.scaling);
+    if (setup.decimals > kMostDecimals)
+        return 0;
     return setup.decimals <= 2 ? minor * power10(2 - setup.decimals) : minor / power10(setup.decimals - 2);
 }
 

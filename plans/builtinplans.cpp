@@ -101,6 +101,55 @@ press cashless "Session Complete"
 expect "10 07" within 2s
 )";
 
+// The coin changer through every command it has: set up and identified, its optional features
+// enabled, its diagnostics read, coins paid out by type and by value, the payout status and value
+// read back, its manual fill and payout reports, and the payout reconciled against the tubes.
+const char kChangerDeep[] = R"plan(plan "Coin changer, every command"
+send changer RESET
+expect "08 0B"
+send changer SETUP
+expect "08 *"
+check reply "feature level" = "3"
+send changer IDENTIFICATION
+expect "08 *"
+check reply "manufacturer code" = "VLM"
+send changer "FEATURE ENABLE" features=0x7
+expect "08 00"
+send changer "SEND DIAGNOSTIC STATUS"
+expect "08 *"
+check reply "diagnostic code 1" = "03 00: Changer OK"
+send changer "COIN TYPE" enable=0xFFFF dispense=0xFFFF
+expect "08 00"
+
+# Paid out by type and by value, the tubes read before and after.
+send changer "TUBE STATUS"
+expect "08 *"
+send changer DISPENSE coin=Quarter count=2
+expect "08 92 *"
+expect "08 92 *"
+send changer PAYOUT value=0.15
+expect "08 91 *"
+expect "08 90 *"
+send changer "PAYOUT STATUS"
+expect "08 *"
+check reply "paid out of coin type 0 (Nickel)" = "1 coins"
+check reply "paid out of coin type 1 (Dime)" = "1 coins"
+check reply "paid out of coin type 2 (Quarter)" = "2 coins"
+send changer "PAYOUT VALUE POLL"
+expect "08 *"
+check reply "paid out so far" = "0.65 USD"
+send changer "SEND CONTROLLED MANUAL FILL REPORT"
+expect "08 *"
+send changer "SEND CONTROLLED MANUAL PAYOUT REPORT"
+expect "08 *"
+send changer "TUBE STATUS"
+expect "08 *"
+check tube Nickel -1
+check tube Dime -1
+check tube Quarter -2
+check payout
+)plan";
+
 } // namespace
 
 const QList<BuiltIn> &builtIns()
@@ -109,6 +158,7 @@ const QList<BuiltIn> &builtIns()
         {"changer", kChanger},
         {"validator", kValidator},
         {"cashless", kCashless},
+        {"changer-deep", kChangerDeep},
     };
     return plans;
 }

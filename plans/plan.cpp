@@ -443,9 +443,13 @@ Parsed load(const QString &nameOrPath)
         if (nameOrPath == QLatin1String(builtIn.name))
             return parse(QString::fromUtf8(builtIn.text), nameOrPath);
     QFile file(nameOrPath);
-    if (!QFileInfo(nameOrPath).isFile())
-        return {std::nullopt, QStringLiteral("%1:1: no such plan file, and no built-in plan of that name "
-                                             "(changer, validator, cashless)").arg(nameOrPath)};
+    if (!QFileInfo(nameOrPath).isFile()) {
+        QStringList names;
+        for (const BuiltIn &builtIn : builtIns())
+            names << QLatin1String(builtIn.name);
+        return {std::nullopt, QStringLiteral("%1:1: no such plan file, and no built-in plan of that name (%2)")
+                                  .arg(nameOrPath, names.join(QStringLiteral(", ")))};
+    }
     // A plan is a few dozen lines; anything far larger is not one.
     constexpr qint64 kLargest = 1 << 20;
     if (file.size() > kLargest)

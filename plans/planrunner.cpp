@@ -62,12 +62,15 @@ QString shown(const QString &text)
 }
 
 // A reply that came instead of the one expected, as the step's detail shows it: a status code
-// with its name ("08 0C (coin jam)"), a piece of a reply with what it is.
-QString arrived(const QString &text, bool whole)
+// of the peripheral's activity with its name ("08 0C (coin jam)"), a piece of a reply with what it
+// is. A reply of two bytes to a command that asked for a value (PAYOUT VALUE POLL) is no status.
+QString arrived(const QString &text, bool whole, const details::Decoded &decoded)
 {
     QString s = shown(text);
     if (!whole)
         return s + QStringLiteral(" (cut short, not counted)");
+    if (decoded.reply != QLatin1String("POLL"))
+        return s;
     if (const std::optional<QByteArray> bytes = mdb::replyBytes(text))
         if (const QString status = mdb::statusOf(*bytes); !status.isEmpty())
             s += QStringLiteral(" (%1)").arg(status);
@@ -103,7 +106,7 @@ PlanRunner::PlanRunner(Console &console, Plan plan, QObject *parent)
         } else if (const auto *e = std::get_if<Expect>(&action)) {
             QStringList seen;
             for (int i = m_consumed; i < m_replies.size(); ++i)
-                seen << arrived(m_replies[i].text, m_replies[i].whole);
+                seen << arrived(m_replies[i].text, m_replies[i].whole, m_replies[i].decoded);
             m_consumed = int(m_replies.size());
             finishStep(State::Failed, QStringLiteral("no reply matching %1 within %2; %3")
                                           .arg(e->patterns.size() == 1 ? QStringLiteral("\"%1\"").arg(patternText(e->patterns[0]))

@@ -127,6 +127,139 @@ private slots:
         QCOMPARE(kestrel.run({"--plan", "p.plan", "--com1", "virtual", "--plan-answers", "virtual"}, 120000), 0);
     }
 
+    // Every command of the three peripherals, composed by name and sent through the virtual board
+    // at line speed as a plan sends it, each answered as the standard lays its reply out.
+    void everyCommandOnTheVirtualBoard()
+    {
+        Headless kestrel;
+        kestrel.write(QStringLiteral("every.plan"), R"plan(
+send changer SETUP
+expect "08 03 00 01 05 02 00 07 *"
+send changer RESET
+expect "08 0B"
+send changer "TUBE STATUS"
+expect "08 00 00 14 14 14 *"
+send changer POLL
+expect "08 00"
+send changer "COIN TYPE" enable=0x3F
+expect "08 00"
+send changer DISPENSE coin=Nickel count=2
+expect "08 90 *"
+expect "08 90 *"
+send changer IDENTIFICATION
+expect "08 56 4C 4D *"
+check reply "optional features" = "alternative payout (bit 0), extended diagnostic (bit 1), controlled manual fill and payout (bit 2)"
+send changer "FEATURE ENABLE" features=0x7
+expect "08 00"
+send changer PAYOUT value=0.25
+expect "08 92 *"
+send changer "PAYOUT STATUS"
+expect "08 02 00 01 *"
+send changer "PAYOUT VALUE POLL"
+expect "08 07"
+check reply "paid out so far" = "0.35 USD"
+send changer "SEND DIAGNOSTIC STATUS"
+expect "08 03 00"
+send changer "SEND CONTROLLED MANUAL FILL REPORT"
+expect "08 00 *"
+send changer "SEND CONTROLLED MANUAL PAYOUT REPORT"
+expect "08 00 *"
+send validator SETUP
+expect "30 02 *"
+send validator RESET
+expect "30 06"
+send validator SECURITY levels=0x1F
+expect "30 00"
+send validator POLL
+expect "30 00"
+send validator "BILL TYPE" enable=0x1F escrow=0
+expect "30 00"
+send validator ESCROW action=return
+expect "30 0A"
+send validator STACKER
+expect "30 00 00"
+send validator IDENTIFICATION
+expect "30 56 4C 4D *"
+send validator "FEATURE ENABLE" features=0x2
+expect "30 00"
+send validator "IDENTIFICATION WITH OPTION BITS"
+expect "30 56 *"
+check reply "optional features" = "bill recycling (bit 1)"
+send validator "RECYCLER SETUP"
+expect "30 00 05"
+send validator "RECYCLER ENABLE" recycle=0x5
+expect "30 00"
+send validator "BILL DISPENSE STATUS"
+expect "30 00 00 00 14 00 00 00 0A *"
+send validator "DISPENSE BILL" bill=$5 count=2
+expect "30 00"
+send validator "DISPENSE VALUE" value=3.00
+expect "30 00"
+send validator "PAYOUT STATUS"
+expect "30 00 03 00 00 00 02 *"
+send validator "PAYOUT VALUE POLL"
+expect "30 00 0D"
+send validator "PAYOUT CANCEL"
+expect "30 00"
+send cashless RESET
+expect "10 00"
+send cashless "SETUP CONFIG DATA" level=2
+expect "10 01 02 *"
+send cashless "SETUP MAX/MIN PRICES" max=5.00 min=0.05
+expect "10 00"
+send cashless POLL
+expect "10 00"
+send cashless "READER ENABLE"
+expect "10 00"
+send cashless "VEND REQUEST" price=1.25 item=7
+expect "10 05 00 19"
+send cashless "VEND SUCCESS" item=7
+expect "10 00"
+send cashless "VEND REQUEST" price=4.00 item=8
+expect "10 06"
+send cashless "VEND CANCEL"
+expect "10 06"
+send cashless "VEND FAILURE"
+expect "10 00"
+send cashless "SESSION COMPLETE"
+expect "10 07"
+send cashless "CASH SALE" price=0.75 item=3
+expect "10 00"
+send cashless "REVALUE LIMIT REQUEST"
+expect "10 0F 01 45"
+send cashless "REVALUE REQUEST" amount=2.00
+expect "10 0D"
+send cashless "REQUEST ID"
+expect "10 09 *"
+check reply "manufacturer code" = "VLM"
+send cashless "READER CANCEL"
+expect "10 08"
+send cashless "READER DISABLE"
+expect "10 00"
+send "0F 05"
+expect "08 03 00"
+)plan");
+        QCOMPARE(kestrel.run({"--plan", "every.plan", "--com1", "virtual"}, 120000), 0);
+        QVERIFY2(kestrel.out.contains(QStringLiteral("PASSED: ")), qPrintable(kestrel.out));
+        // Each command logged by its name, as a button logs its line.
+        for (const char *name : {"DISPENSE", "PAYOUT STATUS", "RECYCLER ENABLE", "VEND REQUEST", "REQUEST ID"})
+            QVERIFY2(kestrel.out.contains(QStringLiteral("      log: %1\n").arg(QLatin1String(name))), name);
+    }
+
+    // The plan that exercises every command of the changer passes with no one at the board, and
+    // catches a short payout.
+    void changerDeep()
+    {
+        Headless kestrel;
+        QCOMPARE(kestrel.run({"--plan", "changer-deep", "--com1", "virtual", "--report", "deep.xml"}, 60000), 0);
+        QVERIFY(kestrel.out.contains(QStringLiteral("PASS     14  check reply \"diagnostic code 1\" = \"03 00: Changer OK\"")));
+        QVERIFY(kestrel.read(QStringLiteral("deep.xml")).contains(QStringLiteral("failures=\"0\"")));
+        QCOMPARE(kestrel.run({"--plan", "changer-deep", "--com1", "virtual?fault=short-payout"}, 60000), 1);
+        QVERIFY2(kestrel.out.contains(QStringLiteral("the 03 00: ")) || kestrel.out.contains(QStringLiteral("14 00: Dispenser module error")),
+                 qPrintable(kestrel.out));
+        QVERIFY(kestrel.out.contains(QStringLiteral("(short payout: 2 reported paid, still in the tube)")));
+    }
+
     // A wait never ends before its bound, on the clock the run's step times are given by.
     void waitsEndAtTheirBounds()
     {

@@ -136,6 +136,9 @@ private slots:
         QTest::newRow("stacker full") << "30 80 64" << "36" << false << QStringList{
             "Reply: STACKER", "[1-2] stacker: full, 100 bills"};
 
+        QTest::newRow("a SETUP of noise with 255 decimal places") << "08 03 00 01 05 FF 00 07 01 " + zeros(15) << "09" << false
+            << QStringList{"[5] decimal places: 255", "[8] credit of coin type 0 (Nickel): 1: 5 x 10^-255 USD"};
+
         QTest::newRow("a reply to the command sent to its peripheral, not the last sent")
             << "08 00 00 14 14 14 " + zeros(13) << "" << false << QStringList{"Reply: TUBE STATUS"};
 

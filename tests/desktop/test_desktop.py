@@ -247,6 +247,49 @@ class DesktopTest(unittest.TestCase):
         self.assertEqual(replies[-1], b"08 00 00 14 14 14" + b" 00" * 13)
 
 
+    # --- any MDB command, composed --------------------------------------------------------------
+
+    def type_into(self, kestrel, node, text):
+        """Clicks a text field and types into it as a technician does, replacing what it held."""
+        kestrel.click(node)
+        pump(0.1)
+        self.display.xdotool("key", "--clearmodifiers", "ctrl+a")
+        self.display.xdotool("type", "--delay", "15", text)
+        pump(0.2)
+
+    def test_a_command_of_each_peripheral_is_composed_sent_and_its_reply_decoded(self):
+        kestrel, _ = self.start("--com1", "virtual")
+        kestrel.click_control("Comm1", pyatspi.ROLE_RADIO_BUTTON)
+        kestrel.click_control("File", pyatspi.ROLE_MENU_ITEM)
+        kestrel.click_control("Send MDB Command...", pyatspi.ROLE_MENU_ITEM)
+        self.assertIsNotNone(kestrel.window("Send MDB Command"))
+        for peripheral, command, params, decoded in [
+            ("Coin changer (08)", "DISPENSE", {"coin": "Quarter", "count": "2"},
+             "coins dispensed by hand: 1 coin(s) of coin type 2 (Quarter)"),
+            ("Bill validator (30)", "BILL TYPE", {"enable": "0x1F", "escrow": "0"}, "[1] status: 00: ACK"),
+            ("Cashless reader (10)", "REQUEST ID", {}, "[2-4] manufacturer code: \"VLM\""),
+        ]:
+            kestrel.click_control(peripheral, pyatspi.ROLE_RADIO_BUTTON)
+            # The command's box is named by the command it shows, each peripheral's RESET first;
+            # its name is typed into the box's text.
+            combo = kestrel.find("RESET", pyatspi.ROLE_COMBO_BOX, showing=True)
+            self.assertIsNotNone(combo)
+            text = next(combo.getChildAtIndex(i) for i in range(combo.childCount)
+                        if combo.getChildAtIndex(i).getRole() == pyatspi.ROLE_TEXT)
+            self.type_into(kestrel, text, command)
+            for name, value in params.items():
+                field = kestrel.find(name, pyatspi.ROLE_TEXT, showing=True)
+                self.assertIsNotNone(field, name)
+                self.type_into(kestrel, field, value)
+            kestrel.click_control("Send")
+            reply = kestrel.find("Reply decoded", pyatspi.ROLE_TEXT)
+            self.assertTrue(wait_for(lambda: decoded in reply.queryText().getText(0, -1), 10),
+                            reply.queryText().getText(0, -1))
+            self.assertIn(command, [name for name, _ in kestrel.rows("Action Log")])
+        log = [name for name, _ in kestrel.rows("Action Log")]
+        self.assertEqual(log.count("Dispensing Quarter - Code (08 92 06)"), 2)
+
+
     # --- a capture replayed ----------------------------------------------------------------------
 
     def test_a_capture_replayed_through_the_window_gives_the_session_s_rows(self):

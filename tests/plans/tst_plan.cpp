@@ -178,9 +178,9 @@ private slots:
     {
         QTemporaryDir dir;
         const QString missing = dir.filePath(QStringLiteral("missing.plan"));
-        QCOMPARE(load(missing).error, missing + QStringLiteral(":1: no such plan file, and no built-in plan of that name (changer, validator, cashless)"));
+        QCOMPARE(load(missing).error, missing + QStringLiteral(":1: no such plan file, and no built-in plan of that name (changer, validator, cashless, changer-deep)"));
         QCOMPARE(load(dir.path()).error.section(QLatin1Char(':'), -1).trimmed(),
-                 QStringLiteral("no such plan file, and no built-in plan of that name (changer, validator, cashless)"));
+                 QStringLiteral("no such plan file, and no built-in plan of that name (changer, validator, cashless, changer-deep)"));
         const QString written = dir.filePath(QStringLiteral("dime.plan"));
         QFile file(written);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -196,7 +196,7 @@ private slots:
 
     void builtInsParse()
     {
-        QCOMPARE(builtIns().size(), 3);
+        QCOMPARE(builtIns().size(), 4);
         for (const BuiltIn &builtIn : builtIns()) {
             const Parsed parsed = load(QString::fromLatin1(builtIn.name));
             QVERIFY2(parsed.plan, qPrintable(parsed.error));

@@ -272,6 +272,26 @@ private slots:
         QCOMPARE(frames[1][0].toByteArray(), QByteArray::fromHex("34001F0000"));
     }
 
+    // Each reply is decoded against the command last sent to its own peripheral: a changer's TUBE
+    // STATUS read after a frame to the validator went out is still the TUBE STATUS, and a coin that
+    // comes after the changer answered is its activity again.
+    void repliesAreMatchedToTheirPeripheralsCommand()
+    {
+        PlanRig rig;
+        PlanRunner runner(rig.console, planOf("send changer \"TUBE STATUS\"\nsend validator STACKER\n"
+                                              "expect \"08 00 00 *\"\nexpect \"30 00 00\"\n"
+                                              "ask \"Insert a nickel\"\nexpect \"08 70 *\" within 5s\n"));
+        rig.run(runner);
+        QVERIFY2(runner.passed(), qPrintable(rig.failures(runner).join('\n')));
+        const LineListModel &rows = rig.console.state.List1;
+        QCOMPARE(rows.count(), 3);
+        QCOMPARE(rig.console.history.decode(0).reply, QStringLiteral("TUBE STATUS"));
+        QCOMPARE(rig.console.history.decode(1).reply, QStringLiteral("STACKER"));
+        QCOMPARE(rig.console.history.decode(2).reply, QStringLiteral("POLL"));   // the nickel, unasked
+        QCOMPARE(rig.console.history.contextOf(0).asked, QByteArray::fromHex("0A"));
+        QVERIFY(rig.console.history.contextOf(2).asked.isEmpty());
+    }
+
     // A reply that comes before its expectation is waited for is not lost, and replies are
     // matched in the order they came.
     void repliesInOrder()
