@@ -133,12 +133,12 @@ const ListName kListNameRows[] = {
     {"lstUSBResults", "USB results"},
 };
 const ExitButton kExitRows[] = {
-    {"cmdExitSetup", OnExitFailure::Stop},
-    {"cmdExitBillVal", OnExitFailure::Continue},
-    {"cmdExitCashless", OnExitFailure::Continue},
-    {"cmdExitChanger", OnExitFailure::End},
-    {"cmdExitUSB", OnExitFailure::Stop},
-    {"cmdExitother", OnExitFailure::End},
+    {"cmdExitSetup", session::OnExitFailure::Stop},
+    {"cmdExitBillVal", session::OnExitFailure::Continue},
+    {"cmdExitCashless", session::OnExitFailure::Continue},
+    {"cmdExitChanger", session::OnExitFailure::End},
+    {"cmdExitUSB", session::OnExitFailure::Stop},
+    {"cmdExitother", session::OnExitFailure::End},
 };
 
 const ScreenButton kScreenButtonRows[] = {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/exitcommand.h"
+#include "session/exitcommand.h"
 #include "core/table.h"
 #include "screens/boardscreens.h"
 
@@ -47,7 +47,7 @@ struct ListName
 struct ExitButton
 {
     const char *control;
-    OnExitFailure onFailure;
+    session::OnExitFailure onFailure;
 };
 
 // The Other tab's buttons and the board screen each opens.

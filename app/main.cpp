@@ -1,9 +1,9 @@
 #include "app/boardplacement.h"
-#include "app/commandline.h"
-#include "app/headlessrun.h"
+#include "session/commandline.h"
+#include "session/headlessrun.h"
 #include "app/programlife.h"
 #include "app/startup.h"
-#include "app/textoutput.h"
+#include "session/textoutput.h"
 #include "screens/version.h"
 #include "sim/boardwindow.h"
 
@@ -24,26 +24,26 @@ int main(int argc, char *argv[])
     // need no display, and on Windows they go to the prompt the program was started from rather
     // than into a message box.
     {
-        attachToStartingConsole();
+        session::attachToStartingConsole();
         QStringList arguments;
         for (int i = 0; i < argc; ++i)
             arguments << QString::fromLocal8Bit(argv[i]);
         QCommandLineParser preview;
-        commandline::addOptions(preview);
+        session::addOptions(preview);
         if (!preview.parse(arguments)) {
             // An option of Qt's own (-platform, -style) or a wrong one: the application takes
             // Qt's, and the parser below reports a wrong one, with no display needed for that.
             qputenv("QT_QPA_PLATFORM", "offscreen");
         } else if (preview.isSet(QStringLiteral("version"))) {
-            printOut(QStringLiteral("Kestrel %1\n").arg(programVersion));
+            session::printOut(QStringLiteral("Kestrel %1\n").arg(programVersion));
             return 0;
         } else if (preview.isSet(QStringLiteral("help"))) {
             // With no application object yet, the parser cannot name the program itself.
-            printOut(preview.helpText().replace(QStringLiteral("<executable_name>"),
+            session::printOut(preview.helpText().replace(QStringLiteral("<executable_name>"),
                                                 QStringLiteral("kestrel")));
             return 0;
-        } else if (const QString wrong = commandline::check(preview, false); !wrong.isEmpty()) {
-            printError(QStringLiteral("kestrel: %1\n").arg(wrong));
+        } else if (const QString wrong = session::check(preview, false); !wrong.isEmpty()) {
+            session::printError(QStringLiteral("kestrel: %1\n").arg(wrong));
             return preview.isSet(QStringLiteral("plan")) ? 2 : 1;
         } else if (preview.isSet(QStringLiteral("plan"))) {
             // A test plan with no window: the console core alone, no display needed.
@@ -51,11 +51,11 @@ int main(int argc, char *argv[])
             QCoreApplication::setApplicationName(QStringLiteral("Kestrel"));
             QCoreApplication::setApplicationVersion(programVersion);
             QCoreApplication::setOrganizationName(QString::fromLatin1(version::kCompany));
-            if (const QString wrong = commandline::check(preview, true); !wrong.isEmpty()) {
-                printError(QStringLiteral("kestrel: %1\n").arg(wrong));
+            if (const QString wrong = session::check(preview, true); !wrong.isEmpty()) {
+                session::printError(QStringLiteral("kestrel: %1\n").arg(wrong));
                 return 2;
             }
-            return runPlanHeadless(preview);
+            return session::runPlanHeadless(preview);
         }
     }
     QApplication app(argc, argv);
@@ -69,30 +69,30 @@ int main(int argc, char *argv[])
     ProgramLife life([] { QCoreApplication::quit(); });
 
     QCommandLineParser parser;
-    commandline::addOptions(parser);
+    session::addOptions(parser);
     parser.process(app);
-    if (const QString wrong = commandline::check(parser, true); !wrong.isEmpty()) {
-        printError(QStringLiteral("kestrel: %1\n").arg(wrong));
+    if (const QString wrong = session::check(parser, true); !wrong.isEmpty()) {
+        session::printError(QStringLiteral("kestrel: %1\n").arg(wrong));
         return 1;
     }
 
-    PortMap ports(&commandline::makeDevice);
-    commandline::applyOptions(parser, ports);
+    PortMap ports(&session::makeDevice);
+    session::applyOptions(parser, ports);
 
     // Each virtual board has a window of its own, which opens with the console and closes with it.
     QList<QPointer<sim::BoardWindow>> boardWindows;
-    for (sim::VirtualBoard *board : commandline::virtualBoards(ports))
+    for (sim::VirtualBoard *board : session::virtualBoards(ports))
         boardWindows.append(new sim::BoardWindow(*board));
 
     Startup startup(ports);
-    const bool boardAnswers = parser.value(QStringLiteral("plan-answers")) == QLatin1String(commandline::kVirtual);
+    const bool boardAnswers = parser.value(QStringLiteral("plan-answers")) == QLatin1String(session::kVirtual);
     const QString capturePath = parser.value(QStringLiteral("capture"));
     QObject::connect(&startup, &Startup::mainWindowCreated, [&boardWindows, &ports, boardAnswers, capturePath](frmKestrel *window) {
         if (!capturePath.isEmpty())
             window->startCapture(capturePath);
         // A plan's requests for coins and bills are answered by the virtual board of "Comm1".
         if (boardAnswers)
-            if (sim::VirtualBoard *board = commandline::virtualBoards(ports).value(0))
+            if (sim::VirtualBoard *board = session::virtualBoards(ports).value(0))
                 window->setPlanAnswerer([board = QPointer<sim::VirtualBoard>(board)](const QString &prompt) {
                     if (board)
                         board->answer(prompt);

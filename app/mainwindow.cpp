@@ -1,6 +1,6 @@
 #include "app/mainwindow.h"
 
-#include "app/exitcommand.h"
+#include "session/exitcommand.h"
 #include "app/layout.h"
 #include "app/lineview.h"
 #include "app/wrapbutton.h"
@@ -201,14 +201,14 @@ void frmKestrel::wireHandlers()
         }
     });
 
-    const auto exitWith = [this](OnExitFailure onFailure) {
-        runExit(onFailure, m_console.comInterface, m_console.state.log, [this] { close(); },
+    const auto exitWith = [this](session::OnExitFailure onFailure) {
+        session::runExit(onFailure, m_console.comInterface, m_console.state.log, [this] { close(); },
                 [this] { m_endProgram(); });
     };
     for (const ExitButton &exit : kExits)
         onClick(exit.control, [exitWith, onFailure = exit.onFailure] { exitWith(onFailure); });
     connect(requireAction("mnuFileExit"), &QAction::triggered, this,
-            [exitWith] { exitWith(OnExitFailure::Ignore); });
+            [exitWith] { exitWith(session::OnExitFailure::Ignore); });
 }
 
 frmKestrel::~frmKestrel() = default;

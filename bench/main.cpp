@@ -2,7 +2,7 @@
 // them (`kestrel_bench --list` names them all). Figures are medians on whatever machine runs them,
 // so compare runs made on the same machine.
 
-#include "app/commandline.h"
+#include "session/commandline.h"
 #include "bench/benches.h"
 #include "app/mainwindow.h"
 #include "capture/pcapng.h"
@@ -331,7 +331,7 @@ void benchHandshake()
         HandshakeConsole on(QStringLiteral("virtual"));
         frmKestrel &window = *on.window;
         PortMap &ports = on.ports;
-        auto *board = commandline::virtualBoards(ports).value(0);
+        auto *board = session::virtualBoards(ports).value(0);
         QElapsedTimer clock;
         std::vector<double> samples;
         QEventLoop loop;
@@ -479,7 +479,7 @@ void benchLineSpeed()
     for (int run = 0; run < 5; ++run) {
         test::DeviceWindowRig on(QStringLiteral("virtual"));
         on.console().comInterface.setPortOpen(true);
-        auto *board = commandline::virtualBoards(on.ports).value(0);
+        auto *board = session::virtualBoards(on.ports).value(0);
         board->setReplySpacing(30);
         LineListModel &rows = on.console().state.List1;
         const int before = rows.rowCount();
@@ -692,7 +692,7 @@ void benchPlans()
 void benchQueue()
 {
     HandshakeConsole on(QStringLiteral("virtual"));
-    auto *board = commandline::virtualBoards(on.ports).value(0);
+    auto *board = session::virtualBoards(on.ports).value(0);
     board->setPaced(false);
     kestrel::Console &console = on.window->console();
     int frames = 0;
@@ -735,7 +735,7 @@ void benchStartup(const QString &self)
 
 int startupChild(QApplication &)
 {
-    PortMap ports(&commandline::makeDevice);
+    PortMap ports(&session::makeDevice);
     frmKestrel window(ports);
     test::closeSplashes();
     window.show();

@@ -7,7 +7,7 @@ namespace kestrel {
 CommandSender::CommandSender(Console &console, QObject *parent)
     : QObject(parent), m_console(console)
 {
-    connect(&m_console.MDB_output_string, &PendingFrames::frameWritten, this, [this](const QByteArray &frame) {
+    connect(&m_console.pendingFrames, &PendingFrames::frameWritten, this, [this](const QByteArray &frame) {
         if (frame.isEmpty() || frame != m_waitingFor)
             return;
         m_waitingFor.clear();
@@ -58,11 +58,11 @@ CommandSender::Outcome CommandSender::queue(const QByteArray &frame, const QStri
 {
     if (!m_console.comInterface.PortOpen())
         return {false, QStringLiteral("Not sent: no port is open (pick one on the Setup tab)."), false};
-    const int before = m_console.MDB_output_string.count();
+    const int before = m_console.pendingFrames.count();
     m_waitingFor = frame;
     m_answering = mdb::Peripheral::Unknown;
     m_console.send.sendCommand(frame, name);
-    if (m_console.MDB_output_string.count() <= before && m_waitingFor == frame) {
+    if (m_console.pendingFrames.count() <= before && m_waitingFor == frame) {
         // Refused by the queue (full) or its DTR: the action log has its error line.
         m_waitingFor.clear();
         const QStringList log = m_console.state.lstActionLog.rows();

@@ -48,10 +48,9 @@ CommEventHandler::CommEventHandler(CommControl &comInterface, PendingFrames &pen
 {
 }
 
-void CommEventHandler::OnComm()
+void CommEventHandler::OnComm(int event)
 {
     Trap trap = m_log.quietTrap(kErrorMessage);
-    const qint16 event = qint16(m_com.CommEvent());
     for (const EventRow &row : kEvents) {
         if (row.code != event)
             continue;

@@ -20,8 +20,8 @@ public:
     CommEventHandler(CommControl &comInterface, PendingFrames &pendingFrames, ActionLog &log,
                      ReceivePath &receivePath, std::int32_t pauseIterations);
 
-    // Handles the event now reported in CommEvent.
-    void OnComm();
+    // Handles one event of the line.
+    void OnComm(int event);
 
     static const QString kErrorMessage;
 

@@ -9,11 +9,11 @@ Console::Console(PortMap &ports, Settings settings, QObject *parent)
     , comInterface(ports)
     , logFile(settings.logPath, std::move(settings.clock))
     , receivePath(comInterface, state, tallies, recogniser, logFile, settings.pauseIterations)
-    , events(comInterface, MDB_output_string, state.log, receivePath, settings.pauseIterations)
+    , events(comInterface, pendingFrames, state.log, receivePath, settings.pauseIterations)
 {
     receivePath.setReplyWatcher([this](const QString &text, bool ended) { emit replyRead(text, ended); });
-    connect(&comInterface, &CommControl::OnComm, this, [this] {
-        events.OnComm();
+    connect(&comInterface, &CommControl::OnComm, this, [this](int event) {
+        events.OnComm(event);
         emit eventHandled();
     });
     // A device that goes away while open (a USB adapter pulled) is reported like any failure of
@@ -28,7 +28,7 @@ Console::Console(PortMap &ports, Settings settings, QObject *parent)
     // Frames still waiting when the port closes (picked again, another picked, gone away, the
     // program ending) are never sent: each gets its button's error line.
     connect(&comInterface, &CommControl::portClosed, this,
-            [this] { MDB_output_string.dropAll(commerrors::closedBeforeSent()); });
+            [this] { pendingFrames.dropAll(commerrors::closedBeforeSent()); });
 }
 
 void Console::startUp(Trap &trap)

@@ -61,10 +61,10 @@ public:
     TextCaption cmdDTRtoggle{QStringLiteral("Enable Escrow")};
 
     // The command frames waiting for their handshakes, and the last one sent.
-    PendingFrames MDB_output_string{comInterface, state.log};
-    SendRoutine send{MDB_output_string, comInterface, state.log};
+    PendingFrames pendingFrames{comInterface, state.log};
+    SendRoutine send{pendingFrames, comInterface, state.log};
     // What the reply decoder knows of each raw row: the frame that asked for it, the SETUPs seen.
-    ReplyHistory history{state.List1, MDB_output_string};
+    ReplyHistory history{state.List1, pendingFrames};
     EscrowToggle escrow{send, cmdDTRtoggle};
     CommEventHandler events;
 

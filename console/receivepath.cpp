@@ -181,7 +181,7 @@ void ReceivePath::receive(Trap &trap)
             handleReply(reply, ended, replies, trap);
         }
         trap([&] { m_state.lstDebuggingValue.setRow(0, QString::number(com.InBufferCount())); });
-        trap([&] { m_state.lstDebuggingValue.setRow(1, QString::number(com.InputLen())); });
+        trap([&] { m_state.lstDebuggingValue.setRow(1, QString::number(com.inputLimit())); });
         trap([&] { m_state.lstDebuggingValue.setRow(2, com.peekInput()); });
         if (!read) {
             com.retryReceiveLater();

@@ -14,7 +14,7 @@ SessionCapture::SessionCapture(Console &console, QObject *parent)
     connect(&m_flush, &QTimer::timeout, this, &SessionCapture::flushRead);
     // A read's action-log lines are those its receive pass writes; the pass ends with the event.
     connect(&m_console, &Console::eventHandled, this, &SessionCapture::flushRead);
-    connect(&m_console.MDB_output_string, &PendingFrames::frameWritten, this, &SessionCapture::frameWritten);
+    connect(&m_console.pendingFrames, &PendingFrames::frameWritten, this, &SessionCapture::frameWritten);
     LineListModel &replies = m_console.state.List1;
     connect(&replies, &QAbstractItemModel::rowsInserted, this, [this, &replies](const QModelIndex &, int first, int last) {
         if (!isCapturing())

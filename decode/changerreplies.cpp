@@ -24,8 +24,13 @@ void changerPoll(Reading &r)
         const quint8 b = r.byte(r.at());
         if (b & 0x80) {
             const int count = (b >> 4) & 0x07;
+            const int before = int(r.decoded().fields.size());
             withTubeCount(r, QStringLiteral("coins dispensed by hand"),
                           QStringLiteral("%1 coin(s) of %2").arg(count).arg(coinName(b & 0x0F)));
+            Field &paid = r.decoded().fields[before];
+            paid.id = mdb::FieldId::CoinsDispensedByHand;
+            paid.type = b & 0x0F;
+            paid.number = count;
         } else if (b & 0x40) {
             withTubeCount(r, QStringLiteral("coin deposited"),
                           QStringLiteral("%1 to the %2").arg(coinName(b & 0x0F),
@@ -52,7 +57,7 @@ void changerTubeStatus(Reading &r)
         QString value = QStringLiteral("%1 coins").arg(count);
         if ((full & (1u << t)) && count == 0)
             value += QStringLiteral(": flagged full with none in it, a faulty tube sensor");
-        r.field(1, QStringLiteral("tube of %1").arg(coinName(t)), value);
+        r.field(1, QStringLiteral("tube of %1").arg(coinName(t)), value, mdb::FieldId::TubeCount, t, count);
     }
 }
 
@@ -87,18 +92,20 @@ void changerIdentification(Reading &r)
 
 namespace {
 // A count of coins per coin type, coin type 0 first; a reply may end before coin type 15.
-void coinsPerType(Reading &r, const char *what)
+void coinsPerType(Reading &r, const char *what, mdb::FieldId id = mdb::FieldId::Other)
 {
     if (r.left() == 0)
         r.decoded().notes << QStringLiteral("No coins reported (no data bytes).");
-    for (int t = 0; t < 16 && r.left() > 0; ++t)
-        r.field(1, QStringLiteral("%1 %2").arg(QLatin1String(what), coinName(t)), QStringLiteral("%1 coins").arg(r.byte(r.at())));
+    for (int t = 0; t < 16 && r.left() > 0; ++t) {
+        const int coins = r.byte(r.at());
+        r.field(1, QStringLiteral("%1 %2").arg(QLatin1String(what), coinName(t)), QStringLiteral("%1 coins").arg(coins), id, t, coins);
+    }
 }
 } // namespace
 
 void changerPayoutStatus(Reading &r)
 {
-    coinsPerType(r, "paid out of");
+    coinsPerType(r, "paid out of", mdb::FieldId::CoinsPaidOut);
 }
 
 void changerPayoutValuePoll(Reading &r)
@@ -125,7 +132,8 @@ void changerDiagnostics(Reading &r)
     for (int n = 1; r.left() >= 2 && n <= 8; ++n)
         r.field(2, QStringLiteral("diagnostic code %1").arg(n),
                 QStringLiteral("%1 %2: %3").arg(mdb::hex(r.byte(r.at())), mdb::hex(r.byte(r.at() + 1)),
-                                                mdb::diagnosticName(r.byte(r.at()), r.byte(r.at() + 1))));
+                                                mdb::diagnosticName(r.byte(r.at()), r.byte(r.at() + 1))),
+                mdb::FieldId::DiagnosticCode, -1, r.word(r.at()));
 }
 
 } // namespace kestrel::details

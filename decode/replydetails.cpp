@@ -117,6 +117,7 @@ Decoded decode(const QString &text, const Context &context)
     const mdb::ReplyKind reply = mdb::replyTo(d.device, sent, r.left());
     d.reply = QString::fromLatin1(reply.name);
     d.command = reply.command;
+    d.layout = reply.layout;
     const QString asking = mdb::hex(sent);
     if (reply.command && reply.layout != mdb::Layout::ChangerPoll && reply.layout != mdb::Layout::ValidatorPoll)
         d.why << QStringLiteral("The pending frame %1 asked for %2.").arg(asking, d.reply);
@@ -151,6 +152,14 @@ Decoded decode(const QString &text, const Context &context)
     if (d.stoppedAt >= 0)
         d.notes << QStringLiteral("Reading stopped at character %1: %2.").arg(d.stoppedAt + 1).arg(d.stopReason);
     return d;
+}
+
+const Field *fieldOf(const Decoded &decoded, mdb::FieldId id, int type)
+{
+    for (const Field &f : decoded.fields)
+        if (f.id == id && (type < 0 || f.type == type))
+            return &f;
+    return nullptr;
 }
 
 QStringList describe(const Decoded &d)

@@ -40,6 +40,9 @@ struct Field
     int length;
     QString name;
     QString value;
+    mdb::FieldId id = mdb::FieldId::Other;
+    int type = -1;          // the coin or bill type a per-type field is of
+    qint64 number = 0;      // what a numeric field says
 };
 
 struct Decoded
@@ -53,6 +56,7 @@ struct Decoded
     QString deviceName;           // "coin changer (08)"
     QString reply;                // "POLL", "TUBE STATUS", ...
     const mdb::CommandSpec *command = nullptr;   // the command that asked for it, when one did
+    mdb::Layout layout = mdb::Layout::Unknown;   // how its data bytes were read
     QStringList why;              // how the device and the reply were told
     QList<Field> fields;
     QStringList notes;            // too short, money in units, ...
@@ -66,6 +70,8 @@ struct Decoded
 
 // Decodes one reply text.
 Decoded decode(const QString &text, const Context &context = {});
+// The first field of that kind (and coin or bill type, when given), or nullptr.
+const Field *fieldOf(const Decoded &decoded, mdb::FieldId id, int type = -1);
 
 // The decoded reply as lines of text, for a window or a log.
 QStringList describe(const Decoded &decoded);

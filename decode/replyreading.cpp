@@ -102,7 +102,7 @@ MoneySetup setupHead(Reading &r, int scalingBytes, const QString &scalingName)
 {
     MoneySetup setup;
     setup.level = r.byte(r.at());
-    r.field(1, QStringLiteral("feature level"), QString::number(setup.level));
+    r.field(1, QStringLiteral("feature level"), QString::number(setup.level), mdb::FieldId::FeatureLevel, -1, setup.level);
     setup.currency = r.word(r.at());
     r.field(2, QStringLiteral("country or currency"), currencyName(setup.currency));
     setup.scaling = scalingBytes == 2 ? r.word(r.at()) : r.byte(r.at());
@@ -116,24 +116,27 @@ MoneySetup setupHead(Reading &r, int scalingBytes, const QString &scalingName)
 void identification(Reading &r, int dataBytes, bool options)
 {
     r.expect(dataBytes);
-    const struct { int length; const char *name; } parts[] = {
-        {3, "manufacturer code"}, {12, "serial number"}, {12, "model"},
+    const struct { int length; const char *name; mdb::FieldId id; } parts[] = {
+        {3, "manufacturer code", mdb::FieldId::ManufacturerCode},
+        {12, "serial number", mdb::FieldId::SerialNumber},
+        {12, "model", mdb::FieldId::Model},
     };
     for (const auto &part : parts) {
         if (r.left() < part.length) {
             r.rest();
             return;
         }
-        r.field(part.length, QString::fromLatin1(part.name), r.text(part.length));
+        r.field(part.length, QString::fromLatin1(part.name), r.text(part.length), part.id);
     }
     if (r.left() >= 2)
-        r.field(2, QStringLiteral("software version"), r.version(r.at()));
+        r.field(2, QStringLiteral("software version"), r.version(r.at()), mdb::FieldId::SoftwareVersion);
     if (options && r.left() >= 4) {
         const quint32 bits = quint32(r.word(r.at())) << 16 | r.word(r.at() + 2);
         QStringList named;
         for (const QString &bit : mdb::bitsSet(bits, 32))
             named << QStringLiteral("%1 (bit %2)").arg(mdb::featureName(r.decoded().device, bit.toInt()), bit);
-        r.field(4, QStringLiteral("optional features"), named.isEmpty() ? QStringLiteral("none") : named.join(QStringLiteral(", ")));
+        r.field(4, QStringLiteral("optional features"), named.isEmpty() ? QStringLiteral("none") : named.join(QStringLiteral(", ")),
+                mdb::FieldId::OptionalFeatures, -1, bits);
     }
 }
 

@@ -35,6 +35,12 @@ public:
         m_d.fields.append({m_at, length, name, value});
         m_at += length;
     }
+    // A field the plan's watchers act on: what it is, of which type, and its number.
+    void field(int length, const QString &name, const QString &value, mdb::FieldId id, int type = -1, qint64 number = 0)
+    {
+        m_d.fields.append({m_at, length, name, value, id, type, number});
+        m_at += length;
+    }
     // The reply's expected data length; a reply that is short says so.
     bool expect(int dataBytes)
     {

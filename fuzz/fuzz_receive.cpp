@@ -114,7 +114,7 @@ void lineEvent(quint8 choice)
     // Half the time a command button has parked a frame and raised DTR first.
     if (choice & 0x80) {
         Trap()([&] {
-            rig->console.MDB_output_string.push(QByteArray::fromHex("0F0202"), QStringLiteral("Error In Dispensing Dime, "));
+            rig->console.pendingFrames.push(QByteArray::fromHex("0F0202"), QStringLiteral("Error In Dispensing Dime, "));
             rig->console.comInterface.setDTREnable(true);
         });
     }

@@ -195,9 +195,7 @@ void CommControl::deliver(int code, quint64 generation)
         return;   // the port was closed since the event happened
     if (code == commevent::Receive)
         m_receivePosted = false;
-    m_event = code;
-    emit OnComm();
-    m_event = 0;
+    emit OnComm(code);
 }
 
 } // namespace kestrel

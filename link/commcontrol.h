@@ -41,8 +41,8 @@ public:
     QString Input();                     // every character waiting, removed
     QString peekInput();                 // every character waiting, left for the next Input
     int InBufferCount();
-    int InputLen() const { return 0; }   // 0: every Input returns all that waits
-    int CommEvent() const { return m_event; }
+    // The most characters one Input returns: 0, for no limit (every Input takes all that waits).
+    int inputLimit() const { return 0; }
 
     // Blocks, handling no event, until more characters reach the port or the timeout passes;
     // tells whether any came. False when no port is open. Never throws.
@@ -58,7 +58,8 @@ public:
     static constexpr int kRetryLongestMs = 1000;
 
 signals:
-    void OnComm();
+    // One event the line reported (commevents.h), delivered through the event queue.
+    void OnComm(int event);
     // The open device went away; the port is closed.
     void deviceLost(int number, const QString &description);
     // The port was closed: by the program, or because its device went away.
@@ -76,7 +77,6 @@ private:
     PortMap &m_ports;
     int m_commPort = 1;
     bool m_dtr = false;
-    int m_event = 0;
     QPointer<SerialDevice> m_device;     // the open device, or null
     quint64 m_generation = 0;            // events posted before a close are dropped
     bool m_receivePosted = false;

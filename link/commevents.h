@@ -2,7 +2,7 @@
 
 namespace kestrel::commevent {
 
-// Event codes of the serial control, as its OnComm notification reports them in CommEvent.
+// Event codes of the serial control, as its OnComm notification carries them.
 enum Code : int {
     Send = 1,          // transmit buffer below its send threshold
     Receive = 2,       // characters received

@@ -25,6 +25,18 @@ enum class Layout {
     Unknown,
 };
 
+// What a field of a decoded reply is, for the code that acts on it (a test plan's watchers); a
+// person reads the field's name, which may be reworded without breaking them.
+enum class FieldId {
+    Other,
+    FeatureLevel,
+    ManufacturerCode, SerialNumber, Model, SoftwareVersion, OptionalFeatures,
+    TubeCount,               // a tube's coins (the field's type: its coin type; its number: the count)
+    CoinsDispensedByHand,    // coins paid out, reported as activity (type, number of coins)
+    CoinsPaidOut,            // coins of a type paid out, in a PAYOUT STATUS
+    DiagnosticCode,          // a changer's diagnostic code (number: main code << 8 | sub-code)
+};
+
 // What a parameter's value is, and so how it is written and read.
 enum class Unit {
     Number,      // a count or a number: decimal, or 0x hex

@@ -25,18 +25,6 @@ const struct
 // Beyond the send queue's own bound, the time a press may take to leave or be dropped.
 constexpr std::chrono::milliseconds kPressSlack{500};
 
-QString tubeCoinName(int tube)
-{
-    return QString::fromLatin1(denominations::kCoins[std::size_t(tube)].name);
-}
-
-int tubeOf(const QString &coin)
-{
-    for (int t = 0; t < 3; ++t)
-        if (coin == tubeCoinName(t))
-            return t;
-    return -1;
-}
 
 QString seconds(std::chrono::milliseconds time)
 {
@@ -126,7 +114,7 @@ PlanRunner::PlanRunner(Console &console, Plan plan, QObject *parent)
         for (int i = first; i <= last; ++i)
             logLine(log.row(i));
     });
-    connect(&m_console.MDB_output_string, &PendingFrames::frameWritten, this, &PlanRunner::frameWritten);
+    connect(&m_console.pendingFrames, &PendingFrames::frameWritten, this, &PlanRunner::frameWritten);
     // A plan whose port is gone cannot go on: the step under way fails with the loss as its
     // reason, and the rest are not run.
     connect(&m_console.comInterface, &CommControl::deviceLost, this, [this](int, const QString &description) {
@@ -244,9 +232,9 @@ void PlanRunner::press(const Press &p)
         }
         m_errorLine = QString::fromLatin1(commands::kEscrowError);
     }
-    m_lastCommand = QStringLiteral("%1 \"%2\"").arg(deviceName(b.device), b.caption);
+    m_roundTrips.commandQueued(QStringLiteral("%1 \"%2\"").arg(deviceName(b.device), b.caption));
     m_sentCommand = nullptr;
-    const int waiting = m_console.MDB_output_string.count();
+    const int waiting = m_console.pendingFrames.count();
     m_awaitingFrame = true;
     if (b.row)
         kestrel::press(m_console.send, *b.row);
@@ -277,8 +265,8 @@ void PlanRunner::send(const Send &s)
     m_sendWarning = composed.warning;
     m_sentFrame = composed.frame;
     m_errorLine = SendRoutine::errorMessageFor(name);
-    m_lastCommand = s.command ? QStringLiteral("%1 %2").arg(mdb::nameOf(s.command->peripheral), name) : name;
-    const int waiting = m_console.MDB_output_string.count();
+    m_roundTrips.commandQueued(s.command ? QStringLiteral("%1 %2").arg(mdb::nameOf(s.command->peripheral), name) : name);
+    const int waiting = m_console.pendingFrames.count();
     m_awaitingFrame = true;
     m_console.send.sendCommand(composed.frame, name);
     awaitFrame(waiting);
@@ -288,7 +276,7 @@ void PlanRunner::awaitFrame(int waitingBefore)
 {
     if (!m_awaitingFrame)
         return;   // written, or refused with its error line, during the press
-    if (m_console.MDB_output_string.count() <= waitingBefore) {
+    if (m_console.pendingFrames.count() <= waitingBefore) {
         m_awaitingFrame = false;
         const QStringList log = m_console.state.lstActionLog.rows();
         finishStep(State::Failed, QStringLiteral("not sent: %1").arg(log.isEmpty() ? QString() : log.last()));
@@ -299,39 +287,26 @@ void PlanRunner::awaitFrame(int waitingBefore)
 
 void PlanRunner::frameWritten()
 {
-    m_lastWriteMs = elapsedMs();
+    m_roundTrips.frameWritten(elapsedMs());
     if (!m_awaitingFrame)
         return;
     m_awaitingFrame = false;
+    // A Dispense button asks for one coin of its tube; a DISPENSE for coins of a type, a PAYOUT for
+    // a value.
     for (const auto &dispense : kDispenses)
-        if (m_pressedRow && qstrcmp(m_pressedRow->control, dispense.control) == 0) {
-            ++m_requested[std::size_t(dispense.tube)];
-            m_dispensing = true;
-        }
-    // A DISPENSE asks for coins of a type, a PAYOUT for a value.
+        if (m_pressedRow && qstrcmp(m_pressedRow->control, dispense.control) == 0)
+            m_payout.coinsRequested(dispense.tube, 1);
     if (m_sentCommand && m_sentCommand->id == mdb::Cmd::Dispense && m_sentFrame.size() >= 2) {
-        const int type = quint8(m_sentFrame[1]) & 0x0F, count = quint8(m_sentFrame[1]) >> 4;
-        for (int t = 0; t < kTubeCoins; ++t)
-            if (denominations::kCoins[std::size_t(t)].coinType == type)
-                m_requested[std::size_t(t)] += count;
-        m_dispensing = true;
+        m_payout.coinTypeRequested(quint8(m_sentFrame[1]) & 0x0F, quint8(m_sentFrame[1]) >> 4);
     } else if (m_sentCommand && m_sentCommand->id == mdb::Cmd::Payout && m_sentFrame.size() >= 3) {
-        if (const std::optional<mdb::MoneySetup> &changer = m_console.history.known().changer)
-            m_requestedCents += mdb::cents(quint8(m_sentFrame[2]), *changer);
-        m_dispensing = true;
+        const std::optional<mdb::MoneySetup> &changer = m_console.history.known().changer;
+        m_payout.valueRequested(changer ? mdb::cents(quint8(m_sentFrame[2]), *changer) : 0);
     }
     finishStep(State::Passed, std::exchange(m_sendWarning, QString()));
 }
 
 void PlanRunner::logLine(const QString &line)
 {
-    // "Dispensing Nickel": the changer says it paid one out.
-    static const QString dispensing = QStringLiteral("Dispensing ");
-    if (line.startsWith(dispensing)) {
-        const int tube = tubeOf(line.mid(dispensing.size()).section(QLatin1Char(' '), 0, 0));
-        if (tube >= 0)
-            ++m_reported[std::size_t(tube)];
-    }
     if (m_awaitingFrame && !m_errorLine.isEmpty() && line.startsWith(m_errorLine)) {
         m_awaitingFrame = false;
         finishStep(State::Failed, QStringLiteral("not sent: %1").arg(line));
@@ -351,45 +326,8 @@ void PlanRunner::replyRead(const QString &text, bool ended)
     m_replies.append({text, elapsedMs(), whole, decoded});
     if (!whole)
         return;
-    // Identity: maker, serial number, model and software version from an identification reply,
-    // the feature level from a set-up reply.
-    static const char *const kIdentityFields[] = {"manufacturer code", "serial number", "model",
-                                                  "software version", "feature level"};
-    for (const details::Field &field : decoded.fields) {
-        if (std::none_of(std::begin(kIdentityFields), std::end(kIdentityFields),
-                         [&](const char *name) { return field.name == QLatin1String(name); }))
-            continue;
-        auto identity = std::find_if(m_identities.begin(), m_identities.end(),
-                                     [&](const Identity &i) { return i.device == decoded.deviceName; });
-        if (identity == m_identities.end())
-            identity = m_identities.insert(m_identities.end(), Identity{decoded.deviceName, {}});
-        // Text fields come quoted from the decoder ("VLM"); the report shows the text itself.
-        QString value = field.value.trimmed();
-        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
-            value = value.mid(1, value.size() - 2).trimmed();
-        auto existing = std::find_if(identity->fields.begin(), identity->fields.end(),
-                                     [&](const auto &f) { return f.first == field.name; });
-        if (existing != identity->fields.end())
-            existing->second = value;
-        else
-            identity->fields.append({field.name, value});
-    }
-    // The tubes' counts from a whole TUBE STATUS reply: the address, two bytes of full flags,
-    // then a count per coin type.
-    if (decoded.reply == QLatin1String("TUBE STATUS") && decoded.bytes.size() >= 3 + kTubeCoins) {
-        Tubes counts{};
-        for (int t = 0; t < kTubeCoins; ++t)
-            counts[std::size_t(t)] = decoded.bytes[3 + t];
-        if (!m_dispensing) {
-            m_tubesBefore = counts;
-            m_tubesAfter.reset();
-            m_requested = {};
-            m_reported = {};
-            m_requestedCents = 0;
-        } else {
-            m_tubesAfter = counts;
-        }
-    }
+    m_identities.replyRead(decoded);
+    m_payout.replyRead(decoded);
     if (isRunning() && std::holds_alternative<Expect>(m_plan.steps[m_step].action)
         && m_results[m_step].state == State::Running)
         findExpected();
@@ -415,10 +353,7 @@ bool PlanRunner::findExpected()
         m_consumed = i + 1;
         m_matched = reply.decoded;
         // The round trip of the command just sent: its first expectation met.
-        if (m_lastWriteMs && !m_lastCommand.isEmpty()) {
-            m_roundTrips.append({m_lastCommand, reply.atMs - *m_lastWriteMs});
-            m_lastCommand.clear();
-        }
+        m_roundTrips.expectationMet(reply.atMs);
         finishStep(State::Passed, skipped.isEmpty() ? shown(reply.text)
                                                     : QStringLiteral("%1 (after %2)").arg(shown(reply.text), skipped.join(QStringLiteral(", "))));
         return true;
@@ -465,57 +400,13 @@ void PlanRunner::check(const Action &action)
         else
             seen = now;
     } else if (const auto *tube = std::get_if<CheckTube>(&action)) {
-        failure = checkTube(*tube);
+        failure = m_payout.checkTube(tube->coin, tube->change);
     } else if (std::holds_alternative<CheckPayout>(action)) {
-        failure = checkPayout();
+        failure = m_payout.checkPayout();
     } else if (const auto *r = std::get_if<CheckReply>(&action)) {
         failure = checkReply(*r, seen);
     }
     finishStep(failure.isEmpty() ? State::Passed : State::Failed, failure.isEmpty() ? seen : failure);
-}
-
-QString PlanRunner::checkTube(const CheckTube &c) const
-{
-    const int tube = tubeOf(c.coin);
-    if (!m_tubesBefore || !m_tubesAfter)
-        return QStringLiteral("no TUBE STATUS read both before and after a payout");
-    const int change = (*m_tubesAfter)[std::size_t(tube)] - (*m_tubesBefore)[std::size_t(tube)];
-    if (change != c.change)
-        return QStringLiteral("the %1 tube went from %2 to %3 (%4%5), expected %6%7")
-            .arg(c.coin).arg((*m_tubesBefore)[std::size_t(tube)]).arg((*m_tubesAfter)[std::size_t(tube)])
-            .arg(change > 0 ? QStringLiteral("+") : QString()).arg(change)
-            .arg(c.change > 0 ? QStringLiteral("+") : QString()).arg(c.change);
-    return {};
-}
-
-QString PlanRunner::checkPayout() const
-{
-    // Each coin the changer says it paid must have left its tube; coins asked for one by one must
-    // be the coins paid, and a payout asked for by value must come to that value.
-    const bool byValue = m_requestedCents > 0;
-    QStringList short_;
-    qint64 requestedCents = m_requestedCents, reportedCents = 0;
-    for (const Payout &p : payouts()) {
-        const qint64 cents = denominations::kCoins[std::size_t(tubeOf(p.coin))].cents;
-        requestedCents += p.requested * cents;
-        reportedCents += p.reported * cents;
-        if (p.requested == 0 && p.reported == 0 && p.tubeChange.value_or(0) == 0)
-            continue;
-        if ((byValue || p.reported == p.requested) && p.tubeChange && -*p.tubeChange == p.reported)
-            continue;
-        QString line = QStringLiteral("%1: requested %2, reported %3, tube change %4")
-                           .arg(p.coin).arg(p.requested).arg(p.reported)
-                           .arg(p.tubeChange ? QString::number(*p.tubeChange) : QStringLiteral("not read"));
-        // Coins the changer says it paid that never left their tube: a short payout.
-        if (p.tubeChange && p.reported > -*p.tubeChange)
-            line += QStringLiteral(" (short payout: %1 reported paid, still in the tube)").arg(p.reported + *p.tubeChange);
-        short_ << line;
-    }
-    if (byValue && requestedCents != reportedCents) {
-        const QLocale c = QLocale::c();
-        short_ << QStringLiteral("by value: requested %1, reported %2").arg(money::plain(requestedCents, c), money::plain(reportedCents, c));
-    }
-    return short_.isEmpty() ? QString() : QStringLiteral("payout does not reconcile: ") + short_.join(QStringLiteral("; "));
 }
 
 QString PlanRunner::checkReply(const CheckReply &c, QString &seen) const
@@ -538,18 +429,6 @@ QString PlanRunner::checkReply(const CheckReply &c, QString &seen) const
     }
     return QStringLiteral("the %1 reply %2 has no field \"%3\" (its fields: %4)")
         .arg(m_matched->reply, shown(m_matched->text), c.field, names.join(QStringLiteral(", ")));
-}
-
-QList<PlanRunner::Payout> PlanRunner::payouts() const
-{
-    QList<Payout> rows;
-    for (int t = 0; t < kTubeCoins; ++t) {
-        Payout p{tubeCoinName(t), m_requested[std::size_t(t)], m_reported[std::size_t(t)], std::nullopt};
-        if (m_tubesBefore && m_tubesAfter)
-            p.tubeChange = (*m_tubesAfter)[std::size_t(t)] - (*m_tubesBefore)[std::size_t(t)];
-        rows.append(p);
-    }
-    return rows;
 }
 
 QString PlanRunner::summaryLine(int index) const

@@ -3,7 +3,10 @@
 #include "console/console.h"
 #include "core/boundtimer.h"
 #include "decode/replydetails.h"
+#include "plans/identitywatcher.h"
+#include "plans/payoutwatcher.h"
 #include "plans/plan.h"
+#include "plans/roundtripwatcher.h"
 
 #include <QObject>
 #include <QTimer>
@@ -32,28 +35,9 @@ public:
         double startMs = 0;      // from the start of the run
         double ms = 0;           // how long the step took
     };
-    // A command's round trip: from its frame leaving the console to the reply its step expected
-    // being read.
-    struct RoundTrip
-    {
-        QString command;
-        double ms;
-    };
-    // What an identification (or set-up) reply said, per device.
-    struct Identity
-    {
-        QString device;
-        QList<QPair<QString, QString>> fields;
-    };
-    // The changer's payout, per tube coin: dispenses sent, "Dispensing ..." replies read, and the
-    // tube's count after the payout less before it (empty until two TUBE STATUS replies frame it).
-    struct Payout
-    {
-        QString coin;
-        int requested = 0;
-        int reported = 0;
-        std::optional<int> tubeChange;
-    };
+    using RoundTrip = RoundTripWatcher::RoundTrip;
+    using Identity = IdentityWatcher::Identity;
+    using Payout = PayoutWatcher::Payout;
 
     PlanRunner(Console &console, Plan plan, QObject *parent = nullptr);
 
@@ -71,9 +55,9 @@ public:
     {
         return m_started ? std::chrono::duration<double, std::milli>(BoundTimer::Clock::now() - *m_started).count() : 0;
     }
-    const QList<RoundTrip> &roundTrips() const { return m_roundTrips; }
-    const QList<Identity> &identities() const { return m_identities; }
-    QList<Payout> payouts() const;
+    const QList<RoundTrip> &roundTrips() const { return m_roundTrips.roundTrips(); }
+    const QList<Identity> &identities() const { return m_identities.identities(); }
+    QList<Payout> payouts() const { return m_payout.payouts(); }
     // The step's line as the console prints it: "PASS  12  check tally Nickel = 1  (0.1 ms)".
     QString summaryLine(int index) const;
 
@@ -92,8 +76,6 @@ private:
         bool whole;     // read whole, as the console counts replies
         details::Decoded decoded;
     };
-    static constexpr int kTubeCoins = 3;
-    using Tubes = std::array<int, kTubeCoins>;
 
     // Ends the run now because it cannot go on: the step under way fails for `reason`.
     void abandon(const QString &reason);
@@ -106,8 +88,6 @@ private:
     void expect();
     bool findExpected();
     void check(const Action &action);
-    QString checkTube(const CheckTube &c) const;
-    QString checkPayout() const;
     QString checkReply(const CheckReply &c, QString &seen) const;
 
     void replyRead(const QString &text, bool ended);
@@ -135,21 +115,13 @@ private:
     const mdb::CommandSpec *m_sentCommand = nullptr;
     QByteArray m_sentFrame;
     QString m_sendWarning;          // a level the peripheral lacks, told in the step's detail
-    // The last frame written, and the button it was, for the round trip of the next expectation.
-    std::optional<double> m_lastWriteMs;
-    QString m_lastCommand;
 
     // The reply the last expectation was met by, for `check reply`.
     std::optional<details::Decoded> m_matched;
-    QList<RoundTrip> m_roundTrips;
-    QList<Identity> m_identities;
+    RoundTripWatcher m_roundTrips;
+    IdentityWatcher m_identities;
+    PayoutWatcher m_payout;
 
-    // The payout under watch: opened by a TUBE STATUS read with no dispense since, closed by one
-    // read after dispenses.
-    std::optional<Tubes> m_tubesBefore, m_tubesAfter;
-    Tubes m_requested{}, m_reported{};
-    qint64 m_requestedCents = 0;    // payouts asked for by value (PAYOUT), not by coin
-    bool m_dispensing = false;
 };
 
 } // namespace kestrel::plans

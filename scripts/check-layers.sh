@@ -19,7 +19,8 @@ declare -A may=(
     [plans]="plans console capture commands decode link mdb core"
     [sim]="sim capture link mdb core"
     [screens]="screens core"
-    [app]="app screens sim plans console capture commands decode link mdb core"
+    [session]="session plans sim console capture commands decode link mdb core"
+    [app]="app session screens sim plans console capture commands decode link mdb core"
 )
 # The folders whose files may include widget headers: the windows, and the virtual board's own
 # window (sim/boardwindow.*, a target of its own beside the widget-free board).

@@ -81,7 +81,7 @@ private slots:
         rig.click("Option1");
         rig.device(1).forgetWrites();
         rig.click(e.control);
-        QCOMPARE(rig.console().MDB_output_string.count(), 1);
+        QCOMPARE(rig.console().pendingFrames.count(), 1);
         QVERIFY(rig.device(1).dtr());
         QCOMPARE(rig.log(), QStringList{e.logLine});
         QCOMPARE(rig.console().state.lstActionLog.selectedRow(), 0);
@@ -89,7 +89,7 @@ private slots:
         rig.device(1).changeCts();
         deliverEvents();
         QCOMPARE(rig.device(1).written(), bytes(e.frame));
-        QCOMPARE(rig.console().MDB_output_string.lastSent(), bytes(e.frame));
+        QCOMPARE(rig.console().pendingFrames.lastSent(), bytes(e.frame));
         QVERIFY(!rig.device(1).dtr());
 
         // Raising DTR fails: the error line comes first, then the button's own line.

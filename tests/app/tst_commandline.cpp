@@ -1,4 +1,4 @@
-#include "app/commandline.h"
+#include "session/commandline.h"
 #include "app/mainwindow.h"
 #include "sim/virtualboard.h"
 #include "tests/app/windowrig.h"
@@ -35,20 +35,20 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QStringList, names);
         QCommandLineParser parser;
-        commandline::addOptions(parser);
+        session::addOptions(parser);
         QVERIFY(parser.parse(arguments));
-        PortMap ports(&commandline::makeDevice);
-        commandline::applyOptions(parser, ports);
+        PortMap ports(&session::makeDevice);
+        session::applyOptions(parser, ports);
         for (int port = 1; port <= 4; ++port)
             QCOMPARE(ports.name(port), names[port - 1]);
-        const QList<sim::VirtualBoard *> boards = commandline::virtualBoards(ports);
+        const QList<sim::VirtualBoard *> boards = session::virtualBoards(ports);
         QCOMPARE(boards.size(), int(names.count("virtual")));
     }
 
     void helpVersionAndWrongOptions()
     {
         QCommandLineParser parser;
-        commandline::addOptions(parser);
+        session::addOptions(parser);
         QVERIFY(parser.parse({"kestrel", "--help"}));
         QVERIFY(parser.isSet("help"));
         QVERIFY(parser.helpText().contains("--com1 <DEVICE>"));
@@ -115,13 +115,13 @@ private slots:
     void networkPortsAreAccepted()
     {
         QCommandLineParser parser;
-        commandline::addOptions(parser);
+        session::addOptions(parser);
         QVERIFY(parser.parse({"kestrel", "--com1", "rfc2217://127.0.0.1:2000", "--com2",
                               "socket://[::1]:4001", "--com3", "virtual"}));
-        QCOMPARE(commandline::check(parser, true), QString());
-        const auto device = commandline::parseDevice(QStringLiteral("socket://[::1]:4001"));
+        QCOMPARE(session::check(parser, true), QString());
+        const auto device = session::parseDevice(QStringLiteral("socket://[::1]:4001"));
         QVERIFY(device);
-        QCOMPARE(device->kind, commandline::Device::Raw);
+        QCOMPARE(device->kind, session::Device::Raw);
         QCOMPARE(device->host, QStringLiteral("::1"));
         QCOMPARE(device->port, quint16(4001));
         QVERIFY(parser.helpText().contains(QStringLiteral("rfc2217://HOST:PORT")));

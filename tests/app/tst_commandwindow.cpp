@@ -2,7 +2,7 @@
 // speed and over a fake device, driven as a technician types: bad input told and nothing sent, the
 // frame shown as it is typed, the command sent as a button sends, its reply decoded.
 
-#include "app/commandline.h"
+#include "session/commandline.h"
 #include "app/commandwindow.h"
 #include "app/mainwindow.h"
 #include "sim/virtualboard.h"
@@ -24,7 +24,7 @@ struct ComposerRig : DeviceWindowRig
     {
         window->findChild<QAction *>(QStringLiteral("mnuFileSendCommand"))->trigger();
         composer = window->commandWindow();
-        board = commandline::virtualBoards(ports).value(0);
+        board = session::virtualBoards(ports).value(0);
         if (board)
             QObject::connect(board, &sim::VirtualBoard::frameReceived,
                              [this](const QByteArray &frame) { frames << mdb::hex(frame); });
@@ -89,7 +89,7 @@ private slots:
         rig.clickSend();
         QCOMPARE(rig.composer->message(), message);
         QCOMPARE(rig.log(), before);
-        QCOMPARE(rig.console().MDB_output_string.count(), 0);
+        QCOMPARE(rig.console().pendingFrames.count(), 0);
     }
 
     void rawFrames_data()
@@ -111,7 +111,7 @@ private slots:
         QTest::keyClicks(raw, typed);
         rig.clickSend("cmdSendRaw");
         QCOMPARE(rig.composer->message(), message);
-        QCOMPARE(rig.console().MDB_output_string.count(), 0);
+        QCOMPARE(rig.console().pendingFrames.count(), 0);
     }
 
     void noPortNoSend()
@@ -173,9 +173,9 @@ private slots:
         QCOMPARE(rig.composer->message(), QStringLiteral("The coin changer reported feature level 2; PAYOUT is a level 3 "
                                                          "command. Press Send again to send it anyway."));
         QCOMPARE(rig.composer->findChild<QPushButton *>(QStringLiteral("cmdSendCommand"))->text(), QStringLiteral("Send Anyway"));
-        QCOMPARE(rig.console().MDB_output_string.count(), 0);
+        QCOMPARE(rig.console().pendingFrames.count(), 0);
         rig.clickSend();
-        QCOMPARE(rig.console().MDB_output_string.count(), 1);
+        QCOMPARE(rig.console().pendingFrames.count(), 1);
         QVERIFY(rig.log().contains(QStringLiteral("PAYOUT")));
     }
 };

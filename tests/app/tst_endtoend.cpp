@@ -1,4 +1,4 @@
-#include "app/commandline.h"
+#include "session/commandline.h"
 #include "app/mainwindow.h"
 #include "decode/replydetails.h"
 #include "sim/boardwindow.h"
@@ -23,7 +23,7 @@ struct BoardRig : DeviceWindowRig
 {
     BoardRig()
         : DeviceWindowRig(QStringLiteral("virtual"))
-        , board(commandline::virtualBoards(ports).value(0))
+        , board(session::virtualBoards(ports).value(0))
     {
         QObject::connect(board, &sim::VirtualBoard::frameReceived,
                          [this](const QByteArray &frame) { frames << mdb::hex(frame); });
@@ -221,7 +221,7 @@ private slots:
         const QString row = c.state.List1.row(0);
         QVERIFY2(row.endsWith(QStringLiteral("\r\n")), qPrintable(row));
         details::Context context;
-        context.pendingFrame = c.MDB_output_string.lastSent();
+        context.pendingFrame = c.pendingFrames.lastSent();
         const details::Decoded decoded = details::decode(row, context);
         QCOMPARE(decoded.reply, reply);
         QCOMPARE(decoded.bytes.size(), bytes);
@@ -275,13 +275,13 @@ private slots:
         rig.board->setAnswersDtr(false);
         for (int i = 0; i < 17; ++i)
             rig.click("cmdDispenseDime");
-        QCOMPARE(rig.window->console().MDB_output_string.count(), 16);
+        QCOMPARE(rig.window->console().pendingFrames.count(), 16);
         QCOMPARE(rig.log().size(), 17);
         QCOMPARE(rig.log().last(),
                  QStringLiteral("Error In Dispensing Dime, Not sent: 16 commands already wait for the board - 8023"));
         // Closing the port drops the waiting frames, each with its line; none is sent later.
         rig.window->console().comInterface.setPortOpen(false);
-        QCOMPARE(rig.window->console().MDB_output_string.count(), 0);
+        QCOMPARE(rig.window->console().pendingFrames.count(), 0);
         QCOMPARE(rig.log().filter(QStringLiteral("the port was closed before the board answered")).size(), 16);
         rig.board->setAnswersDtr(true);
         QTest::qWait(200);

@@ -1,4 +1,4 @@
-#include "app/commandline.h"
+#include "session/commandline.h"
 #include "tests/app/windowrig.h"
 #include "tests/support/consolerig.h"
 

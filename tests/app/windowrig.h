@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/commandline.h"
+#include "session/commandline.h"
 #include "app/mainwindow.h"
 #include "tests/support/fakeserialdevice.h"
 #include "tests/support/consolerig.h"
@@ -38,7 +38,7 @@ struct DeviceWindowRig
     explicit DeviceWindowRig(const QString &device, Console::Settings settings = {})
         : ports([](const QString &name) {
               return name.startsWith(QLatin1String("fake")) ? std::make_unique<FakeSerialDevice>(name)
-                                                            : commandline::makeDevice(name);
+                                                            : session::makeDevice(name);
           })
     {
         ports.setName(1, device);

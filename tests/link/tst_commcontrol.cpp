@@ -84,10 +84,10 @@ private slots:
         QList<int> seen;
         int depth = 0;
         int maxDepth = 0;
-        QObject::connect(&rig.com, &CommControl::OnComm, [&] {
+        QObject::connect(&rig.com, &CommControl::OnComm, [&](int event) {
             ++depth;
             maxDepth = std::max(maxDepth, depth);
-            seen << rig.com.CommEvent();
+            seen << event;
             if (seen.size() == 1)
                 rig.device().raiseEvent(commevent::Parity);   // happens while the handler runs
             --depth;

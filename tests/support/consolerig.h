@@ -48,7 +48,7 @@ struct ConsoleRig
     ReplyState &state = console.state;
     ActionLog &log = console.state.log;
     LineListModel &actionLog = console.state.lstActionLog;
-    PendingFrames &pendingFrames = console.MDB_output_string;
+    PendingFrames &pendingFrames = console.pendingFrames;
 };
 
 } // namespace kestrel::test

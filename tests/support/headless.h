@@ -57,7 +57,7 @@ struct Headless
             if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
                 return false;
             process.waitForReadyRead(20);
-            out += QString::fromLocal8Bit(process.readAllStandardOutput());
+            out += QString::fromLocal8Bit(process.readAllStandardOutput()).remove(QLatin1Char('\r'));
         }
         return true;
     }
@@ -70,6 +70,9 @@ struct Headless
         }
         out += QString::fromLocal8Bit(process.readAllStandardOutput());
         err += QString::fromLocal8Bit(process.readAllStandardError());
+        // Windows writes its line ends as CR LF; the lines are the same.
+        out.remove(QLatin1Char('\r'));
+        err.remove(QLatin1Char('\r'));
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
     }
 

@@ -1,4 +1,4 @@
-#include "app/textoutput.h"
+#include "session/textoutput.h"
 
 #include <cstdio>
 
@@ -6,7 +6,7 @@
 #include <windows.h>
 #endif
 
-namespace kestrel {
+namespace kestrel::session {
 
 void attachToStartingConsole()
 {
@@ -43,4 +43,4 @@ void printError(const QString &text)
     print(stderr, text);
 }
 
-} // namespace kestrel
+} // namespace kestrel::session

@@ -1,6 +1,6 @@
-#include "app/exitcommand.h"
+#include "session/exitcommand.h"
 
-namespace kestrel {
+namespace kestrel::session {
 
 void runExit(OnExitFailure onFailure, CommControl &comInterface, ActionLog &log,
              const std::function<void()> &unloadWindow, const std::function<void()> &endProgram)
@@ -40,4 +40,4 @@ void runExit(OnExitFailure onFailure, CommControl &comInterface, ActionLog &log,
     trap([&] { unloadWindow(); });
 }
 
-} // namespace kestrel
+} // namespace kestrel::session

@@ -2,7 +2,7 @@
 
 #include <QCommandLineParser>
 
-namespace kestrel {
+namespace kestrel::session {
 
 // A test plan run with no window (--plan): the console core against the device of "Comm1", a line
 // printed per step and a summary, the reports written, log.txt written as the window writes it.
@@ -11,4 +11,4 @@ namespace kestrel {
 // (or the run was stopped), 2 the plan is wrong or the port cannot be opened.
 int runPlanHeadless(const QCommandLineParser &parser);
 
-} // namespace kestrel
+} // namespace kestrel::session

@@ -1,4 +1,4 @@
-#include "app/commandline.h"
+#include "session/commandline.h"
 
 #include "link/netserialdevice.h"
 #include "link/realserialdevice.h"
@@ -9,7 +9,7 @@
 #include <QHostInfo>
 #include <QRegularExpression>
 
-namespace kestrel::commandline {
+namespace kestrel::session {
 
 namespace {
 QString optionName(int port) { return QStringLiteral("com%1").arg(port); }
@@ -241,4 +241,4 @@ QList<sim::VirtualBoard *> virtualBoards(PortMap &ports)
     return boards;
 }
 
-} // namespace kestrel::commandline
+} // namespace kestrel::session

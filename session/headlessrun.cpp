@@ -1,7 +1,7 @@
-#include "app/headlessrun.h"
+#include "session/headlessrun.h"
 
-#include "app/commandline.h"
-#include "app/textoutput.h"
+#include "session/commandline.h"
+#include "session/textoutput.h"
 #include "console/console.h"
 #include "console/portselection.h"
 #include "console/sessioncapture.h"
@@ -15,7 +15,7 @@
 #include <atomic>
 #include <csignal>
 
-namespace kestrel {
+namespace kestrel::session {
 
 namespace {
 
@@ -35,8 +35,8 @@ int runPlanHeadless(const QCommandLineParser &parser)
         printError(parsed.error + QLatin1Char('\n'));
         return 2;
     }
-    PortMap ports(&commandline::makeDevice);
-    commandline::applyOptions(parser, ports);
+    PortMap ports(&session::makeDevice);
+    session::applyOptions(parser, ports);
     Console console(ports);
     // Each line of the action log is shown as it is written, as the window's list would show it.
     QObject::connect(&console.state.lstActionLog, &QAbstractItemModel::rowsInserted, &console,
@@ -70,8 +70,8 @@ int runPlanHeadless(const QCommandLineParser &parser)
     }
 
     sim::VirtualBoard *answerer = nullptr;
-    if (parser.value(QStringLiteral("plan-answers")) == QLatin1String(commandline::kVirtual)) {
-        answerer = commandline::virtualBoards(ports).value(0);
+    if (parser.value(QStringLiteral("plan-answers")) == QLatin1String(session::kVirtual)) {
+        answerer = session::virtualBoards(ports).value(0);
         if (!answerer) {
             printError(QStringLiteral("kestrel: --plan-answers virtual needs --com1 virtual\n"));
             console.comInterface.setPortOpen(false);
@@ -133,4 +133,4 @@ int runPlanHeadless(const QCommandLineParser &parser)
     return status;
 }
 
-} // namespace kestrel
+} // namespace kestrel::session

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace kestrel {
+namespace kestrel::session {
 
 // Text the program prints for the person who started it from a shell: help, the version, and a
 // headless run's progress. On Windows the program is a desktop program with no console of its
@@ -14,4 +14,4 @@ void attachToStartingConsole();
 void printOut(const QString &text);
 void printError(const QString &text);
 
-} // namespace kestrel
+} // namespace kestrel::session

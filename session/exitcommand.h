@@ -5,7 +5,7 @@
 
 #include <functional>
 
-namespace kestrel {
+namespace kestrel::session {
 
 // How an Exit command handles a failing step.
 enum class OnExitFailure {
@@ -19,4 +19,4 @@ enum class OnExitFailure {
 void runExit(OnExitFailure onFailure, CommControl &comInterface, ActionLog &log,
              const std::function<void()> &unloadWindow, const std::function<void()> &endProgram);
 
-} // namespace kestrel
+} // namespace kestrel::session

@@ -17,7 +17,7 @@ class VirtualBoard;
 // option: a path such as /dev/ttyUSB0 or a Windows port name, "virtual" for the virtual board,
 // rfc2217://HOST:PORT or socket://HOST:PORT for a port on a serial device server. Without options
 // every port is the platform's own.
-namespace commandline {
+namespace session {
 
 inline constexpr char kVirtual[] = "virtual";
 inline constexpr char kReplay[] = "replay:";
@@ -48,5 +48,5 @@ std::unique_ptr<SerialDevice> makeDevice(const QString &deviceName);
 // The virtual boards behind the ports, made now so that their windows can open with the console.
 QList<sim::VirtualBoard *> virtualBoards(PortMap &ports);
 
-} // namespace commandline
+} // namespace session
 } // namespace kestrel
