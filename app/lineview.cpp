@@ -92,7 +92,7 @@ void LineView::setLines(LineListModel *model)
     // frame rather than once a reply. Rows that do not reach the rows now shown repaint nothing
     // but the bar.
     connect(model, &QAbstractItemModel::rowsInserted, this,
-            [this](const QModelIndex &, int first, int last) {
+            [this](const QModelIndex &, int first, int) {
                 m_stale = true;
                 if (!m_bar->isVisible() || first <= m_bar->value() + fullRowsInView())
                     repaintRows();

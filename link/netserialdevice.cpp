@@ -4,6 +4,7 @@
 #include "link/commevents.h"
 #include "link/linelog.h"
 #include "link/linetiming.h"
+#include "link/telnet.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -16,18 +17,9 @@ namespace kestrel {
 
 namespace {
 
-// Telnet (RFC 854) and its COM Port Control option (RFC 2217).
-namespace telnet {
-constexpr quint8 kSe = 240, kSb = 250, kWill = 251, kWont = 252, kDo = 253, kDont = 254, kIac = 255;
-constexpr quint8 kBinary = 0, kSuppressGoAhead = 3, kComPort = 44;
-} // namespace telnet
+using telnet::bytes;
+namespace comport = telnet::comport;
 
-namespace comport {
-constexpr quint8 kSetBaudRate = 1, kSetDataSize = 2, kSetParity = 3, kSetStopSize = 4,
-                 kSetControl = 5, kSetLineStateMask = 10, kSetModemStateMask = 11;
-constexpr quint8 kNotifyLineState = 106, kNotifyModemState = 107;   // the server's, command + 100
-constexpr quint8 kParityNone = 1, kStopOne = 1, kNoFlowControl = 1, kDtrOn = 8, kDtrOff = 9;
-constexpr quint8 kDeltaCts = 0x01, kCts = 0x10;
 // The line errors the console reports, as NOTIFY-LINESTATE sets them.
 constexpr struct { quint8 bit; int event; } kLineErrors[] = {
     {0x02, commevent::Overrun},
@@ -36,15 +28,6 @@ constexpr struct { quint8 bit; int event; } kLineErrors[] = {
     {0x10, commevent::Break},
 };
 constexpr quint8 kLineErrorMask = 0x1E;
-} // namespace comport
-
-QByteArray iac(std::initializer_list<quint8> bytes)
-{
-    QByteArray out;
-    for (quint8 b : bytes)
-        out.append(char(b));
-    return out;
-}
 
 } // namespace
 
@@ -69,7 +52,7 @@ NetSerialDevice::~NetSerialDevice()
 
 void NetSerialDevice::openLine()
 {
-    m_telnet = Telnet::Data;
+    m_telnet.reset();
     m_connected = false;
 
     // The connection is made now, within a few seconds. The window is drawn meanwhile, but no
@@ -91,15 +74,15 @@ void NetSerialDevice::openLine()
     if (m_protocol == Protocol::Rfc2217) {
         using namespace telnet;
         m_comPort = ComPort::Unanswered;
-        m_socket.write(iac({kIac, kWill, kBinary, kIac, kDo, kBinary, kIac, kWill, kSuppressGoAhead,
-                            kIac, kDo, kSuppressGoAhead, kIac, kWill, kComPort}));
-        sendComPort(comport::kSetBaudRate, iac({0, 0, 0x25, 0x80}));   // 9600
-        sendComPort(comport::kSetDataSize, iac({8}));
-        sendComPort(comport::kSetParity, iac({comport::kParityNone}));
-        sendComPort(comport::kSetStopSize, iac({comport::kStopOne}));
-        sendComPort(comport::kSetControl, iac({comport::kNoFlowControl}));
-        sendComPort(comport::kSetModemStateMask, iac({comport::kDeltaCts | comport::kCts}));
-        sendComPort(comport::kSetLineStateMask, iac({comport::kLineErrorMask}));
+        m_socket.write(telnet::command(kWill, kBinary) + telnet::command(kDo, kBinary) + telnet::command(kWill, kSuppressGoAhead)
+                       + telnet::command(kDo, kSuppressGoAhead) + telnet::command(kWill, kComPort));
+        sendComPort(comport::kSetBaudRate, bytes({0, 0, 0x25, 0x80}));   // 9600
+        sendComPort(comport::kSetDataSize, bytes({8}));
+        sendComPort(comport::kSetParity, bytes({comport::kParityNone}));
+        sendComPort(comport::kSetStopSize, bytes({comport::kStopOne}));
+        sendComPort(comport::kSetControl, bytes({comport::kNoFlowControl}));
+        sendComPort(comport::kSetModemStateMask, bytes({comport::kDeltaCts | comport::kCts}));
+        sendComPort(comport::kSetLineStateMask, bytes({kLineErrorMask}));
         m_socket.flush();
         // A server that accepts the connection but never takes up the COM Port Control option
         // (a plain Telnet or TCP service, a hung server) has no serial line to offer: the line
@@ -157,28 +140,18 @@ void NetSerialDevice::driveDtr(bool high)
     // A raw port has no modem lines: the level is only remembered.
     if (m_protocol != Protocol::Rfc2217)
         return;
-    sendComPort(comport::kSetControl, iac({high ? comport::kDtrOn : comport::kDtrOff}));
+    sendComPort(comport::kSetControl, bytes({high ? comport::kDtrOn : comport::kDtrOff}));
     m_socket.flush();
 }
 
 void NetSerialDevice::sendComPort(quint8 command, const QByteArray &value)
 {
-    using namespace telnet;
-    QByteArray sb = iac({kIac, kSb, kComPort, command});
-    for (char b : value) {
-        sb.append(b);
-        if (quint8(b) == kIac)
-            sb.append(b);
-    }
-    sb.append(iac({kIac, kSe}));
-    m_socket.write(sb);
+    m_socket.write(telnet::comPort(command, value));
 }
 
 void NetSerialDevice::writeLine(const QByteArray &bytes)
 {
-    QByteArray out = bytes;
-    if (m_protocol == Protocol::Rfc2217)
-        out.replace(QByteArray(1, char(telnet::kIac)), QByteArray(2, char(telnet::kIac)));
+    const QByteArray out = m_protocol == Protocol::Rfc2217 ? telnet::escaped(bytes) : bytes;
     if (m_socket.write(out) != out.size())
         throw commerrors::writeFailed(name(), m_socket.errorString());
     m_socket.flush();
@@ -212,54 +185,10 @@ void NetSerialDevice::received(const QByteArray &bytes)
         arrived(bytes);
         return;
     }
-    using namespace telnet;
     QByteArray line;   // the line's own bytes in what came
-    for (char c : bytes) {
-        const quint8 b = quint8(c);
-        switch (m_telnet) {
-        case Telnet::Data:
-            if (b == kIac)
-                m_telnet = Telnet::Iac;
-            else
-                line.append(c);
-            break;
-        case Telnet::Iac:
-            if (b == kIac) {
-                line.append(c);   // an escaped 0xFF of the line
-                m_telnet = Telnet::Data;
-            } else if (b >= kWill && b <= kDont) {
-                m_verb = b;
-                m_telnet = Telnet::Verb;
-            } else if (b == kSb) {
-                m_sb.clear();
-                m_telnet = Telnet::Sb;
-            } else {
-                m_telnet = Telnet::Data;   // NOP, go-ahead and the like
-            }
-            break;
-        case Telnet::Verb:
-            command(m_verb, b);
-            m_telnet = Telnet::Data;
-            break;
-        case Telnet::Sb:
-            if (b == kIac)
-                m_telnet = Telnet::SbIac;
-            else
-                m_sb.append(c);
-            break;
-        case Telnet::SbIac:
-            if (b == kSe) {
-                subnegotiation(m_sb);
-                m_telnet = Telnet::Data;
-            } else if (b == kIac) {
-                m_sb.append(c);
-                m_telnet = Telnet::Sb;
-            } else {
-                m_telnet = Telnet::Data;   // a broken subnegotiation is dropped
-            }
-            break;
-        }
-    }
+    m_telnet.read(bytes, {[&](char c) { line.append(c); },
+                          [this](quint8 verb, quint8 option) { command(verb, option); },
+                          [this](const QByteArray &sb) { subnegotiation(sb); }});
     arrived(line);
 }
 
@@ -271,9 +200,9 @@ void NetSerialDevice::command(quint8 verb, quint8 option)
     if (option == kComPort && (verb == kDo || verb == kDont))
         m_comPort = verb == kDo ? ComPort::Agreed : ComPort::Refused;
     if (verb == kDo && !mine)
-        m_socket.write(iac({kIac, kWont, option}));
+        m_socket.write(telnet::command(kWont, option));
     else if (verb == kWill && !(option == kBinary || option == kSuppressGoAhead))
-        m_socket.write(iac({kIac, kDont, option}));
+        m_socket.write(telnet::command(kDont, option));
 }
 
 void NetSerialDevice::subnegotiation(const QByteArray &sb)
@@ -291,7 +220,7 @@ void NetSerialDevice::subnegotiation(const QByteArray &sb)
             emit lineEvent(commevent::CtsChange);
         m_cts = cts;
     } else if (command == comport::kNotifyLineState) {
-        for (const auto &error : comport::kLineErrors)
+        for (const auto &error : kLineErrors)
             if (value & error.bit)
                 emit lineEvent(error.event);
     } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/serialdevice.h"
+#include "link/telnet.h"
 
 #include <QTcpSocket>
 
@@ -56,10 +57,8 @@ private:
     bool m_cts = false;
     // What the server said of the COM Port Control option.
     enum class ComPort { Unanswered, Agreed, Refused } m_comPort = ComPort::Unanswered;
-    // The Telnet layer's reading state: inside a command, inside a subnegotiation.
-    enum class Telnet { Data, Iac, Verb, Sb, SbIac } m_telnet = Telnet::Data;
-    quint8 m_verb = 0;
-    QByteArray m_sb;
+    // The Telnet layer, read as it comes.
+    telnet::Reader m_telnet;
     std::chrono::steady_clock::time_point m_frameOut;   // when the last frame has left the line
 };
 

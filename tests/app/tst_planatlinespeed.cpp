@@ -260,7 +260,8 @@ private slots:
         kestrel.write(QStringLiteral("day.txt"), big);
         big.clear();
         kestrel.write(QStringLiteral("p.plan"), "expect \"08 50 06\" within 10s\ncheck total = 0.05\n");
-        QCOMPARE(kestrel.run({"--plan", "p.plan", "--com1", "replay:day.txt?speed=max"}), 0);
+        QVERIFY2(kestrel.run({"--plan", "p.plan", "--com1", "replay:day.txt?speed=max"}) == 0,
+                 qPrintable(kestrel.out + kestrel.err));
 
         kestrel.write(QStringLiteral("short.txt"), logLines(5, "08 50 06") + "12-09-2026 not a line\r\n" + logLines(1, "08 52 06"));
         kestrel.write(QStringLiteral("p.plan"), "wait 5s\n");

@@ -1,6 +1,7 @@
 #include "tests/support/netboard.h"
 
 #include "link/linetiming.h"
+#include "link/telnet.h"
 
 #include <QMutexLocker>
 #include <QTcpServer>
@@ -12,18 +13,10 @@
 namespace kestrel::test {
 
 namespace {
-constexpr quint8 kSe = 240, kSb = 250, kWill = 251, kWont = 252, kDo = 253, kDont = 254, kIac = 255;
-constexpr quint8 kComPort = 44;
-constexpr quint8 kNotifyLineState = 106, kNotifyModemState = 107;
+using namespace telnet;
+using comport::kNotifyLineState;
+using comport::kNotifyModemState;
 constexpr auto kCtsDelay = std::chrono::milliseconds(3);
-
-QByteArray bytes(std::initializer_list<quint8> list)
-{
-    QByteArray out;
-    for (quint8 b : list)
-        out.append(char(b));
-    return out;
-}
 } // namespace
 
 // The server side, living in the board's thread.
@@ -49,7 +42,7 @@ public:
                 // The console may come back: the next connection is served afresh.
                 m_client->deleteLater();
                 m_client = nullptr;
-                m_state = State::Data;
+                m_telnet.reset();
                 QMutexLocker lock(&m_board.m_mutex);
                 m_board.m_seen.connected = false;
             });
@@ -89,7 +82,7 @@ public:
     void comPort(quint8 command, quint8 value, bool ctsNotice = false)
     {
         at(NetBoard::Clock::now() + (ctsNotice ? kCtsDelay : std::chrono::milliseconds(0)),
-           bytes({kIac, kSb, kComPort, command, value, kIac, kSe}), false, ctsNotice);
+           telnet::comPort(command, bytes({value})), false, ctsNotice);
     }
 
     void drop()
@@ -145,61 +138,33 @@ private:
         NetBoard::Seen &seen = m_board.m_seen;
         const auto now = NetBoard::Clock::now();
         for (char c : data) {
-            const quint8 b = quint8(c);
             if (m_board.m_protocol == NetBoard::Protocol::Raw) {
                 seen.received.append(c);
                 seen.bytesAt.append(now);
                 continue;
             }
-            switch (m_state) {
-            case State::Data:
-                if (b == kIac) {
-                    m_state = State::Iac;
-                } else {
-                    seen.received.append(c);
-                    seen.bytesAt.append(now);
-                }
-                break;
-            case State::Iac:
-                if (b == kIac) {
-                    seen.received.append(c);
-                    seen.bytesAt.append(now);
-                    m_state = State::Data;
-                } else if (b >= kWill && b <= kDont) {
-                    m_verb = b;
-                    m_state = State::Verb;
-                } else if (b == kSb) {
-                    m_sb.clear();
-                    m_state = State::Sb;
-                } else {
-                    m_state = State::Data;
-                }
-                break;
-            case State::Verb:
-                // Agree to what the console asks for, as a device server does.
-                if (m_verb == kWill)
-                    m_client->write(bytes({kIac, kDo, b}));
-                else if (m_verb == kDo)
-                    m_client->write(bytes({kIac, kWill, b}));
-                m_state = State::Data;
-                break;
-            case State::Sb:
-                if (b == kIac)
-                    m_state = State::SbIac;
-                else
-                    m_sb.append(c);
-                break;
-            case State::SbIac:
-                if (b == kSe) {
-                    lock.unlock();
-                    comPortCommand(m_sb);
-                    lock.relock();
-                    m_state = State::Data;
-                } else {
-                    m_sb.append(c);
-                    m_state = State::Sb;
-                }
-                break;
+            QByteArray sb;
+            bool haveSb = false;
+            m_telnet.read(QByteArray(1, c),
+                          {[&](char line) {
+                               seen.received.append(line);
+                               seen.bytesAt.append(now);
+                           },
+                           // Agree to what the console asks for, as a device server does.
+                           [&](quint8 verb, quint8 option) {
+                               if (verb == kWill)
+                                   m_client->write(command(kDo, option));
+                               else if (verb == kDo)
+                                   m_client->write(command(kWill, option));
+                           },
+                           [&](const QByteArray &subnegotiation) {
+                               sb = subnegotiation;
+                               haveSb = true;
+                           }});
+            if (haveSb) {
+                lock.unlock();
+                comPortCommand(sb);
+                lock.relock();
             }
         }
     }
@@ -237,17 +202,15 @@ private:
             }
         }
         // The server acknowledges each setting with its own command, as RFC 2217 asks.
-        m_client->write(bytes({kIac, kSb, kComPort, quint8(command + 100)}) + value + bytes({kIac, kSe}));
+        m_client->write(telnet::comPort(quint8(command + comport::kServerOffset), value));
         // The board answers a raised DTR with CTS changes, a moment apart.
         for (int i = 0; i < ctsChanges; ++i) {
             m_cts = !m_cts;
             at(NetBoard::Clock::now() + kCtsDelay + std::chrono::milliseconds(2 * i),
-               bytes({kIac, kSb, kComPort, kNotifyModemState, quint8(0x01 | (m_cts ? 0x10 : 0)), kIac, kSe}),
+               telnet::comPort(kNotifyModemState, bytes({quint8(comport::kDeltaCts | (m_cts ? comport::kCts : 0))})),
                false, true);
         }
     }
-
-    enum class State { Data, Iac, Verb, Sb, SbIac };
 
     NetBoard &m_board;
     QTcpServer m_server;
@@ -255,9 +218,7 @@ private:
     QTimer m_tick;
     std::deque<Due> m_due;
     NetBoard::Clock::time_point m_lineFree;
-    State m_state = State::Data;
-    quint8 m_verb = 0;
-    QByteArray m_sb;
+    Reader m_telnet;
     bool m_cts = false;
 };
 
