@@ -10,17 +10,11 @@
 #include <cerrno>
 #include <cstring>
 
-#ifdef Q_OS_UNIX
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
-#endif
 #ifdef Q_OS_LINUX
 #include <linux/serial.h>
-#include <sys/ioctl.h>
-#endif
-#ifdef Q_OS_WIN
-#include <windows.h>
 #endif
 
 namespace kestrel {
@@ -129,26 +123,20 @@ void RealSerialDevice::drainLine()
     while (m_port.bytesToWrite() > 0 && !cap.hasExpired()
            && m_port.waitForBytesWritten(int(cap.remainingTime()))) {
     }
-#if defined(Q_OS_UNIX)
     ::tcdrain(int(m_port.handle()));
-#elif defined(Q_OS_WIN)
-    ::FlushFileBuffers(m_port.handle());
-#endif
     if (m_port.error() == QSerialPort::TimeoutError)
         m_port.clearError();
 }
 
 bool RealSerialDevice::driverHolds() const
 {
-#ifdef Q_OS_UNIX
     // One question to the driver, where a look through the port would cost a select() and, when
     // nothing waits, a timeout error with its translated text: the receive path asks this five
     // times a reply.
     int held = 0;
     if (::ioctl(int(m_port.handle()), FIONREAD, &held) == 0)
         return held > 0;
-#endif
-    return true;   // no such question: let the port look
+    return true;   // the driver did not say: let the port look
 }
 
 QByteArray RealSerialDevice::takeFromDriver()
@@ -164,25 +152,16 @@ QByteArray RealSerialDevice::takeFromDriver()
 
 bool RealSerialDevice::waitOnDriver(std::chrono::nanoseconds timeout)
 {
-#ifdef Q_OS_UNIX
     // Blocks in the driver until a character comes: the wait costs no processor time, and it has
     // the resolution a 3.6 ms silence needs.
     pollfd watch{int(m_port.handle()), POLLIN, 0};
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
     const timespec limit{time_t(seconds.count()), long((timeout - seconds).count())};
     return ::ppoll(&watch, 1, &limit, nullptr) > 0;
-#else
-    const int ms = int(std::chrono::ceil<std::chrono::milliseconds>(timeout).count());
-    const bool came = m_port.waitForReadyRead(ms);
-    if (m_port.error() == QSerialPort::TimeoutError)
-        m_port.clearError();
-    return came || m_port.bytesAvailable() > 0;
-#endif
 }
 
 QString RealSerialDevice::goneReason() const
 {
-#ifdef Q_OS_UNIX
     // A device that has gone is hung up: the far side of a pty closed, a USB adapter pulled. A
     // read that merely found nothing (another read of ours took the characters first) leaves the
     // descriptor as it was. The reason is what the descriptor says, not the text of whatever
@@ -197,9 +176,6 @@ QString RealSerialDevice::goneReason() const
     if (watch.revents & POLLERR)
         return QStringLiteral("the device reported an error");
     return {};
-#else
-    return m_port.error() == QSerialPort::ResourceError ? m_port.errorString() : QString();
-#endif
 }
 
 void RealSerialDevice::onError(QSerialPort::SerialPortError error)
@@ -246,22 +222,11 @@ bool RealSerialDevice::readCounters(Counters &out) const
 
 bool RealSerialDevice::readCts(bool &cts) const
 {
-#ifdef Q_OS_LINUX
     int status = 0;
     if (::ioctl(int(m_port.handle()), TIOCMGET, &status) != 0)
         return false;
     cts = (status & TIOCM_CTS) != 0;
     return true;
-#else
-    auto &port = const_cast<QSerialPort &>(m_port);
-    const QSerialPort::PinoutSignals pins = port.pinoutSignals();
-    if (port.error() == QSerialPort::UnsupportedOperationError) {
-        port.clearError();
-        return false;
-    }
-    cts = pins.testFlag(QSerialPort::ClearToSendSignal);
-    return true;
-#endif
 }
 
 void RealSerialDevice::startWatching()
