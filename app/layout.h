@@ -3,6 +3,7 @@
 #include "session/exitcommand.h"
 #include "core/table.h"
 #include "screens/boardscreens.h"
+#include "screens/look.h"
 
 namespace kestrel {
 
@@ -72,10 +73,7 @@ extern const Table<ScreenButton> kScreenButtons;
 extern const Table<MenuItem> kHelpItems;  // in menu order
 
 // The window's client area and where it stands on the screen, in twips.
-constexpr int kClientWidth = 11010;
-constexpr int kClientHeight = 8220;
-constexpr int kWindowLeft = 225;
-constexpr int kWindowTop = 795;
+constexpr look::WindowPlace kWindowPlace{11010, 8220, true, 225, 795};
 
 extern const char kWindowCaption[];
 

@@ -47,9 +47,7 @@ frmKestrel::frmKestrel(PortMap &ports, Console::Settings settings, QWidget *pare
     buildControls();
     buildMenus();
     // The client area below the menu bar stands at the window's place; the menu bar above it.
-    const int menuHeight = menuBar()->sizeHint().height();
-    setGeometry(look::px(kWindowLeft), look::px(kWindowTop) - menuHeight, look::px(kClientWidth),
-                look::px(kClientHeight) + menuHeight);
+    look::placeWindow(*this, kWindowPlace, menuBar()->sizeHint().height());
     m_endProgram = [] {
         for (QWidget *window : QApplication::topLevelWidgets())
             window->hide();

@@ -1,7 +1,6 @@
 #include "screens/about.h"
 
 #include "screens/look.h"
-#include "screens/version.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -29,6 +28,39 @@ private:
     QPixmap m_picture;
 };
 
+// The About screen's pictures and texts as data, places in twips; in the texts "{company}" and
+// "{years}" stand for the maker and the copyright years.
+struct Picture
+{
+    const char *name;
+    const char *file;
+    look::Place place;
+};
+
+struct Text
+{
+    const char *name;
+    const char *text;
+    look::Place place;
+    double points;
+    unsigned style;
+};
+
+const Picture kPictures[] = {
+    {"Picture1", ":/kestrel/about.jpg", {960, 240, 3735, 2775}},
+    {"Picture2", ":/kestrel/about-logo.gif", {2280, 4080, 1335, 1575}},
+};
+
+const Text kTexts[] = {
+    {"AboutHelp",
+     "The Tessard, Brindle and Quillon interfaces are products developed by Velmora Inc. (VLM)", {120, 3120, 5655, 855}, 12, look::Italic},
+    {"AboutHelp2", "Kestrel by the {company} engineering team, {years}", {600, 5760, 4815, 495}, 8.25,
+     look::Regular},
+    {"Label1", "\u00a9 {years} {company}", {480, 6480, 4815, 375}, 12, look::Regular},
+};
+
+constexpr look::WindowPlace kPlace{5865, 7140, true, 3630, 2295};
+
 } // namespace
 
 HelpScreen::HelpScreen(QWidget *parent)
@@ -39,43 +71,20 @@ HelpScreen::HelpScreen(QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(look::arial(8.25));
 
-    auto *picture1 = new PictureBox(QStringLiteral(":/kestrel/about.jpg"), this);
-    picture1->setObjectName(QStringLiteral("Picture1"));
-    picture1->setGeometry(look::pixels(960, 240, 3735, 2775));
-
-    const QString company = QString::fromLatin1(version::kCompany);
-    const QString years = QString::fromLatin1(version::kYears);
-    struct Text
-    {
-        const char *name;
-        QString text;
-        int left, top, width, height;
-        QFont font;
-    };
-    const Text texts[] = {
-        {"AboutHelp",
-         QStringLiteral("The Tessard, Brindle and Quillon interfaces are products developed by "
-                        "Velmora Inc. (VLM)"),
-         120, 3120, 5655, 855, look::arial(12, look::Italic)},
-        {"AboutHelp2", QStringLiteral("Kestrel by the %1 engineering team, %2").arg(company, years),
-         600, 5760, 4815, 495, look::arial(8.25)},
-        {"Label1", QStringLiteral("\u00a9 %1 %2").arg(years, company), 480, 6480, 4815, 375,
-         look::arial(12)},
-    };
-    for (const Text &t : texts) {
-        auto *label = new QLabel(t.text, this);
-        label->setObjectName(QString::fromLatin1(t.name));
-        label->setFont(t.font);
+    for (const Picture &row : kPictures) {
+        auto *picture = new PictureBox(QString::fromLatin1(row.file), this);
+        picture->setObjectName(QString::fromLatin1(row.name));
+        picture->setGeometry(look::pixels(row.place));
+    }
+    for (const Text &row : kTexts) {
+        auto *label = new QLabel(look::filledIn(row.text), this);
+        label->setObjectName(QString::fromLatin1(row.name));
+        label->setFont(look::arial(row.points, row.style));
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         label->setWordWrap(true);
-        label->setGeometry(look::pixels(t.left, t.top, t.width, t.height));
+        label->setGeometry(look::pixels(row.place));
     }
-
-    auto *picture2 = new PictureBox(QStringLiteral(":/kestrel/about-logo.gif"), this);
-    picture2->setObjectName(QStringLiteral("Picture2"));
-    picture2->setGeometry(look::pixels(2280, 4080, 1335, 1575));
-
-    setGeometry(look::pixels(3630, 2295, 5865, 7140));
+    look::placeWindow(*this, kPlace);
 }
 
 } // namespace kestrel

@@ -11,34 +11,29 @@ namespace kestrel {
 
 namespace {
 
-struct Place
-{
-    int left, top, width, height;   // twips
-};
+using look::Place;
 
 struct ScreenRow
 {
     BoardScreen::Which which;
     const char *name;
     const char *caption;
-    int clientWidth, clientHeight;   // twips
+    look::WindowPlace place;
     const char *picture;
-    bool fixedPlace;                 // else the platform places it
-    int left, top;                   // twips, client area from the screen's top-left corner
     bool whiteBackground;
     const char *closeButton;
     Place closePlace;
 };
 
 const ScreenRow kScreens[] = {
-    {BoardScreen::Which::LedsAndJumpers, "frmLEDjump", "LEDs and Jumper settings", 9510, 6720,
-     ":/kestrel/tessard-leds.jpg", true, 1440, 2250, true, "Command1", {7080, 6120, 1575, 495}},
-    {BoardScreen::Which::Connectors, "frmConnector", "Connector Information", 9960, 5760,
-     ":/kestrel/tessard-connectors.jpg", true, 2415, 3825, false, "Command1", {7200, 4800, 2055, 735}},
-    {BoardScreen::Which::QuillonLayout, "QuillonLayout", "Form1", 10905, 7200,
-     ":/kestrel/quillon-layout.bmp", false, 0, 0, false, "cmdexitQuillonLayout", {4665, 6720, 1575, 375}},
-    {BoardScreen::Which::QuillonConnectors, "QuillonConnector", "Quillon Connectors", 11505, 3090,
-     ":/kestrel/quillon-connectors.bmp", false, 0, 0, false, "cmdcloseQuillonConnector",
+    {BoardScreen::Which::LedsAndJumpers, "frmLEDjump", "LEDs and Jumper settings", {9510, 6720, true, 1440, 2250},
+     ":/kestrel/tessard-leds.jpg", true, "Command1", {7080, 6120, 1575, 495}},
+    {BoardScreen::Which::Connectors, "frmConnector", "Connector Information", {9960, 5760, true, 2415, 3825},
+     ":/kestrel/tessard-connectors.jpg", false, "Command1", {7200, 4800, 2055, 735}},
+    {BoardScreen::Which::QuillonLayout, "QuillonLayout", "Form1", {10905, 7200, false, 0, 0},
+     ":/kestrel/quillon-layout.bmp", false, "cmdexitQuillonLayout", {4665, 6720, 1575, 375}},
+    {BoardScreen::Which::QuillonConnectors, "QuillonConnector", "Quillon Connectors", {11505, 3090, false, 0, 0},
+     ":/kestrel/quillon-connectors.bmp", false, "cmdcloseQuillonConnector",
      {8160, 2400, 1695, 495}},
 };
 
@@ -95,8 +90,7 @@ BoardScreen::BoardScreen(Which which, QWidget *parent)
 
     auto *close = new QPushButton(QStringLiteral("Close"), client);
     close->setObjectName(QString::fromLatin1(row.closeButton));
-    const Place &p = row.closePlace;
-    close->setGeometry(look::pixels(p.left, p.top, p.width, p.height));
+    close->setGeometry(look::pixels(row.closePlace));
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     if (which == Which::LedsAndJumpers) {
@@ -116,13 +110,7 @@ BoardScreen::BoardScreen(Which which, QWidget *parent)
 
     // The client area (below the menu bar, where there is one) has the screen's size; a fixed
     // screen has it at its place, not its frame.
-    const QSize clientSize(look::px(row.clientWidth), look::px(row.clientHeight));
-    const int menuHeight = menuWidget() ? menuBar()->sizeHint().height() : 0;
-    if (row.fixedPlace)
-        setGeometry(look::px(row.left), look::px(row.top) - menuHeight, clientSize.width(),
-                    clientSize.height() + menuHeight);
-    else
-        resize(clientSize.width(), clientSize.height() + menuHeight);
+    look::placeWindow(*this, row.place, menuWidget() ? menuBar()->sizeHint().height() : 0);
 }
 
 } // namespace kestrel

@@ -1,6 +1,27 @@
 #include "screens/look.h"
 
+#include "screens/version.h"
+
+#include <QWidget>
+
 namespace kestrel::look {
+
+void placeWindow(QWidget &window, const WindowPlace &place, int menuHeight)
+{
+    const QSize client(px(place.clientWidth), px(place.clientHeight));
+    if (place.fixed)
+        window.setGeometry(px(place.left), px(place.top) - menuHeight, client.width(),
+                           client.height() + menuHeight);
+    else
+        window.resize(client.width(), client.height() + menuHeight);
+}
+
+QString filledIn(const char *text)
+{
+    return QString::fromUtf8(text)
+        .replace(QLatin1String("{company}"), QLatin1String(version::kCompany))
+        .replace(QLatin1String("{years}"), QLatin1String(version::kYears));
+}
 
 QFont arial(double points, unsigned style)
 {

@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QRect>
 
+class QWidget;
+
 namespace kestrel::look {
 
 // Places and sizes are given in twips (1/1440 inch); at 15 twips per pixel they become Qt's logical
@@ -14,6 +16,34 @@ inline QRect pixels(int left, int top, int width, int height)
 {
     return QRect(px(left), px(top), px(width), px(height));
 }
+
+// A control's place within its window, in twips.
+struct Place
+{
+    int left, top, width, height;
+};
+
+inline QRect pixels(const Place &place)
+{
+    return pixels(place.left, place.top, place.width, place.height);
+}
+
+// Where a window stands: the size of its client area (below its menu bar, where it has one) and,
+// for a window with a fixed place, that client area's top-left corner on the screen, in twips. A
+// window with no fixed place is placed by the platform.
+struct WindowPlace
+{
+    int clientWidth, clientHeight;
+    bool fixed;
+    int left, top;
+};
+
+// Every window of the program takes its size and place this way, from its row.
+void placeWindow(QWidget &window, const WindowPlace &place, int menuHeight = 0);
+
+// A caption of the program's own, with "{company}" and "{years}" standing for the maker and the
+// copyright years.
+QString filledIn(const char *text);
 
 enum FontStyle : unsigned { Regular = 0, Bold = 1, Italic = 2, Underline = 4 };
 

@@ -11,6 +11,39 @@ namespace kestrel {
 using look::arial;
 using look::pixels;
 
+namespace {
+
+// The splash screen's labels as data: name, text ("{company}" and "{years}" stand for the maker and
+// the copyright years), place in twips within the frame, font, alignment, and whether the label is
+// sized to its text (the product's name and version, which Load fills in).
+struct SplashLabel
+{
+    const char *name;
+    const char *text;
+    look::Place place;
+    double points;
+    unsigned style;
+    bool right;
+    bool fitText;
+};
+
+const SplashLabel kLabels[] = {
+    {"lblCompanyProduct", "The Brindle companion software:", {2355, 705, 3030, 240}, 9.75, look::Italic, false, true},
+    {"lblProductName", "Product", {2760, 1200, 2535, 885}, 32.25, look::Bold, false, true},
+    {"lblPlatform", "Windows 2000/XP/2003", {3345, 2340, 3510, 360}, 15.75, look::Bold, true, true},
+    {"lblVersion", "Version", {5970, 2700, 885, 285}, 12, look::Bold, true, true},
+    {"lblCopyright", "Copyright {years}", {5280, 3060, 1695, 255}, 8.25, look::Regular, true, false},
+    {"lblCompany", "{company}", {4560, 3270, 2415, 255}, 8.25, look::Regular, true, false},
+    {"lblWarning", "Warning: protected by copyright law and patents of {company}, {years}.",
+     {150, 3660, 6855, 195}, 8.25, look::Italic, false, false},
+};
+
+constexpr look::WindowPlace kPlace{7635, 4110, true, 2355, 3165};
+constexpr look::Place kFramePlace{120, 0, 7425, 4050};
+constexpr look::Place kLogoPlace{360, 795, 1815, 2385};
+
+} // namespace
+
 frmSplash::frmSplash(QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
     , m_frame(new QFrame(this))
@@ -21,40 +54,32 @@ frmSplash::frmSplash(QWidget *parent)
     setAttribute(Qt::WA_QuitOnClose, true);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString());
-    setGeometry(pixels(2355, 3165, 7635, 4110));
+    look::placeWindow(*this, kPlace);
     setFont(arial(8.25));
     setWindowIcon(look::appIcon());
 
     m_frame->setObjectName(QStringLiteral("Frame1"));
     m_frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    m_frame->setGeometry(pixels(120, 0, 7425, 4050));
+    m_frame->setGeometry(pixels(kFramePlace));
     m_frame->installEventFilter(this);
 
     auto *logo = new QLabel(m_frame);
     logo->setObjectName(QStringLiteral("imgLogo"));
-    logo->setGeometry(pixels(360, 795, 1815, 2385));
+    logo->setGeometry(pixels(kLogoPlace));
     logo->setScaledContents(true);
     logo->setPixmap(look::appIcon().pixmap(72, 72));
     logo->setAttribute(Qt::WA_NoMousePropagation);
 
-    const Qt::Alignment left = Qt::AlignLeft | Qt::AlignTop;
-    const Qt::Alignment right = Qt::AlignRight | Qt::AlignTop;
-    addLabel("lblCompanyProduct", QStringLiteral("The Brindle companion software:"), 2355, 705,
-             3030, 240, arial(9.75, look::Italic), left, true);
-    addLabel("lblProductName", QStringLiteral("Product"), 2760, 1200, 2535, 885,
-             arial(32.25, look::Bold), left, true);
-    addLabel("lblPlatform", QStringLiteral("Windows 2000/XP/2003"), 3345, 2340, 3510, 360,
-             arial(15.75, look::Bold), right, true);
-    addLabel("lblVersion", QStringLiteral("Version"), 5970, 2700, 885, 285,
-             arial(12, look::Bold), right, true);
-    addLabel("lblCopyright", QStringLiteral("Copyright %1").arg(QLatin1String(version::kYears)),
-             5280, 3060, 1695, 255, arial(8.25), right, false);
-    addLabel("lblCompany", QString::fromLatin1(version::kCompany), 4560, 3270, 2415, 255,
-             arial(8.25), right, false);
-    addLabel("lblWarning",
-             QStringLiteral("Warning: protected by copyright law and patents of %1, %2.")
-                 .arg(QLatin1String(version::kCompany), QLatin1String(version::kYears)),
-             150, 3660, 6855, 195, arial(8.25, look::Italic), left, false);
+    for (const SplashLabel &row : kLabels) {
+        auto *label = new QLabel(look::filledIn(row.text), m_frame);
+        label->setObjectName(QString::fromLatin1(row.name));
+        label->setFont(arial(row.points, row.style));
+        label->setAlignment((row.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+        label->setGeometry(pixels(row.place));
+        label->setAttribute(Qt::WA_NoMousePropagation);   // a click on a label does not close
+        if (row.fitText)
+            fitToText(label);
+    }
 
     // Load: the two labels that carry the running program's title and version.
     auto *versionLabel = findChild<QLabel *>(QStringLiteral("lblVersion"));
@@ -87,20 +112,6 @@ QString frmSplash::versionLine()
         .arg(version::kMajor)
         .arg(version::kMinor)
         .arg(version::kRevision);
-}
-
-QLabel *frmSplash::addLabel(const char *name, const QString &text, int left, int top, int width,
-                            int height, const QFont &font, Qt::Alignment alignment, bool autoSize)
-{
-    auto *label = new QLabel(text, m_frame);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setFont(font);
-    label->setAlignment(alignment);
-    label->setGeometry(pixels(left, top, width, height));
-    label->setAttribute(Qt::WA_NoMousePropagation);   // a click on a label does not close
-    if (autoSize)
-        fitToText(label);
-    return label;
 }
 
 void frmSplash::keyPressEvent(QKeyEvent *event)

@@ -32,8 +32,6 @@ protected:
 private:
     void unload();
     static void fitToText(QLabel *label);
-    QLabel *addLabel(const char *name, const QString &text, int left, int top, int width,
-                     int height, const QFont &font, Qt::Alignment alignment, bool autoSize);
 
     QFrame *m_frame;
     QTimer m_timer;
