@@ -4,7 +4,7 @@
 #include <limits>
 #include <tuple>
 
-namespace kestrel {
+namespace kestrel::app {
 
 namespace {
 constexpr int kGap = 12;     // pixels between the console and the board window beside it
@@ -59,4 +59,4 @@ QPoint placeBoardWindow(const QRect &console, const QSize &board, const QRect &a
     return bestPlace;
 }
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -5,7 +5,7 @@
 #include <QRect>
 #include <QSize>
 
-namespace kestrel {
+namespace kestrel::app {
 
 // Where the virtual board's window opens, given the console's frame, the board window's frame
 // size, the screen's available area and the console's controls (all in screen coordinates): beside
@@ -16,4 +16,4 @@ namespace kestrel {
 QPoint placeBoardWindow(const QRect &console, const QSize &board, const QRect &available,
                         const QList<QRect> &controls);
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -12,13 +12,13 @@
 #include <QButtonGroup>
 #include <QVBoxLayout>
 
-namespace kestrel {
+namespace kestrel::app {
 
 namespace {
 const mdb::Peripheral kPeripherals[] = {mdb::Peripheral::Changer, mdb::Peripheral::Validator, mdb::Peripheral::Reader};
 } // namespace
 
-CommandWindow::CommandWindow(Console &console, QWidget *parent)
+CommandWindow::CommandWindow(console::Console &console, QWidget *parent)
     : QWidget(parent, Qt::Window), m_console(console), m_sender(console)
 {
     setObjectName(QStringLiteral("frmSendCommand"));
@@ -99,10 +99,10 @@ CommandWindow::CommandWindow(Console &console, QWidget *parent)
     connect(m_send, &QPushButton::clicked, this, &CommandWindow::send);
     connect(m_sendRaw, &QPushButton::clicked, this, &CommandWindow::sendRaw);
     connect(m_raw, &QLineEdit::returnPressed, this, &CommandWindow::sendRaw);
-    connect(&m_sender, &CommandSender::replyDecoded, this,
+    connect(&m_sender, &console::CommandSender::replyDecoded, this,
             [this](const QStringList &lines) { m_reply->setPlainText(lines.join(QLatin1Char('\n'))); });
     // A SETUP read changes how money and coin types are written.
-    connect(&m_console.history, &ReplyHistory::knownChanged, this, &CommandWindow::showParams);
+    connect(&m_console.history, &console::ReplyHistory::knownChanged, this, &CommandWindow::showParams);
     showCommands();
 }
 
@@ -178,7 +178,7 @@ void CommandWindow::showParams()
         for (const mdb::Given &g : kept)
             if (g.name == name)
                 edit->setText(g.value);
-        auto *label = new QLabel(QStringLiteral("%1 (%2)").arg(name, CommandSender::hint(p, spec->peripheral, m_console.history.known())),
+        auto *label = new QLabel(QStringLiteral("%1 (%2)").arg(name, console::CommandSender::hint(p, spec->peripheral, m_console.history.known())),
                                  m_paramBox);
         label->setWordWrap(true);
         m_params->addRow(label, edit);
@@ -210,7 +210,7 @@ void CommandWindow::preview()
 void CommandWindow::send()
 {
     if (const mdb::CommandSpec *spec = current()) {
-        const CommandSender::Outcome outcome = m_sender.send(*spec, given());
+        const console::CommandSender::Outcome outcome = m_sender.send(*spec, given());
         m_message->setText(outcome.message);
         m_send->setText(outcome.needsConfirming ? QStringLiteral("Send Anyway") : QStringLiteral("Send"));
         if (outcome.sent)
@@ -220,10 +220,10 @@ void CommandWindow::send()
 
 void CommandWindow::sendRaw()
 {
-    const CommandSender::Outcome outcome = m_sender.sendRaw(m_raw->text());
+    const console::CommandSender::Outcome outcome = m_sender.sendRaw(m_raw->text());
     m_message->setText(outcome.message);
     if (outcome.sent)
         m_reply->clear();
 }
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -12,7 +12,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace kestrel {
+namespace kestrel::app {
 
 // File > "Send MDB Command...": a small window beside the console that composes any command of the
 // coin changer, the bill validator or the cashless reader by name and parameters (or takes raw
@@ -22,7 +22,7 @@ class CommandWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit CommandWindow(Console &console, QWidget *parent = nullptr);
+    explicit CommandWindow(console::Console &console, QWidget *parent = nullptr);
 
     // For tests and the desktop: pick a command and fill a parameter as the technician would.
     void choose(mdb::Peripheral peripheral, const QString &command);
@@ -40,8 +40,8 @@ private:
     const mdb::CommandSpec *current() const;
     QList<mdb::Given> given() const;
 
-    Console &m_console;
-    CommandSender m_sender;
+    console::Console &m_console;
+    console::CommandSender m_sender;
     mdb::Peripheral peripheral() const;
 
     QButtonGroup *m_peripheral;
@@ -59,4 +59,4 @@ private:
     QPlainTextEdit *m_reply;
 };
 
-} // namespace kestrel
+} // namespace kestrel::app

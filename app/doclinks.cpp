@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace kestrel {
+namespace kestrel::app {
 
 namespace {
 const PdfButton kPdfButtonRows[] = {
@@ -16,14 +16,14 @@ const PdfButton kPdfButtonRows[] = {
 };
 } // namespace
 
-const Table<PdfButton> kPdfButtons = kPdfButtonRows;
+const core::Table<PdfButton> kPdfButtons = kPdfButtonRows;
 
 bool DesktopOpener::open(const QUrl &url)
 {
     return QDesktopServices::openUrl(url);
 }
 
-DocLinks::DocLinks(ActionLog &log, UrlOpener &opener, QString programDirectory)
+DocLinks::DocLinks(core::ActionLog &log, UrlOpener &opener, QString programDirectory)
     : m_log(log), m_opener(&opener), m_dir(std::move(programDirectory))
 {
 }
@@ -35,13 +35,13 @@ QString DocLinks::pdfPath(const PdfButton &button) const
 
 void DocLinks::openPdf(const PdfButton &button)
 {
-    Trap trap = m_log.trap(QString::fromLatin1(button.errorMessage));
+    core::Trap trap = m_log.trap(QString::fromLatin1(button.errorMessage));
     trap([&] {
         const QString path = pdfPath(button);
         if (!QFileInfo::exists(path))
-            throw Failure(53, QStringLiteral("File not found: %1").arg(path));
+            throw core::Failure(53, QStringLiteral("File not found: %1").arg(path));
         if (!m_opener->open(QUrl::fromLocalFile(QDir::fromNativeSeparators(path))))
-            throw Failure(31, QStringLiteral("No program could open %1").arg(path));
+            throw core::Failure(31, QStringLiteral("No program could open %1").arg(path));
     });
 }
 
@@ -55,4 +55,4 @@ void DocLinks::openOrderPage()
     m_opener->open(QUrl(QString::fromLatin1(weblinks::kOrder)));
 }
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -5,7 +5,7 @@
 
 #include <QUrl>
 
-namespace kestrel {
+namespace kestrel::app {
 
 // Opens a document or web page with the user's associated program, in front of the operator.
 class UrlOpener
@@ -28,7 +28,7 @@ struct PdfButton
     const char *file;
     const char *errorMessage;
 };
-extern const Table<PdfButton> kPdfButtons;
+extern const core::Table<PdfButton> kPdfButtons;
 
 // The documentation and web links of the main window. A PDF button checks that its file is there
 // and makes one open request; a missing file or a failed request writes the button's error line,
@@ -36,7 +36,7 @@ extern const Table<PdfButton> kPdfButtons;
 class DocLinks
 {
 public:
-    DocLinks(ActionLog &log, UrlOpener &opener, QString programDirectory);
+    DocLinks(core::ActionLog &log, UrlOpener &opener, QString programDirectory);
 
     void setOpener(UrlOpener &opener) { m_opener = &opener; }
     void setProgramDirectory(const QString &dir) { m_dir = dir; }
@@ -48,9 +48,9 @@ public:
     QString pdfPath(const PdfButton &button) const;
 
 private:
-    ActionLog &m_log;
+    core::ActionLog &m_log;
     UrlOpener *m_opener;
     QString m_dir;
 };
 
-} // namespace kestrel
+} // namespace kestrel::app

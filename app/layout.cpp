@@ -2,7 +2,7 @@
 
 #include "app/weblinks.h"
 
-namespace kestrel::layout {
+namespace kestrel::app::layout {
 
 const char kWindowCaption[] = "KESTREL Interface ";
 
@@ -142,10 +142,10 @@ const ExitButton kExitRows[] = {
 };
 
 const ScreenButton kScreenButtonRows[] = {
-    {"cmdShowLEDjump", BoardScreen::Which::LedsAndJumpers},
-    {"cmdshowfrmConnector", BoardScreen::Which::Connectors},
-    {"cmdShowQuillonLayout", BoardScreen::Which::QuillonLayout},
-    {"cmdShowQuillonConnectorScreen", BoardScreen::Which::QuillonConnectors},
+    {"cmdShowLEDjump", screens::BoardScreen::Which::LedsAndJumpers},
+    {"cmdshowfrmConnector", screens::BoardScreen::Which::Connectors},
+    {"cmdShowQuillonLayout", screens::BoardScreen::Which::QuillonLayout},
+    {"cmdShowQuillonConnectorScreen", screens::BoardScreen::Which::QuillonConnectors},
 };
 
 const MenuItem kHelpItemRows[] = {
@@ -156,11 +156,11 @@ const MenuItem kHelpItemRows[] = {
 
 } // namespace
 
-const Table<Control> kControls = kControlRows;
-const Table<Panel> kPanels = kPanelRows;
-const Table<ListName> kListNames = kListNameRows;
-const Table<ExitButton> kExits = kExitRows;
-const Table<ScreenButton> kScreenButtons = kScreenButtonRows;
-const Table<MenuItem> kHelpItems = kHelpItemRows;
+const core::Table<Control> kControls = kControlRows;
+const core::Table<Panel> kPanels = kPanelRows;
+const core::Table<ListName> kListNames = kListNameRows;
+const core::Table<ExitButton> kExits = kExitRows;
+const core::Table<ScreenButton> kScreenButtons = kScreenButtonRows;
+const core::Table<MenuItem> kHelpItems = kHelpItemRows;
 
-} // namespace kestrel::layout
+} // namespace kestrel::app::layout

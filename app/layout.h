@@ -5,7 +5,7 @@
 #include "screens/boardscreens.h"
 #include "screens/look.h"
 
-namespace kestrel {
+namespace kestrel::app {
 
 // The main window's composition as data: every control with its kind, container, caption, tooltip
 // and place. Places are Left, Top, Width x Height in twips within the container (see look.h).
@@ -55,7 +55,7 @@ struct ExitButton
 struct ScreenButton
 {
     const char *control;
-    BoardScreen::Which screen;
+    screens::BoardScreen::Which screen;
 };
 
 // An item of a menu: its name and caption.
@@ -65,17 +65,17 @@ struct MenuItem
     const char *caption;
 };
 
-extern const Table<Control> kControls;
-extern const Table<Panel> kPanels;        // in tab order
-extern const Table<ListName> kListNames;
-extern const Table<ExitButton> kExits;
-extern const Table<ScreenButton> kScreenButtons;
-extern const Table<MenuItem> kHelpItems;  // in menu order
+extern const core::Table<Control> kControls;
+extern const core::Table<Panel> kPanels;        // in tab order
+extern const core::Table<ListName> kListNames;
+extern const core::Table<ExitButton> kExits;
+extern const core::Table<ScreenButton> kScreenButtons;
+extern const core::Table<MenuItem> kHelpItems;  // in menu order
 
 // The window's client area and where it stands on the screen, in twips.
-constexpr look::WindowPlace kWindowPlace{11010, 8220, true, 225, 795};
+constexpr screens::look::WindowPlace kWindowPlace{11010, 8220, true, 225, 795};
 
 extern const char kWindowCaption[];
 
 } // namespace layout
-} // namespace kestrel
+} // namespace kestrel::app

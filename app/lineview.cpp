@@ -14,7 +14,7 @@
 #include <QStyleFactory>
 #include <QToolTip>
 
-namespace kestrel {
+namespace kestrel::app {
 
 namespace {
 // The classic scroll bar drawn in a few flat rectangles: the classic style's dotted groove and
@@ -82,7 +82,7 @@ LineView::LineView(QWidget *parent)
     connect(m_bar, &QScrollBar::valueChanged, this, [this] { update(rowsArea()); });
 }
 
-void LineView::setLines(LineListModel *model)
+void LineView::setLines(core::LineListModel *model)
 {
     if (m_model)
         disconnect(m_model, nullptr, this, nullptr);
@@ -108,7 +108,7 @@ void LineView::setLines(LineListModel *model)
                 if (to.row() >= m_bar->value() && from.row() <= m_bar->value() + fullRowsInView())
                     repaintRows();
             });
-    connect(model, &LineListModel::selectedRowChanged, this, &LineView::onSelected);
+    connect(model, &core::LineListModel::selectedRowChanged, this, &LineView::onSelected);
     listaccessible::follow(this, model);
     m_stale = true;
     onSelected(model->selectedRow());
@@ -216,7 +216,7 @@ void LineView::select(int row)
     // The operator's click or key makes the row the list's selected row; a row that is not there
     // (the list changed under the pointer) is ignored.
     if (m_model && row >= 0 && row < m_model->count())
-        Trap()([&] { m_model->select(row); });
+        core::Trap()([&] { m_model->select(row); });
 }
 
 bool LineView::event(QEvent *event)
@@ -226,7 +226,7 @@ bool LineView::event(QEvent *event)
     if (event->type() == QEvent::ToolTip && m_model) {
         auto *help = static_cast<QHelpEvent *>(event);
         const int row = rowAt(help->pos());
-        const QString text = row >= 0 ? LineListModel::shown(m_model->row(row)) : QString();
+        const QString text = row >= 0 ? core::LineListModel::shown(m_model->row(row)) : QString();
         if (!text.isEmpty()
             && fontMetrics().horizontalAdvance(text) + kTextIndent > rowsArea().width()) {
             // As rich text, so that a long row wraps instead of running off the screen.
@@ -263,7 +263,7 @@ void LineView::paintEvent(QPaintEvent *event)
         painter.setPen(colours.color(selected ? QPalette::HighlightedText : QPalette::Text));
         painter.drawText(rect.adjusted(kTextIndent, 0, 0, 0),
                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         LineListModel::shown(m_model->row(row)));
+                         core::LineListModel::shown(m_model->row(row)));
     }
 }
 
@@ -332,4 +332,4 @@ void LineView::relayout()
     catchUp();
 }
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -7,7 +7,7 @@
 
 class QScrollBar;
 
-namespace kestrel {
+namespace kestrel::app {
 
 // A list on the window showing one LineListModel: rows of equal height inside a sunken frame, the
 // selected row highlighted, a scroll bar at the right when the rows do not all fit. It paints only
@@ -21,8 +21,8 @@ class LineView : public QFrame
 public:
     explicit LineView(QWidget *parent = nullptr);
 
-    void setLines(LineListModel *model);
-    LineListModel *lines() const { return m_model; }
+    void setLines(core::LineListModel *model);
+    core::LineListModel *lines() const { return m_model; }
 
     int rowHeight() const { return m_rowHeight; }
     // Brings the scroll bar up to the model: its range, and the selected row in view. The window
@@ -60,7 +60,7 @@ private:
     void select(int row);
     void onSelected(int row);
 
-    QPointer<LineListModel> m_model;
+    QPointer<core::LineListModel> m_model;
     QScrollBar *m_bar;
     int m_rowHeight = 0;
     int m_shownSelection = -1;
@@ -69,4 +69,4 @@ private:
     QRect m_contents;       // contentsRect(), kept: the rows ask for it with every reply
 };
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-namespace kestrel::listaccessible {
+namespace kestrel::app::listaccessible {
 
 namespace {
 
@@ -43,7 +43,7 @@ public:
     {
         if (t != QAccessible::Name || !isValid())
             return {};
-        return LineListModel::shown(m_view->lines()->row(m_row));
+        return core::LineListModel::shown(m_view->lines()->row(m_row));
     }
     void setText(QAccessible::Text, const QString &) override {}
 
@@ -207,7 +207,7 @@ void selectionMoved(LineView *view, int from, int to)
 
 } // namespace
 
-void follow(LineView *view, LineListModel *model)
+void follow(LineView *view, core::LineListModel *model)
 {
     install();
     QObject::connect(model, &QAbstractItemModel::rowsInserted, view,
@@ -219,10 +219,10 @@ void follow(LineView *view, LineListModel *model)
                          rowsChanged(view, from.row(), to.row());
                      });
     auto shown = std::make_shared<int>(model->selectedRow());
-    QObject::connect(model, &LineListModel::selectedRowChanged, view, [view, shown](int row) {
+    QObject::connect(model, &core::LineListModel::selectedRowChanged, view, [view, shown](int row) {
         selectionMoved(view, *shown, row);
         *shown = row;
     });
 }
 
-} // namespace kestrel::listaccessible
+} // namespace kestrel::app::listaccessible

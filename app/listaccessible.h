@@ -1,8 +1,11 @@
 #pragma once
 
-namespace kestrel {
-
+namespace kestrel::core {
 class LineListModel;
+}
+
+namespace kestrel::app {
+
 class LineView;
 
 // What assistive tools (a screen reader through AT-SPI, UI automation on Windows) see of the
@@ -13,7 +16,7 @@ namespace listaccessible {
 // Makes the view readable this way, and tells the assistive tool, while one listens, of every
 // row its model adds, changes or removes and of its selection moving. Called once per model the
 // view shows; the view's own disconnection from a model it no longer shows ends it.
-void follow(LineView *view, LineListModel *model);
+void follow(LineView *view, core::LineListModel *model);
 
 } // namespace listaccessible
-} // namespace kestrel
+} // namespace kestrel::app

@@ -13,13 +13,14 @@
 
 
 using namespace kestrel;
+using namespace kestrel::app;
 
 int main(int argc, char *argv[])
 {
     const QString programVersion = QStringLiteral("%1.%2.%3")
-                                       .arg(version::kMajor)
-                                       .arg(version::kMinor)
-                                       .arg(version::kRevision);
+                                       .arg(screens::version::kMajor)
+                                       .arg(screens::version::kMinor)
+                                       .arg(screens::version::kRevision);
     // Help, version and a wrong command line only print and exit, before any window opens: they
     // need no display, and on Windows they go to the prompt the program was started from rather
     // than into a message box.
@@ -50,7 +51,7 @@ int main(int argc, char *argv[])
             QCoreApplication app(argc, argv);
             QCoreApplication::setApplicationName(QStringLiteral("Kestrel"));
             QCoreApplication::setApplicationVersion(programVersion);
-            QCoreApplication::setOrganizationName(QString::fromLatin1(version::kCompany));
+            QCoreApplication::setOrganizationName(QString::fromLatin1(screens::version::kCompany));
             if (const QString wrong = session::check(preview, true); !wrong.isEmpty()) {
                 session::printError(QStringLiteral("kestrel: %1\n").arg(wrong));
                 return 2;
@@ -64,9 +65,9 @@ int main(int argc, char *argv[])
     // No display name and no program-wide icon: the platform would add the display name to every
     // title bar, and give the icon to the screens that have none of their own. The main window and
     // the splash set their own.
-    QApplication::setOrganizationName(QString::fromLatin1(version::kCompany));
+    QApplication::setOrganizationName(QString::fromLatin1(screens::version::kCompany));
     // The program ends when its last window has closed, the main window (a tool window) included.
-    ProgramLife life([] { QCoreApplication::quit(); });
+    app::ProgramLife life([] { QCoreApplication::quit(); });
 
     QCommandLineParser parser;
     session::addOptions(parser);
@@ -76,7 +77,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    PortMap ports(&session::makeDevice);
+    link::PortMap ports(&session::makeDevice);
     session::applyOptions(parser, ports);
 
     // Each virtual board has a window of its own, which opens with the console and closes with it.
@@ -84,7 +85,7 @@ int main(int argc, char *argv[])
     for (sim::VirtualBoard *board : session::virtualBoards(ports))
         boardWindows.append(new sim::BoardWindow(*board));
 
-    Startup startup(ports);
+    app::Startup startup(ports);
     const bool boardAnswers = parser.value(QStringLiteral("plan-answers")) == QLatin1String(session::kVirtual);
     const QString capturePath = parser.value(QStringLiteral("capture"));
     QObject::connect(&startup, &Startup::mainWindowCreated, [&boardWindows, &ports, boardAnswers, capturePath](frmKestrel *window) {
@@ -113,7 +114,7 @@ int main(int argc, char *argv[])
                     continue;
                 boardWindow->adjustSize();
                 const QSize size = boardWindow->size().grownBy(frame);
-                const QPoint place = placeBoardWindow(window->frameGeometry(), size, available,
+                const QPoint place = app::placeBoardWindow(window->frameGeometry(), size, available,
                                                       covered);
                 boardWindow->move(place);
                 boardWindow->show();

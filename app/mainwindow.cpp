@@ -23,16 +23,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-namespace kestrel {
+namespace kestrel::app {
 
 using namespace layout;
 
-frmKestrel::frmKestrel(PortMap &ports, const QString &logPath, QWidget *parent)
-    : frmKestrel(ports, Console::Settings{logPath}, parent)
+frmKestrel::frmKestrel(link::PortMap &ports, const QString &logPath, QWidget *parent)
+    : frmKestrel(ports, console::Console::Settings{logPath}, parent)
 {
 }
 
-frmKestrel::frmKestrel(PortMap &ports, Console::Settings settings, QWidget *parent)
+frmKestrel::frmKestrel(link::PortMap &ports, console::Console::Settings settings, QWidget *parent)
     : QMainWindow(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                               | Qt::WindowCloseButtonHint)
     , m_console(ports, std::move(settings))
@@ -42,12 +42,12 @@ frmKestrel::frmKestrel(PortMap &ports, Console::Settings settings, QWidget *pare
     // A tool window, yet it keeps the program running while it is open (app/programlife.h).
     setAttribute(Qt::WA_QuitOnClose, true);
     setWindowTitle(QString::fromLatin1(kWindowCaption));
-    setFont(look::arial(8.25));
-    setWindowIcon(look::appIcon());
+    setFont(screens::look::arial(8.25));
+    setWindowIcon(screens::look::appIcon());
     buildControls();
     buildMenus();
     // The client area below the menu bar stands at the window's place; the menu bar above it.
-    look::placeWindow(*this, kWindowPlace, menuBar()->sizeHint().height());
+    screens::look::placeWindow(*this, kWindowPlace, menuBar()->sizeHint().height());
     m_endProgram = [] {
         for (QWidget *window : QApplication::topLevelWidgets())
             window->hide();
@@ -56,7 +56,7 @@ frmKestrel::frmKestrel(PortMap &ports, Console::Settings settings, QWidget *pare
     wireHandlers();
     wireLinksAndScreens();
     m_nextFrame.setSingleShot(true);
-    connect(&m_console.comInterface, &CommControl::OnComm, this, [this] { m_lastComm.start(); });
+    connect(&m_console.comInterface, &link::CommControl::OnComm, this, [this] { m_lastComm.start(); });
     connect(&m_nextFrame, &QTimer::timeout, this, [this] {
         QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
     });
@@ -104,7 +104,7 @@ void frmKestrel::closeEvent(QCloseEvent *event)
 
 void frmKestrel::Form_Load()
 {
-    Trap trap = m_console.state.log.trap(QStringLiteral("Error in form load, "));
+    core::Trap trap = m_console.state.log.trap(QStringLiteral("Error in form load, "));
     m_console.startUp(trap);
     trap([&] { showSplashAgain(); });
     TabStrip *tabs = TabStrip1();
@@ -133,8 +133,8 @@ void frmKestrel::showLabelTexts()
 
 void frmKestrel::showSplashAgain()
 {
-    auto *splash = new frmSplash;
-    connect(splash, &frmSplash::dismissed, this, [this] {
+    auto *splash = new screens::frmSplash;
+    connect(splash, &screens::frmSplash::dismissed, this, [this] {
         show();
         raise();
         activateWindow();
@@ -155,7 +155,7 @@ void frmKestrel::TabStrip1_Click()
 
 void frmKestrel::wireHandlers()
 {
-    Console &c = m_console;
+    console::Console &c = m_console;
     const auto onClick = [this](const char *name, auto handler) {
         connect(require<QPushButton>(name), &QPushButton::clicked, this,
                 handler);
@@ -169,7 +169,7 @@ void frmKestrel::wireHandlers()
 
     // Every command button parks its own frame through the send routine.
     const auto wireCommands = [&](const auto &table) {
-        for (const CommandRow &row : table)
+        for (const commands::CommandRow &row : table)
             onClick(row.control, [&c, &row] { press(c.send, row); });
     };
     wireCommands(commands::kCoinChanger);
@@ -179,17 +179,17 @@ void frmKestrel::wireHandlers()
 
     connect(TabStrip1(), &TabStrip::clicked, this, &frmKestrel::TabStrip1_Click);
 
-    for (int port = 1; port <= PortMap::kPorts; ++port) {
+    for (int port = 1; port <= link::PortMap::kPorts; ++port) {
         auto *option = require<QRadioButton>(QStringLiteral("Option%1").arg(port).toLatin1());
         connect(option, &QRadioButton::toggled, this, [this, option, port](bool checked) {
             if (checked)
-                selectPort(m_console.comInterface, port, m_console.state.log,
+                console::selectPort(m_console.comInterface, port, m_console.state.log,
                            [option] { option->setEnabled(false); });
         });
     }
     // A port whose device went away is closed: its option no longer shows it picked, so that the
     // operator can pick it again once the device is back.
-    connect(&c.comInterface, &CommControl::deviceLost, this, [this] {
+    connect(&c.comInterface, &link::CommControl::deviceLost, this, [this] {
         auto *option = control<QRadioButton>(
             QStringLiteral("Option%1").arg(m_console.comInterface.CommPort()));
         if (option && option->isChecked()) {
@@ -214,12 +214,12 @@ frmKestrel::~frmKestrel() = default;
 QString frmKestrel::startCapture(const QString &path)
 {
     const QString error = m_capture.start(path);
-    disconnect(&m_capture, &SessionCapture::failed, this, nullptr);
-    connect(&m_capture, &SessionCapture::failed, this, [this](const QString &failure) {
-        Trap()([&] { m_console.state.log.appendQuietly(failure); });
+    disconnect(&m_capture, &console::SessionCapture::failed, this, nullptr);
+    connect(&m_capture, &console::SessionCapture::failed, this, [this](const QString &failure) {
+        core::Trap()([&] { m_console.state.log.appendQuietly(failure); });
     });
     // The operator reads what became of the capture where every other outcome is told.
-    Trap()([&] { m_console.state.log.appendQuietly(error.isEmpty() ? QStringLiteral("Capturing to %1").arg(path) : error); });
+    core::Trap()([&] { m_console.state.log.appendQuietly(error.isEmpty() ? QStringLiteral("Capturing to %1").arg(path) : error); });
     return error;
 }
 
@@ -324,10 +324,10 @@ QWidget *frmKestrel::makeControl(const Control &c, QWidget *container)
         // Its size is fixed, so a new text asks for no new layout. The labels whose text changes
         // also paint their own background (showCaption); the fixed headings stay transparent, so
         // that they never hide the frame they stand in.
-        label->setFixedSize(look::px(c.width), look::px(c.height));
+        label->setFixedSize(screens::look::px(c.width), screens::look::px(c.height));
         label->setAlignment((c.flags & Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
         if (c.kind == Kind::Link) {
-            label->setFont(look::arial(9.75, look::Italic | look::Underline));
+            label->setFont(screens::look::arial(9.75, screens::look::Italic | screens::look::Underline));
             QPalette palette = label->palette();
             palette.setColor(QPalette::WindowText, QColor(0, 0, 192));
             label->setPalette(palette);
@@ -362,7 +362,7 @@ QWidget *frmKestrel::makeControl(const Control &c, QWidget *container)
     widget->setObjectName(QString::fromLatin1(c.name));
     if (*c.tooltip)
         widget->setToolTip(QString::fromLatin1(c.tooltip));
-    widget->setGeometry(look::pixels(c.left, c.top, c.width, c.height));
+    widget->setGeometry(screens::look::pixels(c.left, c.top, c.width, c.height));
     widget->setEnabled(!(c.flags & Disabled));
     return widget;
 }
@@ -382,10 +382,10 @@ void frmKestrel::wireLinksAndScreens()
     // screens are windows of their own: they stay open when this window closes.
     for (std::size_t i = 0; i < kScreenButtons.size(); ++i) {
         QPointer<QWidget> &slot = m_screens[i];
-        const BoardScreen::Which which = kScreenButtons[i].screen;
+        const screens::BoardScreen::Which which = kScreenButtons[i].screen;
         connect(require<QPushButton>(kScreenButtons[i].control), &QPushButton::clicked, this,
                 [&slot, which] {
-                    showOnce<QWidget>(slot, [which] { return new BoardScreen(which); });
+                    screens::showOnce<QWidget>(slot, [which] { return new screens::BoardScreen(which); });
                 });
     }
     // A double click or Enter on a raw reply shows it decoded, in one window that later rows reuse.
@@ -397,7 +397,7 @@ void frmKestrel::wireLinksAndScreens()
 
     QPointer<QWidget> &about = m_screens.back();
     connect(requireAction("mnuhelpabout"), &QAction::triggered, this,
-            [&about] { showOnce<QWidget>(about, [] { return new HelpScreen; }); });
+            [&about] { screens::showOnce<QWidget>(about, [] { return new screens::HelpScreen; }); });
 }
 
 QWidget *frmKestrel::referenceScreen(const QString &name) const
@@ -434,7 +434,7 @@ bool frmKestrel::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void frmKestrel::showCaption(TextCaption &caption, const QString &controlName)
+void frmKestrel::showCaption(core::TextCaption &caption, const QString &controlName)
 {
     if (auto *label = control<QLabel>(controlName)) {
         // It repaints itself alone when its text changes, not the panel behind it.
@@ -443,10 +443,10 @@ void frmKestrel::showCaption(TextCaption &caption, const QString &controlName)
         // Its new text is shown with the next frame, as the lists' rows are: the money label
         // changes with every reply, and each QLabel::setText() costs a round of notices.
         m_labels.append({&caption, label});
-        connect(&caption, &TextCaption::changed, label, [label] { label->update(); });
+        connect(&caption, &core::TextCaption::changed, label, [label] { label->update(); });
     } else if (auto *button = control<QPushButton>(controlName)) {
         button->setText(caption.text());
-        connect(&caption, &TextCaption::changed, button, &QPushButton::setText);
+        connect(&caption, &core::TextCaption::changed, button, &QPushButton::setText);
     }
 }
 
@@ -490,4 +490,4 @@ void frmKestrel::buildMenus()
     }
 }
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -20,7 +20,7 @@
 
 class QLabel;
 
-namespace kestrel {
+namespace kestrel::app {
 
 class LineView;
 
@@ -34,11 +34,11 @@ class frmKestrel : public QMainWindow
 public:
     // The console is built with the settings given: the log file is log.txt beside the program
     // unless another path is given (tests).
-    explicit frmKestrel(PortMap &ports, Console::Settings settings = {}, QWidget *parent = nullptr);
-    frmKestrel(PortMap &ports, const QString &logPath, QWidget *parent = nullptr);
+    explicit frmKestrel(link::PortMap &ports, console::Console::Settings settings = {}, QWidget *parent = nullptr);
+    frmKestrel(link::PortMap &ports, const QString &logPath, QWidget *parent = nullptr);
     ~frmKestrel() override;
 
-    Console &console() { return m_console; }
+    console::Console &console() { return m_console; }
 
     template <class T = QWidget>
     T *control(const QString &name) const { return qobject_cast<T *>(m_controls.value(name)); }
@@ -62,7 +62,7 @@ public:
     // File > "Save Capture..." (or --capture): the session from now on into a pcapng file. An
     // error text, or empty.
     QString startCapture(const QString &path);
-    SessionCapture &capture() { return m_capture; }
+    console::SessionCapture &capture() { return m_capture; }
 
     // File > "Run Test Plan...": the plan window, made on first use and kept.
     PlanWindow *planWindow();
@@ -104,17 +104,17 @@ private:
     }
     QWidget *requireWidget(const char *name, const QMetaObject &kind) const;
     QAction *requireAction(const char *name) const;
-    void showCaption(TextCaption &caption, const QString &controlName);
+    void showCaption(core::TextCaption &caption, const QString &controlName);
     void showLabelTexts();
     void wireLinksAndScreens();
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-    Console m_console;
+    console::Console m_console;
     QHash<QString, QWidget *> m_controls;
     QList<LineView *> m_lists;
     struct ShownCaption
     {
-        TextCaption *caption;
+        core::TextCaption *caption;
         QLabel *label;
     };
     QList<ShownCaption> m_labels;
@@ -127,11 +127,11 @@ private:
     QPointer<ReplyDetailsWindow> m_replyDetails;
     std::unique_ptr<PlanWindow> m_planWindow;
     std::unique_ptr<CommandWindow> m_commandWindow;
-    SessionCapture m_capture{m_console};
+    console::SessionCapture m_capture{m_console};
     std::function<void(const QString &)> m_planAnswerer;
     QElapsedTimer m_lastFrame;
     QElapsedTimer m_lastComm;
     QTimer m_nextFrame;
 };
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -12,14 +12,14 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-namespace kestrel {
+namespace kestrel::app {
 
 namespace {
 enum Column { LineColumn, StepColumn, ResultColumn, TimeColumn, DetailColumn, Columns };
 const QString kChoose = QStringLiteral("(a plan file)");
 } // namespace
 
-PlanWindow::PlanWindow(Console &console, std::function<void(const QString &)> answer, QWidget *parent)
+PlanWindow::PlanWindow(console::Console &console, std::function<void(const QString &)> answer, QWidget *parent)
     : QWidget(parent, Qt::Window), m_console(console), m_answer(std::move(answer))
 {
     setObjectName(QStringLiteral("frmTestPlan"));
@@ -214,4 +214,4 @@ void PlanWindow::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
-} // namespace kestrel
+} // namespace kestrel::app

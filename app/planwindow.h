@@ -15,7 +15,7 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 
-namespace kestrel {
+namespace kestrel::app {
 
 // "Run Test Plan...": a small window beside the console that runs a plan (a built-in one or a
 // file) against the port already open. It lists the steps with each one's state as it runs, shows
@@ -27,7 +27,7 @@ class PlanWindow : public QWidget
 public:
     // `answer` (may be empty) is given each of the plan's requests: the virtual board answers
     // them when the console was started with --plan-answers virtual.
-    PlanWindow(Console &console, std::function<void(const QString &)> answer, QWidget *parent = nullptr);
+    PlanWindow(console::Console &console, std::function<void(const QString &)> answer, QWidget *parent = nullptr);
     ~PlanWindow() override;
 
     // Loads a built-in plan by name or a plan file; false (and the error shown) when it is wrong.
@@ -52,7 +52,7 @@ private:
     void showStep(int index);
     void runEnded();
 
-    Console &m_console;
+    console::Console &m_console;
     std::function<void(const QString &)> m_answer;
     std::optional<plans::Plan> m_plan;
     std::unique_ptr<plans::PlanRunner> m_runner;
@@ -64,4 +64,4 @@ private:
     QTableWidget *m_steps;
 };
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace kestrel {
+namespace kestrel::app {
 
 ProgramLife::ProgramLife(std::function<void()> end, QObject *parent)
     : QObject(parent), m_end(std::move(end))
@@ -45,4 +45,4 @@ void ProgramLife::check()
         m_end();
 }
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-namespace kestrel {
+namespace kestrel::app {
 
 // When the program ends: once the last window that keeps it running has closed. A window keeps it
 // running while it carries Qt::WA_QuitOnClose: ordinary windows (a picture screen, the About
@@ -33,4 +33,4 @@ private:
     bool m_checkPending = false;
 };
 
-} // namespace kestrel
+} // namespace kestrel::app

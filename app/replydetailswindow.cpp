@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-namespace kestrel {
+namespace kestrel::app {
 
 ReplyDetailsWindow::ReplyDetailsWindow(QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -32,12 +32,12 @@ ReplyDetailsWindow::ReplyDetailsWindow(QWidget *parent)
     resize(620, 460);
 }
 
-void ReplyDetailsWindow::show(int row, const details::Decoded &decoded)
+void ReplyDetailsWindow::show(int row, const decode::details::Decoded &decoded)
 {
     m_heading->setText(QStringLiteral("Reply %1 of the replies received: %2, %3")
                            .arg(row + 1)
                            .arg(decoded.deviceName, decoded.reply));
-    m_details->setPlainText(details::describe(decoded).join(QLatin1Char('\n')));
+    m_details->setPlainText(decode::details::describe(decoded).join(QLatin1Char('\n')));
     QWidget::show();
     raise();
     activateWindow();
@@ -48,4 +48,4 @@ QString ReplyDetailsWindow::shownText() const
     return m_details->toPlainText();
 }
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -7,7 +7,7 @@
 class QLabel;
 class QPlainTextEdit;
 
-namespace kestrel {
+namespace kestrel::app {
 
 // The "Reply details" window: one reply of the raw replies, every byte of it decoded (its text,
 // its bytes with their offsets, the device and reply it is taken to be and why, each field).
@@ -17,7 +17,7 @@ class ReplyDetailsWindow : public QWidget
 public:
     explicit ReplyDetailsWindow(QWidget *parent = nullptr);
 
-    void show(int row, const details::Decoded &decoded);
+    void show(int row, const decode::details::Decoded &decoded);
     QString shownText() const;
 
 private:
@@ -25,4 +25,4 @@ private:
     QPlainTextEdit *m_details;
 };
 
-} // namespace kestrel
+} // namespace kestrel::app

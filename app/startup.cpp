@@ -2,9 +2,9 @@
 
 #include "screens/splash.h"
 
-namespace kestrel {
+namespace kestrel::app {
 
-Startup::Startup(PortMap &ports, QObject *parent)
+Startup::Startup(link::PortMap &ports, QObject *parent)
     : QObject(parent), m_ports(ports)
 {
 }
@@ -16,8 +16,8 @@ Startup::~Startup()
 
 void Startup::begin()
 {
-    auto *splash = new frmSplash;
-    connect(splash, &frmSplash::dismissed, this, &Startup::showMain);
+    auto *splash = new screens::frmSplash;
+    connect(splash, &screens::frmSplash::dismissed, this, &Startup::showMain);
     splash->show();
     splash->activateWindow();
 }
@@ -37,4 +37,4 @@ void Startup::showMain()
     m_main->activateWindow();
 }
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -4,7 +4,7 @@
 
 #include <QPointer>
 
-namespace kestrel {
+namespace kestrel::app {
 
 // Program start: the splash screen comes first; when it closes, the main window is created (its
 // load step runs), shown and brought to the front.
@@ -12,21 +12,21 @@ class Startup : public QObject
 {
     Q_OBJECT
 public:
-    explicit Startup(PortMap &ports, QObject *parent = nullptr);
+    explicit Startup(link::PortMap &ports, QObject *parent = nullptr);
     ~Startup() override;
 
     void begin();
     frmKestrel *mainWindow() const { return m_main; }
 
 signals:
-    void mainWindowCreated(kestrel::frmKestrel *window);
+    void mainWindowCreated(kestrel::app::frmKestrel *window);
 
 private:
     void showMain();
 
-    PortMap &m_ports;
+    link::PortMap &m_ports;
     QPointer<frmKestrel> m_main;
     bool m_created = false;
 };
 
-} // namespace kestrel
+} // namespace kestrel::app

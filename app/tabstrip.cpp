@@ -6,7 +6,7 @@
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
 
-namespace kestrel {
+namespace kestrel::app {
 
 namespace {
 // Tabs as narrow as the classic tab strip's, so that all six captions fit in one row.
@@ -78,4 +78,4 @@ void TabStrip::paintEvent(QPaintEvent *event)
                                                      QSizeF(event->rect().size()) * ratio));
 }
 
-} // namespace kestrel
+} // namespace kestrel::app

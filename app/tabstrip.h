@@ -4,7 +4,7 @@
 #include <QTabBar>
 #include <QWidget>
 
-namespace kestrel {
+namespace kestrel::app {
 
 // A row of tabs over a client area, as the main window's TabStrip1: the tabs only select; the
 // panels they show are the window's own, laid over clientArea() by the window.
@@ -37,4 +37,4 @@ private:
     QPixmap m_frame;   // the frame below the tabs, drawn once per size
 };
 
-} // namespace kestrel
+} // namespace kestrel::app

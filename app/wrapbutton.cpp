@@ -3,7 +3,7 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-namespace kestrel {
+namespace kestrel::app {
 
 WrapButton::WrapButton(const QString &caption, QWidget *parent)
     : QPushButton(caption, parent)
@@ -29,4 +29,4 @@ void WrapButton::paintEvent(QPaintEvent *)
                      caption);
 }
 
-} // namespace kestrel
+} // namespace kestrel::app

@@ -2,7 +2,7 @@
 
 #include <QPushButton>
 
-namespace kestrel {
+namespace kestrel::app {
 
 // A push button whose caption wraps onto several lines when it is wider than the button, as the
 // console's long captions ("Show Tessard Connector Screen") need. text() stays the caption.
@@ -16,4 +16,4 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 };
 
-} // namespace kestrel
+} // namespace kestrel::app

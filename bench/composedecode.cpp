@@ -56,7 +56,7 @@ void composeAndDecode()
         {"REQUEST ID (31 bytes, defaults)", mdb::Cmd::RequestId, {}},
     };
     const QString id = QStringLiteral("08 56 4C 4D 30 30 30 30 30 30 30 30 30 30 30 31 43 48 4E 47 2D 33 30 30 30 20 20 20 01 02 00 00 00 07\r\n");
-    details::Context asked;
+    decode::details::Context asked;
     asked.known = known;
     const struct
     {
@@ -77,9 +77,9 @@ void composeAndDecode()
         std::printf("| compose %s | %.2f |\n", f.what, us);
     }
     for (const auto &r : replies) {
-        details::Context context = asked;
+        decode::details::Context context = asked;
         context.asked = r.frame;
-        const double us = perCall(5000, [&] { g_sink = g_sink + std::size_t(details::describe(details::decode(r.text, context)).size()); });
+        const double us = perCall(5000, [&] { g_sink = g_sink + std::size_t(decode::details::describe(decode::details::decode(r.text, context)).size()); });
         std::printf("| decode and describe %s | %.2f |\n", r.what, us);
     }
 }

@@ -109,9 +109,9 @@ double wallMicroseconds()
 
 // The console without the serial handler's busy pauses (the benchmarks measure what the console
 // does beyond the loop), its log file in the scratch directory given.
-Console::Settings withoutPauses(const QTemporaryDir *dir = nullptr)
+console::Console::Settings withoutPauses(const QTemporaryDir *dir = nullptr)
 {
-    Console::Settings settings;
+    console::Console::Settings settings;
     if (dir)
         settings.logPath = dir->filePath(QStringLiteral("log.txt"));
     settings.pauseIterations = 0;
@@ -132,8 +132,8 @@ struct ShownWindow
         device = static_cast<FakeSerialDevice *>(ports.device(1));
     }
     QTemporaryDir dir;
-    PortMap ports;
-    frmKestrel window;
+    link::PortMap ports;
+    app::frmKestrel window;
     FakeSerialDevice *device = nullptr;
 };
 
@@ -153,7 +153,7 @@ void benchReceive()
     std::vector<double> pauses;
     for (int i = 0; i < 200; ++i) {
         clock.restart();
-        busyPause();
+        console::busyPause();
         pauses.push_back(clock.nsecsElapsed() / 1000.0);
     }
     std::printf("\n### Receive path\n\n| what | microseconds |\n|---|---|\n");
@@ -172,10 +172,10 @@ void benchLinePause()
                 "| CPU of the pause / CPU of the loop |\n|---|---|---|---|---|---|---|\n");
     constexpr int kReplies = 200;
     const QByteArray reply("08 50 06\r\n");
-    const auto measure = [&](const char *line, std::unique_ptr<SerialDevice> device,
+    const auto measure = [&](const char *line, std::unique_ptr<link::SerialDevice> device,
                              const std::function<void()> &sendOne) {
-        PortMap ports(nullptr);
-        CommControl com(ports);
+        link::PortMap ports(nullptr);
+        link::CommControl com(ports);
         ports.setDevice(1, std::move(device));
         com.setPortOpen(true);
         std::vector<double> walls, cpus, loops;
@@ -186,12 +186,12 @@ void benchLinePause()
                 com.waitForInput(std::chrono::milliseconds(100));   // the first character
             const double wall = wallMicroseconds();
             const double cpu = cpuMicroseconds();
-            pauseBeforeRead(com);
+            console::pauseBeforeRead(com);
             walls.push_back(wallMicroseconds() - wall);
             cpus.push_back(cpuMicroseconds() - cpu);
             whole += com.Input() == QString::fromLatin1(reply);
             const double loopCpu = cpuMicroseconds();
-            busyPause();
+            console::busyPause();
             loops.push_back(cpuMicroseconds() - loopCpu);
             com.waitForInput(std::chrono::milliseconds(20));         // the silence between
             com.Input();
@@ -210,7 +210,7 @@ void benchLinePause()
 #ifdef Q_OS_LINUX
     {
         test::PtyBoard pty;
-        measure("real port on a pty", std::make_unique<RealSerialDevice>(pty.path()),
+        measure("real port on a pty", std::make_unique<link::RealSerialDevice>(pty.path()),
                 [&] { pty.send(reply); });
     }
 #endif
@@ -218,11 +218,11 @@ void benchLinePause()
     std::vector<double> sleeps;
     for (int i = 0; i < 200; ++i) {
         const double cpu = cpuMicroseconds();
-        std::this_thread::sleep_for(linetiming::kSilentGap);
+        std::this_thread::sleep_for(link::linetiming::kSilentGap);
         sleeps.push_back(cpuMicroseconds() - cpu);
     }
     std::printf("\nOne sleep of the silent gap (%.2f ms) alone costs %.1f us of CPU on this machine.\n",
-                std::chrono::duration<double, std::milli>(linetiming::kSilentGap).count(),
+                std::chrono::duration<double, std::milli>(link::linetiming::kSilentGap).count(),
                 median(sleeps));
 }
 
@@ -238,7 +238,7 @@ void benchFrame()
         QEvent update(QEvent::UpdateRequest);
         QCoreApplication::sendEvent(&console.window, &update);   // paint what the reply changed
         frames.push_back(clock.nsecsElapsed() / 1000.0);
-        QTest::qWait(frmKestrel::kStreamingFrameMs + 10);          // past the frame interval
+        QTest::qWait(app::frmKestrel::kStreamingFrameMs + 10);          // past the frame interval
     }
     std::printf("\n### One frame (paint what a reply changed)\n\n| median microseconds |\n|---|\n| %.1f |\n",
                 median(frames));
@@ -257,7 +257,7 @@ void benchFlood()
     clock.start();
     for (int i = 0; i < kReplies; ++i) {
         rig->device().arrive(replies[i % 7]);
-        Trap trap = rig->log.quietTrap(CommEventHandler::kErrorMessage);
+        core::Trap trap = rig->log.quietTrap(console::CommEventHandler::kErrorMessage);
         rig->console.receivePath.receive(trap);
     }
     const double perReply = clock.nsecsElapsed() / 1000.0 / kReplies;
@@ -281,7 +281,7 @@ void benchGrowth()
     };
     for (const auto &list : kLists) {
         ShownWindow console;   // the real window, its lists shown
-        LineListModel &lines = *console.window.console().list(QString::fromLatin1(list.name));
+        core::LineListModel &lines = *console.window.console().list(QString::fromLatin1(list.name));
         const double before = heapBytes();
         int filled = 0;
         for (int size : {1000, 100000, 1000000}) {
@@ -329,14 +329,14 @@ void benchHandshake()
     std::printf("\n### Handshake latency (CTS change to frame written)\n\n| device | median microseconds |\n|---|---|\n");
     {
         HandshakeConsole on(QStringLiteral("virtual"));
-        frmKestrel &window = *on.window;
-        PortMap &ports = on.ports;
+        app::frmKestrel &window = *on.window;
+        link::PortMap &ports = on.ports;
         auto *board = session::virtualBoards(ports).value(0);
         QElapsedTimer clock;
         std::vector<double> samples;
         QEventLoop loop;
-        QObject::connect(board, &SerialDevice::lineEvent, [&](int code) {
-            if (code == commevent::CtsChange)
+        QObject::connect(board, &link::SerialDevice::lineEvent, [&](int code) {
+            if (code == link::commevent::CtsChange)
                 clock.start();
         });
         QObject::connect(board, &sim::VirtualBoard::frameReceived, [&](const QByteArray &) {
@@ -355,7 +355,7 @@ void benchHandshake()
         // the server.
         test::NetBoard board;
         HandshakeConsole on(board.url());
-        frmKestrel &window = *on.window;
+        app::frmKestrel &window = *on.window;
         std::vector<double> samples;
         for (int i = 0; i < 200; ++i) {
             const int before = int(board.seen().received.size());
@@ -373,16 +373,16 @@ void benchHandshake()
     {
         test::PtyBoard board;
         HandshakeConsole on(board.path());
-        frmKestrel &window = *on.window;
-        PortMap &ports = on.ports;
-        SerialDevice *device = ports.device(1);
+        app::frmKestrel &window = *on.window;
+        link::PortMap &ports = on.ports;
+        link::SerialDevice *device = ports.device(1);
         std::vector<double> samples;
         for (int i = 0; i < 200; ++i) {
             window.console().send.QueueCommandFrame("\x0f\x02\x02", "Dispense Dime", "e, ");
             // A pty has no CTS line: the change is raised as the driver would report it.
             QElapsedTimer clock;
             clock.start();
-            emit device->lineEvent(commevent::CtsChange);
+            emit device->lineEvent(link::commevent::CtsChange);
             qsizetype got = 0;
             while (got < 3 && clock.elapsed() < 1000) {
                 QCoreApplication::processEvents();
@@ -398,17 +398,17 @@ void benchHandshake()
 #ifdef Q_OS_LINUX
 // The real port, counting how often the pause waits on it or looks at it for more characters:
 // each is one wake-up of the pause.
-class CountingPort : public RealSerialDevice
+class CountingPort : public link::RealSerialDevice
 {
 public:
-    using RealSerialDevice::RealSerialDevice;
+    using link::RealSerialDevice::RealSerialDevice;
     int wakeUps = 0;
 
 protected:
     bool waitOnDriver(std::chrono::nanoseconds timeout) override
     {
         ++wakeUps;
-        return RealSerialDevice::waitOnDriver(timeout);
+        return link::RealSerialDevice::waitOnDriver(timeout);
     }
 };
 
@@ -422,18 +422,18 @@ void benchLongReply()
                 "ms | beyond the 3.5-character silence, ms | wake-ups per reply | CPU us per reply |\n"
                 "|---|---|---|---|---|---|---|---|\n");
     QByteArray longest(1, '\x08');
-    while (longest.size() < linetiming::kLongestBlockBytes)
+    while (longest.size() < link::linetiming::kLongestBlockBytes)
         longest.append(char(0x30 + longest.size()));
     const QByteArray replies[] = {longest.toHex(' ').toUpper() + "\r\n", QByteArray("08 50 06\r\n")};
     constexpr int kRounds = 40;
     test::PtyBoard pty;
-    PortMap ports(nullptr);
-    CommControl com(ports);
+    link::PortMap ports(nullptr);
+    link::CommControl com(ports);
     auto counting = std::make_unique<CountingPort>(pty.path());
     CountingPort *device = counting.get();
     ports.setDevice(1, std::move(counting));
     com.setPortOpen(true);
-    const double silenceMs = std::chrono::duration<double, std::milli>(linetiming::kSilentGap).count();
+    const double silenceMs = std::chrono::duration<double, std::milli>(link::linetiming::kSilentGap).count();
     std::vector<double> after[2], wakes[2], cpus[2];
     int whole[2] = {};
     // The two replies interleaved, so that both meet the same machine.
@@ -444,7 +444,7 @@ void benchLongReply()
                 com.waitForInput(std::chrono::milliseconds(200));   // the first character
             device->wakeUps = 0;
             const double cpu = cpuMicroseconds();
-            pauseBeforeRead(com);
+            console::pauseBeforeRead(com);
             const QString read = com.Input();
             const auto end = std::chrono::steady_clock::now();
             cpus[r].push_back(cpuMicroseconds() - cpu);
@@ -455,7 +455,7 @@ void benchLongReply()
     }
     for (int r = 0; r < 2; ++r) {
         const double onLine = std::chrono::duration<double, std::milli>(
-                                  linetiming::onTheWire(int(replies[r].size()))).count();
+                                  link::linetiming::onTheWire(int(replies[r].size()))).count();
         std::printf("| %s | %d | %.1f | %d of %d | %.2f | %.2f | %.0f | %.0f |\n",
                     r == 0 ? "36-byte block" : "coin (3 bytes)", int(replies[r].size()), onLine,
                     whole[r], kRounds, median(after[r]), median(after[r]) - silenceMs,
@@ -481,7 +481,7 @@ void benchLineSpeed()
         on.console().comInterface.setPortOpen(true);
         auto *board = session::virtualBoards(on.ports).value(0);
         board->setReplySpacing(30);
-        LineListModel &rows = on.console().state.List1;
+        core::LineListModel &rows = on.console().state.List1;
         const int before = rows.rowCount();
         QElapsedTimer clock;
         clock.start();
@@ -531,8 +531,8 @@ void benchCapture()
         }
         QTemporaryDir dir;
         test::FakePorts fake;
-        Console console{fake.ports, withoutPauses(&dir)};
-        SessionCapture capture{console};
+        console::Console console{fake.ports, withoutPauses(&dir)};
+        console::SessionCapture capture{console};
     };
     const QByteArray replies[] = {"08 50 06\r\n", "30 80 09\r\n", "99 99"};
     std::printf("\n### Saving a capture (pcapng, each packet flushed to a file in the temporary folder)\n\n"
@@ -557,7 +557,7 @@ void benchCapture()
             QElapsedTimer clock;
             clock.start();
             for (int i = 0; i < 1000; ++i)
-                writer.write(SessionCapture::wallClock(), packet, comments);
+                writer.write(console::SessionCapture::wallClock(), packet, comments);
             alone.push_back(clock.nsecsElapsed() / 1000.0 / 1000);
         }
         std::printf("| %s | %.1f | %.1f | %.1f | %.1f |\n", qPrintable(capture::escaped(QString::fromLatin1(reply))),
@@ -600,7 +600,7 @@ void benchReplay()
     QElapsedTimer clock;
     clock.start();
     const double cpu = processCpuMicroseconds();
-    LineListModel &rows = on.console.state.List1;
+    core::LineListModel &rows = on.console.state.List1;
     QEventLoop loop;
     constexpr int kQuietMs = 2000;   // the line quiet this long after the last read: the replay has ended
     QTimer idle;
@@ -694,11 +694,11 @@ void benchQueue()
     HandshakeConsole on(QStringLiteral("virtual"));
     auto *board = session::virtualBoards(on.ports).value(0);
     board->setPaced(false);
-    kestrel::Console &console = on.window->console();
+    kestrel::console::Console &console = on.window->console();
     int frames = 0;
     QObject::connect(board, &sim::VirtualBoard::frameReceived, [&] { ++frames; });
     std::vector<double> rates;
-    constexpr int kBatch = PendingFrames::kCapacity;
+    constexpr int kBatch = console::PendingFrames::kCapacity;
     for (int batch = 0; batch < 10; ++batch) {
         const int before = frames;
         QElapsedTimer clock;
@@ -735,8 +735,8 @@ void benchStartup(const QString &self)
 
 int startupChild(QApplication &)
 {
-    PortMap ports(&session::makeDevice);
-    frmKestrel window(ports);
+    link::PortMap ports(&session::makeDevice);
+    app::frmKestrel window(ports);
     test::closeSplashes();
     window.show();
     (void)QTest::qWaitForWindowExposed(&window);
@@ -759,7 +759,7 @@ int main(int argc, char *argv[])
         std::vector<double> pauses;
         for (int i = 0; i < 200; ++i) {
             const double cpu = cpuMicroseconds();
-            busyPause();
+            console::busyPause();
             pauses.push_back(cpuMicroseconds() - cpu);
         }
         std::printf("%.1f\n", median(pauses));

@@ -61,8 +61,8 @@ const CommandRow kCashlessRows[] = {
      "write to lcd", "Error sending test frame, ", mdb::Cmd::TestDisplayRequest},
 };
 
-const Table<CommandRow> kCoinChanger = kCoinChangerRows;
-const Table<CommandRow> kBillValidator = kBillValidatorRows;
-const Table<CommandRow> kCashless = kCashlessRows;
+const core::Table<CommandRow> kCoinChanger = kCoinChangerRows;
+const core::Table<CommandRow> kBillValidator = kBillValidatorRows;
+const core::Table<CommandRow> kCashless = kCashlessRows;
 
 } // namespace kestrel::commands

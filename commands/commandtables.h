@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-namespace kestrel {
+namespace kestrel::commands {
 
 // A command frame exactly as it goes on the serial line: 1 to 12 bytes, no length byte, checksum
 // or terminator added; 0x00 and 0xFF may occur anywhere.
@@ -46,11 +46,9 @@ struct CommandRow
     mdb::Cmd command;
 };
 
-namespace commands {
-
-extern const Table<CommandRow> kCoinChanger;
-extern const Table<CommandRow> kBillValidator;
-extern const Table<CommandRow> kCashless;
+extern const core::Table<CommandRow> kCoinChanger;
+extern const core::Table<CommandRow> kBillValidator;
+extern const core::Table<CommandRow> kCashless;
 
 // The bill validator's escrow toggle: its caption tells which of two BILL TYPE frames it sends.
 struct EscrowBranch
@@ -66,5 +64,4 @@ inline constexpr char kEscrowError[] = "Error enabling/disabling escrow, ";
 extern const EscrowBranch kEscrowOn;    // taken when the caption is exactly "Enable Escrow"
 extern const EscrowBranch kEscrowOff;   // taken for any other caption
 
-} // namespace commands
-} // namespace kestrel
+} // namespace kestrel::commands

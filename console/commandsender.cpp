@@ -2,7 +2,7 @@
 
 #include "mdb/denominations.h"
 
-namespace kestrel {
+namespace kestrel::console {
 
 CommandSender::CommandSender(Console &console, QObject *parent)
     : QObject(parent), m_console(console)
@@ -21,7 +21,7 @@ CommandSender::CommandSender(Console &console, QObject *parent)
             return;
         m_answering = mdb::Peripheral::Unknown;
         const int row = m_console.state.List1.count() - 1;
-        emit replyDecoded(details::describe(row >= 0 ? m_console.history.decode(row) : details::decode(text)));
+        emit replyDecoded(decode::details::describe(row >= 0 ? m_console.history.decode(row) : decode::details::decode(text)));
     });
 }
 
@@ -105,4 +105,4 @@ QString CommandSender::hint(const mdb::Param &param, mdb::Peripheral peripheral,
     return QStringLiteral("%1 to %2").arg(param.low).arg(param.high);
 }
 
-} // namespace kestrel
+} // namespace kestrel::console

@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QStringList>
 
-namespace kestrel {
+namespace kestrel::console {
 
 // What the command composer does without its window: composes a command of the command set from
 // the parameters typed (or takes raw bytes), refuses bad input with a message and sends nothing,
@@ -47,4 +47,4 @@ private:
     mdb::Peripheral m_answering = mdb::Peripheral::Unknown;   // whose next reply is the answer
 };
 
-} // namespace kestrel
+} // namespace kestrel::console

@@ -2,7 +2,7 @@
 
 #include "link/commevents.h"
 
-namespace kestrel {
+namespace kestrel::console {
 
 namespace {
 
@@ -17,28 +17,28 @@ struct EventRow
 
 // What each event code does, looked up in this order; a code not listed does nothing.
 constexpr EventRow kEvents[] = {
-    {commevent::Break, Action::Nothing, nullptr},
-    {commevent::CtsTimeout, Action::LogLine, "CTS Timeout"},
-    {commevent::DsrTimeout, Action::LogLine, "DSR Timeout"},
-    {commevent::Framing, Action::LogLine, "Framing Error"},
-    {commevent::Overrun, Action::LogLine, "Comm overrun, Data Lost"},
-    {commevent::RxOverflow, Action::LogLine, "Receive Buffer overflow"},
-    {commevent::Parity, Action::LogLine, "Parity Error"},
-    {commevent::TxFull, Action::Nothing, nullptr},
-    {commevent::CdChange, Action::Nothing, nullptr},
-    {commevent::CtsChange, Action::Transmit, nullptr},
-    {commevent::DsrChange, Action::Nothing, nullptr},
-    {commevent::Ring, Action::Nothing, nullptr},
-    {commevent::Receive, Action::Receive, nullptr},
-    {commevent::Send, Action::DropDtr, nullptr},
+    {link::commevent::Break, Action::Nothing, nullptr},
+    {link::commevent::CtsTimeout, Action::LogLine, "CTS Timeout"},
+    {link::commevent::DsrTimeout, Action::LogLine, "DSR Timeout"},
+    {link::commevent::Framing, Action::LogLine, "Framing Error"},
+    {link::commevent::Overrun, Action::LogLine, "Comm overrun, Data Lost"},
+    {link::commevent::RxOverflow, Action::LogLine, "Receive Buffer overflow"},
+    {link::commevent::Parity, Action::LogLine, "Parity Error"},
+    {link::commevent::TxFull, Action::Nothing, nullptr},
+    {link::commevent::CdChange, Action::Nothing, nullptr},
+    {link::commevent::CtsChange, Action::Transmit, nullptr},
+    {link::commevent::DsrChange, Action::Nothing, nullptr},
+    {link::commevent::Ring, Action::Nothing, nullptr},
+    {link::commevent::Receive, Action::Receive, nullptr},
+    {link::commevent::Send, Action::DropDtr, nullptr},
 };
 
 } // namespace
 
 const QString CommEventHandler::kErrorMessage = QStringLiteral("Communications Error, ");
 
-CommEventHandler::CommEventHandler(CommControl &comInterface, PendingFrames &pendingFrames,
-                                   ActionLog &log, ReceivePath &receivePath,
+CommEventHandler::CommEventHandler(link::CommControl &comInterface, PendingFrames &pendingFrames,
+                                   core::ActionLog &log, ReceivePath &receivePath,
                                    std::int32_t pauseIterations)
     : m_com(comInterface)
     , m_pending(pendingFrames)
@@ -50,7 +50,7 @@ CommEventHandler::CommEventHandler(CommControl &comInterface, PendingFrames &pen
 
 void CommEventHandler::OnComm(int event)
 {
-    Trap trap = m_log.quietTrap(kErrorMessage);
+    core::Trap trap = m_log.quietTrap(kErrorMessage);
     for (const EventRow &row : kEvents) {
         if (row.code != event)
             continue;
@@ -74,7 +74,7 @@ void CommEventHandler::OnComm(int event)
     }
 }
 
-void CommEventHandler::transmit(Trap &trap)
+void CommEventHandler::transmit(core::Trap &trap)
 {
     // One frame per handshake: a frame goes out only while DTR is raised, that is while a button
     // has queued a frame that the board has not taken yet, and it is taken off the queue as it
@@ -94,4 +94,4 @@ void CommEventHandler::transmit(Trap &trap)
     m_pending.handshakeEnded();
 }
 
-} // namespace kestrel
+} // namespace kestrel::console

@@ -6,7 +6,7 @@
 #include "console/pendingframes.h"
 #include "console/receivepath.h"
 
-namespace kestrel {
+namespace kestrel::console {
 
 // The serial control's OnComm handler: the only code that writes to the port. It completes the
 // transmit handshake that a command button starts (the button queues a frame and raises DTR; the
@@ -17,7 +17,7 @@ namespace kestrel {
 class CommEventHandler
 {
 public:
-    CommEventHandler(CommControl &comInterface, PendingFrames &pendingFrames, ActionLog &log,
+    CommEventHandler(link::CommControl &comInterface, PendingFrames &pendingFrames, core::ActionLog &log,
                      ReceivePath &receivePath, std::int32_t pauseIterations);
 
     // Handles one event of the line.
@@ -26,13 +26,13 @@ public:
     static const QString kErrorMessage;
 
 private:
-    void transmit(Trap &trap);
+    void transmit(core::Trap &trap);
 
-    CommControl &m_com;
+    link::CommControl &m_com;
     PendingFrames &m_pending;
-    ActionLog &m_log;
+    core::ActionLog &m_log;
     ReceivePath &m_receivePath;
     std::int32_t m_pause;
 };
 
-} // namespace kestrel
+} // namespace kestrel::console

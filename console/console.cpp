@@ -2,9 +2,9 @@
 
 #include "link/commerrors.h"
 
-namespace kestrel {
+namespace kestrel::console {
 
-Console::Console(PortMap &ports, Settings settings, QObject *parent)
+Console::Console(link::PortMap &ports, Settings settings, QObject *parent)
     : QObject(parent)
     , comInterface(ports)
     , logFile(settings.logPath, std::move(settings.clock))
@@ -12,26 +12,26 @@ Console::Console(PortMap &ports, Settings settings, QObject *parent)
     , events(comInterface, pendingFrames, state.log, receivePath, settings.pauseIterations)
 {
     receivePath.setReplyWatcher([this](const QString &text, bool ended) { emit replyRead(text, ended); });
-    connect(&comInterface, &CommControl::OnComm, this, [this](int event) {
+    connect(&comInterface, &link::CommControl::OnComm, this, [this](int event) {
         events.OnComm(event);
         emit eventHandled();
     });
     // A device that goes away while open (a USB adapter pulled) is reported like any failure of
     // the serial handler; the port is closed and the operator can pick it again.
-    connect(&comInterface, &CommControl::deviceLost, this,
+    connect(&comInterface, &link::CommControl::deviceLost, this,
             [this](int number, const QString &description) {
-                Trap()([&] {
+                core::Trap()([&] {
                     state.log.appendQuietly(errorLine(CommEventHandler::kErrorMessage,
-                                                      Failure(number, description)));
+                                                      core::Failure(number, description)));
                 });
             });
     // Frames still waiting when the port closes (picked again, another picked, gone away, the
     // program ending) are never sent: each gets its button's error line.
-    connect(&comInterface, &CommControl::portClosed, this,
-            [this] { pendingFrames.dropAll(commerrors::closedBeforeSent()); });
+    connect(&comInterface, &link::CommControl::portClosed, this,
+            [this] { pendingFrames.dropAll(link::commerrors::closedBeforeSent()); });
 }
 
-void Console::startUp(Trap &trap)
+void Console::startUp(core::Trap &trap)
 {
     trap([&] { tallies.UpdateTotalRecived(); });
     trap([&] { tallies.InitializeCount(); });
@@ -39,24 +39,24 @@ void Console::startUp(Trap &trap)
     trap([&] { comInterface.setDTREnable(false); });
 }
 
-LineListModel *Console::list(const QString &name)
+core::LineListModel *Console::list(const QString &name)
 {
-    using Of = LineListModel &(*)(Console &);
+    using Of = core::LineListModel &(*)(Console &);
     static constexpr struct
     {
         const char *name;
         Of of;
     } kLists[] = {
-        {"List1", [](Console &c) -> LineListModel & { return c.state.List1; }},
-        {"lstActionLog", [](Console &c) -> LineListModel & { return c.state.lstActionLog; }},
-        {"lstDebugging", [](Console &c) -> LineListModel & { return c.state.lstDebugging; }},
-        {"lstDebuggingValue", [](Console &c) -> LineListModel & { return c.state.lstDebuggingValue; }},
-        {"lstCoin", [](Console &c) -> LineListModel & { return c.state.lstCoin; }},
-        {"lstCoinCount", [](Console &c) -> LineListModel & { return c.state.lstCoinCount; }},
-        {"lstBill", [](Console &c) -> LineListModel & { return c.state.lstBill; }},
-        {"lstBillCount", [](Console &c) -> LineListModel & { return c.state.lstBillCount; }},
-        {"lstUSBResults", [](Console &c) -> LineListModel & { return c.lstUSBResults; }},
-        {"List2", [](Console &c) -> LineListModel & { return c.List2; }},
+        {"List1", [](Console &c) -> core::LineListModel & { return c.state.List1; }},
+        {"lstActionLog", [](Console &c) -> core::LineListModel & { return c.state.lstActionLog; }},
+        {"lstDebugging", [](Console &c) -> core::LineListModel & { return c.state.lstDebugging; }},
+        {"lstDebuggingValue", [](Console &c) -> core::LineListModel & { return c.state.lstDebuggingValue; }},
+        {"lstCoin", [](Console &c) -> core::LineListModel & { return c.state.lstCoin; }},
+        {"lstCoinCount", [](Console &c) -> core::LineListModel & { return c.state.lstCoinCount; }},
+        {"lstBill", [](Console &c) -> core::LineListModel & { return c.state.lstBill; }},
+        {"lstBillCount", [](Console &c) -> core::LineListModel & { return c.state.lstBillCount; }},
+        {"lstUSBResults", [](Console &c) -> core::LineListModel & { return c.lstUSBResults; }},
+        {"List2", [](Console &c) -> core::LineListModel & { return c.List2; }},
     };
     for (const auto &entry : kLists)
         if (name == QLatin1String(entry.name))
@@ -64,4 +64,4 @@ LineListModel *Console::list(const QString &name)
     return nullptr;
 }
 
-} // namespace kestrel
+} // namespace kestrel::console

@@ -17,15 +17,15 @@
 
 #include <QObject>
 
-namespace kestrel {
+namespace kestrel::console {
 
 // What a console is built with: where its log file is, the clock its log lines read, and the
 // serial handler's busy pauses (benchmarks and fuzzers measure the console without them, tests
 // with a short one).
 struct ConsoleSettings
 {
-    QString logPath = LogFile::defaultPath();
-    LogFile::Clock clock = &LogFile::wallClock;
+    QString logPath = decode::LogFile::defaultPath();
+    decode::LogFile::Clock clock = &decode::LogFile::wallClock;
     std::int32_t pauseIterations = kPauseIterations;
 };
 
@@ -39,26 +39,26 @@ class Console : public QObject
 public:
     using Settings = ConsoleSettings;
 
-    explicit Console(PortMap &ports, Settings settings = {}, QObject *parent = nullptr);
+    explicit Console(link::PortMap &ports, Settings settings = {}, QObject *parent = nullptr);
 
-    CommControl comInterface;
-    ReplyState state;                  // what the replies change: lists, labels, total, action log
-    Tallies tallies{state};
-    ReplyRecogniser recogniser{state};
-    LogFile logFile;
+    link::CommControl comInterface;
+    decode::ReplyState state;                  // what the replies change: lists, labels, total, action log
+    decode::Tallies tallies{state};
+    decode::ReplyRecogniser recogniser{state};
+    decode::LogFile logFile;
     ReceivePath receivePath;
 
     // The lists the replies do not touch.
-    LineListModel lstUSBResults, List2;
+    core::LineListModel lstUSBResults, List2;
     // The console as it starts: the money label, the coin and bill tallies with their rows at 0, the
     // total at 0, DTR low. Each step under the caller's trap.
-    void startUp(Trap &trap);
+    void startUp(core::Trap &trap);
 
     // The lists of the window, by control name; nullptr for a name that is none of them.
-    LineListModel *list(const QString &name);
+    core::LineListModel *list(const QString &name);
 
     // The escrow toggle's caption, which is its state.
-    TextCaption cmdDTRtoggle{QStringLiteral("Enable Escrow")};
+    core::TextCaption cmdDTRtoggle{QStringLiteral("Enable Escrow")};
 
     // The command frames waiting for their handshakes, and the last one sent.
     PendingFrames pendingFrames{comInterface, state.log};
@@ -77,4 +77,4 @@ signals:
     void replyRead(const QString &text, bool ended);
 };
 
-} // namespace kestrel
+} // namespace kestrel::console

@@ -1,11 +1,11 @@
 #include "console/escrowtoggle.h"
 
-namespace kestrel {
+namespace kestrel::console {
 
 void EscrowToggle::press()
 {
     const QString errorMessage = QString::fromLatin1(commands::kEscrowError);
-    Trap trap = m_send.log().trap(errorMessage);
+    core::Trap trap = m_send.log().trap(errorMessage);
     // A caption that cannot be read counts as "Enable Escrow".
     bool off = true;
     trap([&] { off = m_caption.text() == QLatin1String(commands::kEscrowOn.caption); });
@@ -15,10 +15,10 @@ void EscrowToggle::press()
         trap([&] { m_caption.setText(QString::fromLatin1(branch.nextCaption)); });
 }
 
-void press(SendRoutine &send, const CommandRow &row)
+void press(SendRoutine &send, const commands::CommandRow &row)
 {
     send.QueueCommandFrame(row.frame.toBytes(), QString::fromLatin1(row.logLine),
                            QString::fromLatin1(row.errorMessage));
 }
 
-} // namespace kestrel
+} // namespace kestrel::console

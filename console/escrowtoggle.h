@@ -4,7 +4,7 @@
 #include "console/sendroutine.h"
 #include "core/caption.h"
 
-namespace kestrel {
+namespace kestrel::console {
 
 // The bill validator's escrow toggle. Its own caption is its state: "Enable Escrow" means escrow is
 // off and the press turns it on; any other caption turns it off. The press queues the frame, then
@@ -13,16 +13,16 @@ namespace kestrel {
 class EscrowToggle
 {
 public:
-    EscrowToggle(SendRoutine &send, Caption &caption) : m_send(send), m_caption(caption) {}
+    EscrowToggle(SendRoutine &send, core::Caption &caption) : m_send(send), m_caption(caption) {}
 
     void press();
 
 private:
     SendRoutine &m_send;
-    Caption &m_caption;
+    core::Caption &m_caption;
 };
 
 // Presses a command button of the tables.
-void press(SendRoutine &send, const CommandRow &row);
+void press(SendRoutine &send, const commands::CommandRow &row);
 
-} // namespace kestrel
+} // namespace kestrel::console

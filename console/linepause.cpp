@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <thread>
 
-namespace kestrel {
+namespace kestrel::console {
 
-using namespace linetiming;
+using namespace link::linetiming;
 using Clock = std::chrono::steady_clock;
 using std::chrono::nanoseconds;
 
@@ -18,12 +18,12 @@ namespace {
 // Whether what waits reads as a whole reply once the line is quiet: it ends with a line feed, as
 // a board ends its replies, or it is a notice's "CC" alone, whose text follows after a silence of
 // its own. Anything else may be a reply held up on its way.
-bool looksWhole(CommControl &com)
+bool looksWhole(link::CommControl &com)
 {
     try {
         const QString text = com.peekInput();
         return text.endsWith(QLatin1Char('\n')) || text == QLatin1String("CC");
-    } catch (const Failure &) {
+    } catch (const core::Failure &) {
         return true;   // nothing more can be read: there is nothing to wait for
     }
 }
@@ -34,17 +34,17 @@ bool looksWhole(CommControl &com)
 // instead of one per 1.04 ms, since each wake-up costs processor time. After a quiet gap, text
 // ending with a line feed is whole (the line has been silent for between one and two gaps); other
 // text waits on, woken by its next character, until the line has been silent for the longer gap.
-void awaitSilence(CommControl &com, Clock::time_point deadline)
+void awaitSilence(link::CommControl &com, Clock::time_point deadline)
 {
     const auto left = [deadline] { return std::max(nanoseconds::zero(), deadline - Clock::now()); };
-    bool came = com.waitForInput(std::min<nanoseconds>(kSilentGap, left()));
+    bool came = com.waitForInput(std::min<nanoseconds>(link::linetiming::kSilentGap, left()));
     while (left() > nanoseconds::zero()) {
         if (!came) {
             if (looksWhole(com)
-                || !com.waitForInput(std::min<nanoseconds>(kHeldUpGap - kSilentGap, left())))
+                || !com.waitForInput(std::min<nanoseconds>(link::linetiming::kHeldUpGap - link::linetiming::kSilentGap, left())))
                 return;
         }
-        sleepFor(std::min<nanoseconds>(kSilentGap, left()));
+        link::linetiming::sleepFor(std::min<nanoseconds>(link::linetiming::kSilentGap, left()));
         came = com.waitForInput(nanoseconds::zero());
     }
 }
@@ -57,24 +57,24 @@ void busyPause(std::int32_t iterations)
     }
 }
 
-void pauseBeforeRead(CommControl &comInterface, std::int32_t iterations)
+void pauseBeforeRead(link::CommControl &comInterface, std::int32_t iterations)
 {
-    const Clock::time_point deadline = Clock::now() + kPauseCap;
+    const Clock::time_point deadline = Clock::now() + link::linetiming::kPauseCap;
     busyPause(iterations);
     awaitSilence(comInterface, deadline);
 }
 
-void awaitNoticeText(CommControl &comInterface)
+void awaitNoticeText(link::CommControl &comInterface)
 {
-    const Clock::time_point deadline = Clock::now() + kPauseCap;
-    if (comInterface.waitForInput(kPauseCap))
+    const Clock::time_point deadline = Clock::now() + link::linetiming::kPauseCap;
+    if (comInterface.waitForInput(link::linetiming::kPauseCap))
         awaitSilence(comInterface, deadline);
 }
 
-void pauseAfterWrite(CommControl &comInterface, std::int32_t iterations)
+void pauseAfterWrite(link::CommControl &comInterface, std::int32_t iterations)
 {
     comInterface.drainOutput();
     busyPause(iterations);
 }
 
-} // namespace kestrel
+} // namespace kestrel::console

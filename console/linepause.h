@@ -2,9 +2,11 @@
 
 #include <cstdint>
 
-namespace kestrel {
-
+namespace kestrel::link {
 class CommControl;
+}
+
+namespace kestrel::console {
 
 // The serial handler's pauses. Each runs an empty counted loop of 500,000 iterations that never
 // sleeps and never lets the window process messages, so the window freezes while it runs; the
@@ -21,15 +23,15 @@ void busyPause(std::int32_t iterations = kPauseIterations);
 // held up on its way), so that a reply still arriving a character at a time is read whole. The
 // whole pause lasts at most the longest reply's time on the line and that longer silence
 // (linetiming.h); characters that come after it belong to the next read.
-void pauseBeforeRead(CommControl &comInterface, std::int32_t iterations = kPauseIterations);
+void pauseBeforeRead(link::CommControl &comInterface, std::int32_t iterations = kPauseIterations);
 
 // The wait before a free-text notice's text is read: the board sends the text after its "CC",
 // following a silence of its own. Waits for the text's first character, then for the line to fall
 // silent, all within the same bound as the pause before a read.
-void awaitNoticeText(CommControl &comInterface);
+void awaitNoticeText(link::CommControl &comInterface);
 
 // The pause after a frame is written: until the driver has put the frame's last byte on the wire,
 // and at least the loop, so that DTR never falls while the frame is still going out.
-void pauseAfterWrite(CommControl &comInterface, std::int32_t iterations = kPauseIterations);
+void pauseAfterWrite(link::CommControl &comInterface, std::int32_t iterations = kPauseIterations);
 
-} // namespace kestrel
+} // namespace kestrel::console

@@ -3,9 +3,9 @@
 #include "link/commerrors.h"
 #include "console/commeventhandler.h"
 
-namespace kestrel {
+namespace kestrel::console {
 
-PendingFrames::PendingFrames(CommControl &comInterface, ActionLog &log, QObject *parent)
+PendingFrames::PendingFrames(link::CommControl &comInterface, core::ActionLog &log, QObject *parent)
     : QObject(parent), m_com(comInterface), m_log(log)
 {
     m_overdue.setSingleShot(true);
@@ -18,7 +18,7 @@ PendingFrames::PendingFrames(CommControl &comInterface, ActionLog &log, QObject 
             return;
         // The board did not answer the raised DTR. Drop it, so that a board that comes back does
         // not find an old request standing; frames pressed since ask again with a fresh raise.
-        Trap trap = m_log.quietTrap(CommEventHandler::kErrorMessage);
+        core::Trap trap = m_log.quietTrap(CommEventHandler::kErrorMessage);
         trap([&] { m_com.setDTREnable(false); });
         if (!m_frames.empty())
             trap([&] { m_com.setDTREnable(true); });
@@ -29,7 +29,7 @@ void PendingFrames::push(const QByteArray &frame, const QString &errorMessage, c
 {
     dropOverdue();
     if (int(m_frames.size()) >= kCapacity)
-        throw commerrors::queueFull(kCapacity);
+        throw link::commerrors::queueFull(kCapacity);
     m_frames.push_back({frame, errorMessage, Clock::now(), logLine});
     armTimer();
 }
@@ -68,7 +68,7 @@ void PendingFrames::raiseDtr()
     m_log.quietTrap(CommEventHandler::kErrorMessage)([&] { m_com.setDTREnable(true); });
 }
 
-void PendingFrames::dropAll(const Failure &failure)
+void PendingFrames::dropAll(const core::Failure &failure)
 {
     std::deque<Pending> dropped;
     dropped.swap(m_frames);
@@ -83,16 +83,16 @@ void PendingFrames::dropOverdue()
     while (!m_frames.empty() && now - m_frames.front().pressed >= kAnswerBound) {
         const Pending pending = std::move(m_frames.front());
         m_frames.pop_front();
-        drop(pending, commerrors::noAnswer(int(kAnswerBound.count())));
+        drop(pending, link::commerrors::noAnswer(int(kAnswerBound.count())));
     }
     armTimer();
 }
 
-void PendingFrames::drop(const Pending &pending, const Failure &failure)
+void PendingFrames::drop(const Pending &pending, const core::Failure &failure)
 {
     // The frame's own button reports it, as if its press had failed now: its error line, selected.
     // Appending the line is outside any trap of the button's, so a failure there is dropped.
-    Trap()([&] { m_log.LogHandlerError(pending.errorMessage, failure); });
+    core::Trap()([&] { m_log.LogHandlerError(pending.errorMessage, failure); });
 }
 
 void PendingFrames::armTimer()
@@ -106,4 +106,4 @@ void PendingFrames::armTimer()
     m_overdue.start(std::max<int>(0, int(due.count())));
 }
 
-} // namespace kestrel
+} // namespace kestrel::console

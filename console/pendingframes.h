@@ -11,7 +11,7 @@
 #include <chrono>
 #include <deque>
 
-namespace kestrel {
+namespace kestrel::console {
 
 // The command frames pressed and not yet sent, oldest first. Each goes out on a DTR/CTS handshake
 // of its own: DTR up, the board's CTS change, the frame, drain, DTR down, then DTR up again for the
@@ -33,7 +33,7 @@ public:
     // going to be answered in time.
     static constexpr std::chrono::milliseconds kAnswerBound{1000};
 
-    PendingFrames(CommControl &comInterface, ActionLog &log, QObject *parent = nullptr);
+    PendingFrames(link::CommControl &comInterface, core::ActionLog &log, QObject *parent = nullptr);
 
     // Queues a frame pressed now; `errorMessage` is its button's, for the line written if the frame
     // is dropped. Throws a Failure when kCapacity frames already wait.
@@ -48,7 +48,7 @@ public:
     void handshakeEnded();
 
     // Drops every waiting frame, each with its button's error line for `failure`.
-    void dropAll(const Failure &failure);
+    void dropAll(const core::Failure &failure);
 
     // The frame of the last handshake, kept until the next one: what the board's replies since
     // then answer. Empty until a frame has gone out.
@@ -75,16 +75,16 @@ private:
         QString logLine;
     };
     void dropOverdue();
-    void drop(const Pending &pending, const Failure &failure);
+    void drop(const Pending &pending, const core::Failure &failure);
     void armTimer();
     void raiseDtr();
 
-    CommControl &m_com;
-    ActionLog &m_log;
+    link::CommControl &m_com;
+    core::ActionLog &m_log;
     std::deque<Pending> m_frames;
     QByteArray m_lastSent;
     QString m_lastSentLine;
     QTimer m_overdue;
 };
 
-} // namespace kestrel
+} // namespace kestrel::console

@@ -1,12 +1,12 @@
 #include "console/portselection.h"
 
-namespace kestrel {
+namespace kestrel::console {
 
-void selectPort(CommControl &comInterface, int port, ActionLog &log,
+void selectPort(link::CommControl &comInterface, int port, core::ActionLog &log,
                 const std::function<void()> &disableOption)
 {
     const QString message = QStringLiteral("Error opening comm %1, ").arg(port);
-    Trap trap([&](const Failure &failure) {
+    core::Trap trap([&](const core::Failure &failure) {
         log.list().append(errorLine(message, failure));
         if (disableOption)
             disableOption();
@@ -17,4 +17,4 @@ void selectPort(CommControl &comInterface, int port, ActionLog &log,
     trap([&] { comInterface.setPortOpen(true); });
 }
 
-} // namespace kestrel
+} // namespace kestrel::console

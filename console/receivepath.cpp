@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace kestrel {
+namespace kestrel::console {
 
 namespace {
 
@@ -58,7 +58,7 @@ QStringList cutJoined(const QString &reply)
 
 QString ReceivePath::replyCode(const QString &input)
 {
-    return trimSpaces(input.left(8));
+    return core::trimSpaces(input.left(8));
 }
 
 QStringList ReceivePath::splitReplies(const QString &input)
@@ -124,7 +124,7 @@ QString ReceivePath::takeNoticeText(std::deque<QString> &rest)
     return text;
 }
 
-void ReceivePath::handleReply(const QString &input, bool ended, std::deque<QString> &rest, Trap &trap)
+void ReceivePath::handleReply(const QString &input, bool ended, std::deque<QString> &rest, core::Trap &trap)
 {
     QString code;
     trap([&] { code = replyCode(input); });
@@ -148,9 +148,9 @@ void ReceivePath::handleReply(const QString &input, bool ended, std::deque<QStri
         m_logFile.append(noticeText, trap);
 }
 
-void ReceivePath::receive(Trap &trap)
+void ReceivePath::receive(core::Trap &trap)
 {
-    CommControl &com = m_com;
+    link::CommControl &com = m_com;
     for (;;) {
         // A loop test that fails ends the loop rather than spinning on a port that fails every
         // time; the serial control raises the receive notification again after a back-off.
@@ -190,4 +190,4 @@ void ReceivePath::receive(Trap &trap)
     }
 }
 
-} // namespace kestrel
+} // namespace kestrel::console

@@ -11,7 +11,7 @@
 #include <deque>
 #include <functional>
 
-namespace kestrel {
+namespace kestrel::console {
 
 // What the serial handler does when characters have arrived. While characters wait: pause until
 // the reply has arrived whole (the line falls silent), read what waits, take it apart into the
@@ -22,14 +22,14 @@ namespace kestrel {
 class ReceivePath
 {
 public:
-    ReceivePath(CommControl &com, ReplyState &state, Tallies &tallies,
-                ReplyRecogniser &recogniser, LogFile &logFile,
+    ReceivePath(link::CommControl &com, decode::ReplyState &state, decode::Tallies &tallies,
+                decode::ReplyRecogniser &recogniser, decode::LogFile &logFile,
                 std::int32_t pauseIterations)
         : m_com(com), m_state(state), m_tallies(tallies), m_recogniser(recogniser)
         , m_logFile(logFile), m_pause(pauseIterations) {}
 
     // Runs inside the serial handler, under the handler's own error trap.
-    void receive(Trap &trap);
+    void receive(core::Trap &trap);
 
     // Told of every reply as its raw row is written, and whether it is known to have ended: at a
     // line end, at the next reply's first byte, or as a reply the tables know. Any other reply
@@ -52,17 +52,17 @@ public:
     static bool isKnownReply(const QString &text);
 
 private:
-    void handleReply(const QString &input, bool ended, std::deque<QString> &rest, Trap &trap);
+    void handleReply(const QString &input, bool ended, std::deque<QString> &rest, core::Trap &trap);
     QString takeNoticeText(std::deque<QString> &rest);
     void watch(const QString &text, bool ended);
 
-    CommControl &m_com;
-    ReplyState &m_state;
-    Tallies &m_tallies;            // redraws the money label
-    ReplyRecogniser &m_recogniser;
-    LogFile &m_logFile;
+    link::CommControl &m_com;
+    decode::ReplyState &m_state;
+    decode::Tallies &m_tallies;            // redraws the money label
+    decode::ReplyRecogniser &m_recogniser;
+    decode::LogFile &m_logFile;
     std::int32_t m_pause;
     ReplyWatcher m_watcher;
 };
 
-} // namespace kestrel
+} // namespace kestrel::console

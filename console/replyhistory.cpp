@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kestrel {
+namespace kestrel::console {
 
 namespace {
 // A reply shorter than this many characters (its address and 7 bytes, the reader's configuration)
@@ -31,9 +31,9 @@ mdb::Peripheral addressedBy(const QString &text)
     return mdb::peripheralOf(quint8(first));
 }
 
-std::optional<details::MoneySetup> &knownOf(mdb::Known &known, mdb::Peripheral peripheral)
+std::optional<decode::details::MoneySetup> &knownOf(mdb::Known &known, mdb::Peripheral peripheral)
 {
-    static std::optional<details::MoneySetup> none;
+    static std::optional<decode::details::MoneySetup> none;
     switch (peripheral) {
     case mdb::Peripheral::Changer: return known.changer;
     case mdb::Peripheral::Validator: return known.validator;
@@ -43,7 +43,7 @@ std::optional<details::MoneySetup> &knownOf(mdb::Known &known, mdb::Peripheral p
 }
 } // namespace
 
-ReplyHistory::ReplyHistory(LineListModel &replies, PendingFrames &frames, QObject *parent)
+ReplyHistory::ReplyHistory(core::LineListModel &replies, PendingFrames &frames, QObject *parent)
     : QObject(parent), m_replies(replies), m_frames(frames)
 {
     connect(&frames, &PendingFrames::frameWritten, this, [this](const QByteArray &frame) { sent(frame); });
@@ -73,7 +73,7 @@ void ReplyHistory::added(int first, int last)
             m_asked.append({row, std::exchange(m_awaiting[std::size_t(from)], QByteArray())});
         if (text.size() < kShortestSetup)
             continue;
-        const details::Decoded d = details::decode(text, contextOf(row));
+        const decode::details::Decoded d = decode::details::decode(text, contextOf(row));
         if (d.setup && d.device != mdb::Peripheral::Unknown) {
             m_setups[int(d.device)].append({row, *d.setup});
             knownOf(m_known, d.device) = *d.setup;
@@ -90,17 +90,17 @@ void ReplyHistory::forget()
         setups.clear();
 }
 
-details::Context ReplyHistory::contextOf(int row) const
+decode::details::Context ReplyHistory::contextOf(int row) const
 {
-    details::Context context;
+    decode::details::Context context;
     if (const QByteArray *frame = lastUpTo(m_pending, row))
         context.pendingFrame = *frame;
     const auto asked = std::lower_bound(m_asked.begin(), m_asked.end(), row,
                                         [](const std::pair<int, QByteArray> &p, int r) { return p.first < r; });
     if (asked != m_asked.end() && asked->first == row)
         context.asked = asked->second;
-    const auto setupOf = [&](mdb::Peripheral device) -> std::optional<details::MoneySetup> {
-        if (const details::MoneySetup *setup = lastUpTo(m_setups[int(device)], row))
+    const auto setupOf = [&](mdb::Peripheral device) -> std::optional<decode::details::MoneySetup> {
+        if (const decode::details::MoneySetup *setup = lastUpTo(m_setups[int(device)], row))
             return *setup;
         return std::nullopt;
     };
@@ -110,9 +110,9 @@ details::Context ReplyHistory::contextOf(int row) const
     return context;
 }
 
-details::Decoded ReplyHistory::decode(int row) const
+decode::details::Decoded ReplyHistory::decode(int row) const
 {
-    return details::decode(m_replies.row(row), contextOf(row));
+    return decode::details::decode(m_replies.row(row), contextOf(row));
 }
 
-} // namespace kestrel
+} // namespace kestrel::console

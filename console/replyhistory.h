@@ -9,7 +9,7 @@
 #include <array>
 #include <utility>
 
-namespace kestrel {
+namespace kestrel::console {
 
 // The one keeper of what the reply decoder needs to know about each row of the raw replies beyond
 // its text: the frame that asked for it (the last frame sent to its peripheral, until a reply of
@@ -21,13 +21,13 @@ class ReplyHistory : public QObject
 {
     Q_OBJECT
 public:
-    ReplyHistory(LineListModel &replies, PendingFrames &frames, QObject *parent = nullptr);
+    ReplyHistory(core::LineListModel &replies, PendingFrames &frames, QObject *parent = nullptr);
 
     // The decoder's context for a row: its asking frame, the pending frame and the SETUP replies
     // up to it.
-    details::Context contextOf(int row) const;
+    decode::details::Context contextOf(int row) const;
     // The row decoded.
-    details::Decoded decode(int row) const;
+    decode::details::Decoded decode(int row) const;
     // What is known now of the three peripherals (their SETUP replies), for composing a command.
     const mdb::Known &known() const { return m_known; }
 
@@ -40,13 +40,13 @@ private:
     void added(int first, int last);
     void forget();
 
-    LineListModel &m_replies;
+    core::LineListModel &m_replies;
     PendingFrames &m_frames;
     std::array<QByteArray, 4> m_awaiting;                             // by peripheral: asked, not answered
     QList<std::pair<int, QByteArray>> m_pending;                     // (first row, frame last sent)
     QList<std::pair<int, QByteArray>> m_asked;                       // (row, the frame that asked for it)
-    QList<std::pair<int, details::MoneySetup>> m_setups[4];          // by peripheral
+    QList<std::pair<int, decode::details::MoneySetup>> m_setups[4];          // by peripheral
     mdb::Known m_known;
 };
 
-} // namespace kestrel
+} // namespace kestrel::console

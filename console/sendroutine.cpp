@@ -1,8 +1,8 @@
 #include "console/sendroutine.h"
 
-namespace kestrel {
+namespace kestrel::console {
 
-SendRoutine::SendRoutine(PendingFrames &pendingFrames, CommControl &comInterface, ActionLog &log)
+SendRoutine::SendRoutine(PendingFrames &pendingFrames, link::CommControl &comInterface, core::ActionLog &log)
     : m_pending(pendingFrames), m_com(comInterface), m_log(log)
 {
 }
@@ -10,11 +10,11 @@ SendRoutine::SendRoutine(PendingFrames &pendingFrames, CommControl &comInterface
 void SendRoutine::QueueCommandFrame(const QByteArray &frame, const QString &logLine,
                                     const QString &errorMessage)
 {
-    Trap trap = m_log.trap(errorMessage);
+    core::Trap trap = m_log.trap(errorMessage);
     queueSteps(trap, frame, logLine, errorMessage);
 }
 
-bool SendRoutine::queueSteps(Trap &trap, const QByteArray &frame, const QString &logLine,
+bool SendRoutine::queueSteps(core::Trap &trap, const QByteArray &frame, const QString &logLine,
                              const QString &errorMessage)
 {
     // The frame is queued before DTR rises, so the board's answer always finds it. A press the
@@ -34,4 +34,4 @@ void SendRoutine::sendCommand(const QByteArray &frame, const QString &name)
     QueueCommandFrame(frame, name, errorMessageFor(name));
 }
 
-} // namespace kestrel
+} // namespace kestrel::console

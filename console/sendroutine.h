@@ -6,7 +6,7 @@
 
 #include <QByteArray>
 
-namespace kestrel {
+namespace kestrel::console {
 
 // The one routine every command button goes through. It queues the button's frame behind those
 // still waiting, raises DTR to ask the board for permission to send, and logs the button's line.
@@ -17,7 +17,7 @@ namespace kestrel {
 class SendRoutine
 {
 public:
-    SendRoutine(PendingFrames &pendingFrames, CommControl &comInterface, ActionLog &log);
+    SendRoutine(PendingFrames &pendingFrames, link::CommControl &comInterface, core::ActionLog &log);
 
     void QueueCommandFrame(const QByteArray &frame, const QString &logLine,
                            const QString &errorMessage);
@@ -25,7 +25,7 @@ public:
     // The same steps under a trap the caller already runs (the escrow toggle adds one more);
     // `errorMessage` is the one the caller's trap writes, kept for a frame dropped later. Tells
     // whether the frame now waits to go out.
-    bool queueSteps(Trap &trap, const QByteArray &frame, const QString &logLine,
+    bool queueSteps(core::Trap &trap, const QByteArray &frame, const QString &logLine,
                     const QString &errorMessage);
 
     // A command composed from the command set (or typed as raw bytes) goes the same way as a
@@ -33,12 +33,12 @@ public:
     void sendCommand(const QByteArray &frame, const QString &name);
     static QString errorMessageFor(const QString &name) { return QStringLiteral("Error sending %1, ").arg(name); }
 
-    ActionLog &log() { return m_log; }
+    core::ActionLog &log() { return m_log; }
 
 private:
     PendingFrames &m_pending;
-    CommControl &m_com;
-    ActionLog &m_log;
+    link::CommControl &m_com;
+    core::ActionLog &m_log;
 };
 
-} // namespace kestrel
+} // namespace kestrel::console

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-namespace kestrel {
+namespace kestrel::console {
 
 using namespace capture;
 
@@ -15,7 +15,7 @@ SessionCapture::SessionCapture(Console &console, QObject *parent)
     // A read's action-log lines are those its receive pass writes; the pass ends with the event.
     connect(&m_console, &Console::eventHandled, this, &SessionCapture::flushRead);
     connect(&m_console.pendingFrames, &PendingFrames::frameWritten, this, &SessionCapture::frameWritten);
-    LineListModel &replies = m_console.state.List1;
+    core::LineListModel &replies = m_console.state.List1;
     connect(&replies, &QAbstractItemModel::rowsInserted, this, [this, &replies](const QModelIndex &, int first, int last) {
         if (!isCapturing())
             return;
@@ -25,7 +25,7 @@ SessionCapture::SessionCapture(Console &console, QObject *parent)
         }
         m_flush.start();
     });
-    LineListModel &log = m_console.state.lstActionLog;
+    core::LineListModel &log = m_console.state.lstActionLog;
     connect(&log, &QAbstractItemModel::rowsInserted, this, [this, &log](const QModelIndex &, int first, int last) {
         if (m_read)
             for (int i = first; i <= last; ++i)
@@ -82,4 +82,4 @@ void SessionCapture::write(qint64 micros, const QByteArray &packet, const QStrin
         emit failed(error);
 }
 
-} // namespace kestrel
+} // namespace kestrel::console

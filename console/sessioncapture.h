@@ -8,7 +8,7 @@
 
 #include <optional>
 
-namespace kestrel {
+namespace kestrel::console {
 
 // Saves the console's session as a capture Wireshark opens (pcapng, link type 300): every command
 // frame as it leaves, every read of the board as it is read, each with what the console made of it
@@ -60,4 +60,4 @@ private:
     QTimer m_flush;
 };
 
-} // namespace kestrel
+} // namespace kestrel::console

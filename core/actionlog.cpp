@@ -1,6 +1,6 @@
 #include "core/actionlog.h"
 
-namespace kestrel {
+namespace kestrel::core {
 
 void ActionLog::AppendLogLine(const QString &line)
 {
@@ -23,4 +23,4 @@ Trap ActionLog::quietTrap(const QString &message)
     return Trap([this, message](const Failure &f) { appendQuietly(errorLine(message, f)); });
 }
 
-} // namespace kestrel
+} // namespace kestrel::core

@@ -3,7 +3,7 @@
 #include "core/listrows.h"
 #include "core/trap.h"
 
-namespace kestrel {
+namespace kestrel::core {
 
 // The action log: lines are only ever appended. Most writers then select the last line so that it is
 // in view; the serial event handler appends its own lines without moving the selection.
@@ -30,4 +30,4 @@ private:
     ListRows &m_list;
 };
 
-} // namespace kestrel
+} // namespace kestrel::core

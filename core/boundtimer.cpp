@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kestrel {
+namespace kestrel::core {
 
 BoundTimer::BoundTimer(QObject *parent) : QObject(parent)
 {
@@ -35,4 +35,4 @@ void BoundTimer::arm()
     m_timer.start(int(std::max<std::chrono::milliseconds::rep>(0, left.count())));
 }
 
-} // namespace kestrel
+} // namespace kestrel::core

@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-namespace kestrel {
+namespace kestrel::core {
 
 // A wait with a bound that is kept to the millisecond: it never ends before its bound and ends
 // as soon after it as the event loop allows. Qt's default timers are coarse and may fire up to 5%
@@ -35,4 +35,4 @@ private:
     Clock::time_point m_deadline;
 };
 
-} // namespace kestrel
+} // namespace kestrel::core

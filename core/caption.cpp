@@ -1,6 +1,6 @@
 #include "core/caption.h"
 
-namespace kestrel {
+namespace kestrel::core {
 
 TextCaption::TextCaption(QString text, QObject *parent)
     : QObject(parent), m_text(std::move(text))
@@ -15,4 +15,4 @@ void TextCaption::setText(const QString &text)
     emit changed(m_text);
 }
 
-} // namespace kestrel
+} // namespace kestrel::core

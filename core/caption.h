@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-namespace kestrel {
+namespace kestrel::core {
 
 // What the console's logic sees of a label or a button caption.
 class Caption
@@ -31,4 +31,4 @@ private:
     QString m_text;
 };
 
-} // namespace kestrel
+} // namespace kestrel::core

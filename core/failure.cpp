@@ -1,6 +1,6 @@
 #include "core/failure.h"
 
-namespace kestrel {
+namespace kestrel::core {
 
 Failure::Failure(int number, QString description)
     : m_number(number)
@@ -39,4 +39,4 @@ QString errorLine(const QString &message, const Failure &failure)
            + QString::number(failure.number());
 }
 
-} // namespace kestrel
+} // namespace kestrel::core

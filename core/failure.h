@@ -5,7 +5,7 @@
 
 #include <exception>
 
-namespace kestrel {
+namespace kestrel::core {
 
 // A run-time failure as the console reports it: a number and a description. Every failing access
 // to the serial control, a list row, a tally count or the log file throws one of these; the
@@ -43,4 +43,4 @@ QString trimSpaces(const QString &text);
 // with blanks trimmed, " - ", and the failure's number in decimal.
 QString errorLine(const QString &message, const Failure &failure);
 
-} // namespace kestrel
+} // namespace kestrel::core

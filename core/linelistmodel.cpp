@@ -2,7 +2,7 @@
 
 #include "core/failure.h"
 
-namespace kestrel {
+namespace kestrel::core {
 
 LineListModel::LineListModel(QObject *parent)
     : QAbstractListModel(parent)
@@ -93,4 +93,4 @@ QVariant LineListModel::data(const QModelIndex &index, int role) const
     return shown(m_rows.at(index.row()));
 }
 
-} // namespace kestrel
+} // namespace kestrel::core

@@ -5,7 +5,7 @@
 #include <QAbstractListModel>
 #include <QStringList>
 
-namespace kestrel {
+namespace kestrel::core {
 
 // The rows of one list of the window (action log, raw replies, tallies, debugging values), kept as
 // data with its selected row. A list view shows it; the logic reads and writes it through ListRows.
@@ -46,4 +46,4 @@ private:
     int m_selected = -1;
 };
 
-} // namespace kestrel
+} // namespace kestrel::core

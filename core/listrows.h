@@ -4,7 +4,7 @@
 
 #include <QString>
 
-namespace kestrel {
+namespace kestrel::core {
 
 // What the console's logic sees of a list on the window: rows of text addressed by position, and
 // one selected row. Reading, writing or selecting a row that does not exist throws a Failure.
@@ -27,4 +27,4 @@ public:
     void selectLast() { select(count() - 1); }
 };
 
-} // namespace kestrel
+} // namespace kestrel::core

@@ -1,6 +1,6 @@
 #include "core/shown.h"
 
-namespace kestrel {
+namespace kestrel::core {
 
 QString escapedText(const QString &text, int longest)
 {
@@ -23,4 +23,4 @@ QString escapedText(const QString &text, int longest)
     return out;
 }
 
-} // namespace kestrel
+} // namespace kestrel::core

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace kestrel {
+namespace kestrel::core {
 
 // Text a person typed or a line sent, as a message shows it on one line: line ends, tabs and
 // other control characters escaped (\n, \r, \t, \xHH). Longer than `longest` characters, it is
@@ -10,4 +10,4 @@ namespace kestrel {
 // line of a message.
 QString escapedText(const QString &text, int longest = -1);
 
-} // namespace kestrel
+} // namespace kestrel::core

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace kestrel {
+namespace kestrel::core {
 
 // The rows of a constant table, counted by the compiler: a table is defined as an unsized array
 // and handed out as Table, so that a row added or removed changes the count with it and never
@@ -25,4 +25,4 @@ private:
     std::size_t m_count = 0;
 };
 
-} // namespace kestrel
+} // namespace kestrel::core

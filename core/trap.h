@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-namespace kestrel {
+namespace kestrel::core {
 
 // The error trap of a handler. A handler runs its statements as steps through one Trap; a step that
 // throws a Failure is reported (the handler's error line) and, by default, the next step still runs,
@@ -65,4 +65,4 @@ private:
     int m_failures = 0;
 };
 
-} // namespace kestrel
+} // namespace kestrel::core

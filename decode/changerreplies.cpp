@@ -1,6 +1,6 @@
 #include "decode/replyreading.h"
 
-namespace kestrel::details {
+namespace kestrel::decode::details {
 
 // The coin changer's replies: what it reports unasked (coins in and out, status codes), its SETUP,
 // TUBE STATUS, identification and payout replies.
@@ -136,4 +136,4 @@ void changerDiagnostics(Reading &r)
                 mdb::FieldId::DiagnosticCode, -1, r.word(r.at()));
 }
 
-} // namespace kestrel::details
+} // namespace kestrel::decode::details

@@ -17,7 +17,7 @@
 #include <unistd.h>
 #endif
 
-namespace kestrel {
+namespace kestrel::decode {
 
 namespace {
 
@@ -125,17 +125,17 @@ QByteArray LogFile::line(const QDateTime &when, const QString &text)
     return bytes;
 }
 
-void LogFile::append(const QString &text, Trap &trap)
+void LogFile::append(const QString &text, core::Trap &trap)
 {
     int fd = -1;
     trap([&] {
         fd = openForAppending(m_path, m_encodedPath);
         if (fd < 0)
-            throw failures::fileAccess(m_path, lastError());
+            throw core::failures::fileAccess(m_path, lastError());
     });
     trap([&] {
         if (fd < 0)
-            throw failures::badFileNumber();
+            throw core::failures::badFileNumber();
         // The line goes in one write, whole or not at all: after a short write (a full disk) the
         // file is cut back to where the line began, so that the next line starts a line of its
         // own and no half line stays behind. Where it began is only looked up then: the file's
@@ -151,15 +151,15 @@ void LogFile::append(const QString &text, Trap &trap)
                 if (end >= written)
                     cutBack(fd, end - written);
             }
-            throw failures::fileAccess(m_path, why);
+            throw core::failures::fileAccess(m_path, why);
         }
     });
     trap([&] {
         if (fd >= 0 && closeFile(std::exchange(fd, -1)) != 0)
-            throw failures::fileAccess(m_path, lastError());
+            throw core::failures::fileAccess(m_path, lastError());
     });
     if (fd >= 0)
         closeFile(fd);
 }
 
-} // namespace kestrel
+} // namespace kestrel::decode

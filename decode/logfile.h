@@ -7,7 +7,7 @@
 
 #include <functional>
 
-namespace kestrel {
+namespace kestrel::decode {
 
 // The log file beside the program: one line per reply read, appended and never truncated, so it
 // grows from one run to the next. A line is the date (mm-dd-yyyy), the time (hh:mm:ss, 24-hour)
@@ -37,7 +37,7 @@ public:
     // Appends one line: open, write, close, each a step of the caller's trap, so a failed open is
     // followed by a failed write, each with its own error line. Line ends inside the text are
     // dropped so that one reply stays one line. A line is written whole or not at all.
-    void append(const QString &text, Trap &trap);
+    void append(const QString &text, core::Trap &trap);
 
 private:
     QString m_path;
@@ -45,4 +45,4 @@ private:
     Clock m_clock;
 };
 
-} // namespace kestrel
+} // namespace kestrel::decode

@@ -4,12 +4,12 @@
 
 #include <limits>
 
-namespace kestrel {
+namespace kestrel::decode {
 
 void MoneyTotal::add(qint64 cents)
 {
     if (cents > 0 && m_cents > std::numeric_limits<qint64>::max() - cents)
-        throw failures::overflow();
+        throw core::failures::overflow();
     m_cents += cents;
 }
 
@@ -39,4 +39,4 @@ QString currency(qint64 cents, const QLocale &locale)
 }
 
 } // namespace money
-} // namespace kestrel
+} // namespace kestrel::decode

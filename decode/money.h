@@ -4,7 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace kestrel {
+namespace kestrel::decode {
 
 // The money taken in so far, kept as an exact whole number of cents so that the total never drifts:
 // twenty nickels make exactly 1.00 and five thousand make exactly 250.00.
@@ -28,4 +28,4 @@ QString plain(qint64 cents, const QLocale &locale = QLocale());
 QString currency(qint64 cents, const QLocale &locale = QLocale());
 } // namespace money
 
-} // namespace kestrel
+} // namespace kestrel::decode

@@ -2,22 +2,22 @@
 
 #include "core/trap.h"
 
-namespace kestrel {
+namespace kestrel::decode {
 
 namespace {
-void follow(LineListModel &leader, LineListModel &partner)
+void follow(core::LineListModel &leader, core::LineListModel &partner)
 {
-    QObject::connect(&leader, &LineListModel::selectedRowChanged, &partner, [&partner](int row) {
+    QObject::connect(&leader, &core::LineListModel::selectedRowChanged, &partner, [&partner](int row) {
         if (row >= 0)
-            Trap()([&] { partner.select(row); });
+            core::Trap()([&] { partner.select(row); });
     });
 }
 } // namespace
 
-void alignPair(LineListModel &first, LineListModel &second)
+void alignPair(core::LineListModel &first, core::LineListModel &second)
 {
     follow(first, second);
     follow(second, first);
 }
 
-} // namespace kestrel
+} // namespace kestrel::decode

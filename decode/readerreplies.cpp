@@ -1,6 +1,6 @@
 #include "decode/replyreading.h"
 
-namespace kestrel::details {
+namespace kestrel::decode::details {
 
 // The cashless reader's responses, told by their first byte.
 
@@ -57,4 +57,4 @@ void readerResponse(Reading &r)
     }
 }
 
-} // namespace kestrel::details
+} // namespace kestrel::decode::details

@@ -2,14 +2,14 @@
 
 #include "decode/tallies.h"
 
-namespace kestrel {
+namespace kestrel::decode {
 
-bool ReplyRecogniser::recognise(const QString &code, Trap &trap,
+bool ReplyRecogniser::recognise(const QString &code, core::Trap &trap,
                                 const std::function<QString()> &readMore)
 {
     if (code == QLatin1String(replies::kFreeText)) {
         QString text;
-        trap([&] { text = trimSpaces(readMore().left(replies::kFreeTextLength)); });
+        trap([&] { text = core::trimSpaces(readMore().left(replies::kFreeTextLength)); });
         trap([&] { m_s.lblSpecialInstruction.setText(text); });
         trap([&] { m_s.log.appendQuietly(m_s.lblSpecialInstruction.text()); });
         return true;
@@ -24,21 +24,21 @@ bool ReplyRecogniser::recognise(const QString &code, Trap &trap,
     return true;
 }
 
-void ReplyRecogniser::takeIn(const ReplyRow &row, Trap &trap)
+void ReplyRecogniser::takeIn(const ReplyRow &row, core::Trap &trap)
 {
     const bool coin = row.tally == ReplyRow::Tally::Coin;
-    ListRows &names = coin ? m_s.lstCoin : m_s.lstBill;
-    ListRows &counts = coin ? m_s.lstCoinCount : m_s.lstBillCount;
+    core::ListRows &names = coin ? m_s.lstCoin : m_s.lstBill;
+    core::ListRows &counts = coin ? m_s.lstCoinCount : m_s.lstBillCount;
     trap([&] { names.setRow(row.row, QString::fromLatin1(row.name)); });
     trap([&] { Tallies::countUp(counts, row.row); });
     trap([&] { m_s.TotalReceived.add(row.cents()); });
     trap([&] { m_s.log.appendQuietly(QString::fromLatin1(row.message)); });
 }
 
-void ReplyRecogniser::notice(const QString &notice, const QString &message, Trap &trap)
+void ReplyRecogniser::notice(const QString &notice, const QString &message, core::Trap &trap)
 {
     trap([&] { m_s.lblSpecialInstruction.setText(notice); });
     trap([&] { m_s.log.appendQuietly(message); });
 }
 
-} // namespace kestrel
+} // namespace kestrel::decode

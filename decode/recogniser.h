@@ -5,7 +5,7 @@
 
 #include <functional>
 
-namespace kestrel {
+namespace kestrel::decode {
 
 // Carries out the row of the reply tables that a reply code matches: counts the coin or bill,
 // writes its name text, adds its value to the total and logs its message; or sets the status line
@@ -18,13 +18,13 @@ public:
 
     // `readMore` reads the text that follows a free-text notice ("CC") from the port. Returns
     // whether the code matched a row.
-    bool recognise(const QString &code, Trap &trap, const std::function<QString()> &readMore);
+    bool recognise(const QString &code, core::Trap &trap, const std::function<QString()> &readMore);
 
 private:
-    void takeIn(const ReplyRow &row, Trap &trap);
-    void notice(const QString &notice, const QString &message, Trap &trap);
+    void takeIn(const ReplyRow &row, core::Trap &trap);
+    void notice(const QString &notice, const QString &message, core::Trap &trap);
 
     ReplyState &m_s;
 };
 
-} // namespace kestrel
+} // namespace kestrel::decode

@@ -2,7 +2,7 @@
 
 #include "decode/replyreading.h"
 
-namespace kestrel::details {
+namespace kestrel::decode::details {
 
 namespace {
 
@@ -189,4 +189,4 @@ QStringList describe(const Decoded &d)
 }
 
 
-} // namespace kestrel::details
+} // namespace kestrel::decode::details

@@ -10,7 +10,7 @@
 
 #include <optional>
 
-namespace kestrel::details {
+namespace kestrel::decode::details {
 
 // Every byte of a peripheral's reply, decoded as the MDB standard lays out the coin changer's,
 // the bill validator's and the cashless reader's replies. Nothing here changes what the console
@@ -80,4 +80,4 @@ QStringList describe(const Decoded &decoded);
 // (telephone code 1, USA)".
 QString currencyName(quint16 code);
 
-} // namespace kestrel::details
+} // namespace kestrel::decode::details

@@ -3,7 +3,7 @@
 #include "core/table.h"
 #include "mdb/denominations.h"
 
-namespace kestrel::details {
+namespace kestrel::decode::details {
 
 namespace {
 
@@ -28,8 +28,8 @@ const Currency kTelephoneRows[] = {
     {41, "CHF", "Switzerland"}, {61, "AUD", "Australia"}, {81, "JPY", "Japan"},
     {52, "MXN", "Mexico"},  {31, "EUR", "Netherlands"}, {32, "EUR", "Belgium"},
 };
-const Table<Currency> kIso = kIsoRows;
-const Table<Currency> kTelephone = kTelephoneRows;
+const core::Table<Currency> kIso = kIsoRows;
+const core::Table<Currency> kTelephone = kTelephoneRows;
 
 } // namespace
 
@@ -158,4 +158,4 @@ QString Reading::money(qint64 units, const std::optional<MoneySetup> &setup)
              : QStringLiteral("%1 (currency %2)").arg(amount, digits4(setup->currency));
 }
 
-} // namespace kestrel::details
+} // namespace kestrel::decode::details

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace kestrel::details {
+namespace kestrel::decode::details {
 
 // What the decoders of the three peripherals share: the reading of one reply's bytes into fields,
 // the money in the currency a SETUP reply gave, coin and bill names, and the parts that more than
@@ -116,4 +116,4 @@ void recyclerPayoutStatus(Reading &r);
 void recyclerPayoutValuePoll(Reading &r);
 void readerResponse(Reading &r);
 
-} // namespace kestrel::details
+} // namespace kestrel::decode::details

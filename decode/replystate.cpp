@@ -2,7 +2,7 @@
 
 #include "decode/pairedlists.h"
 
-namespace kestrel {
+namespace kestrel::decode {
 
 ReplyState::ReplyState()
 {
@@ -11,4 +11,4 @@ ReplyState::ReplyState()
     alignPair(lstDebugging, lstDebuggingValue);
 }
 
-} // namespace kestrel
+} // namespace kestrel::decode

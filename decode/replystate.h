@@ -5,7 +5,7 @@
 #include "core/linelistmodel.h"
 #include "decode/money.h"
 
-namespace kestrel {
+namespace kestrel::decode {
 
 // What the board's replies change, each part under its control's name: the raw replies, the
 // action log, the debugging panel, the coin and bill tallies, the money total with its label, and
@@ -19,17 +19,17 @@ public:
     ReplyState(const ReplyState &) = delete;
     ReplyState &operator=(const ReplyState &) = delete;
 
-    LineListModel List1;                  // every reply as read
-    LineListModel lstActionLog;
-    LineListModel lstDebugging, lstDebuggingValue;
-    LineListModel lstCoin, lstCoinCount;
-    LineListModel lstBill, lstBillCount;
+    core::LineListModel List1;                  // every reply as read
+    core::LineListModel lstActionLog;
+    core::LineListModel lstDebugging, lstDebuggingValue;
+    core::LineListModel lstCoin, lstCoinCount;
+    core::LineListModel lstBill, lstBillCount;
 
-    TextCaption lblTotalReceived{QStringLiteral("Total Money Received:")};
-    TextCaption lblSpecialInstruction{QStringLiteral("Special Instructions:")};
+    core::TextCaption lblTotalReceived{QStringLiteral("Total Money Received:")};
+    core::TextCaption lblSpecialInstruction{QStringLiteral("Special Instructions:")};
     MoneyTotal TotalReceived;
 
-    ActionLog log{lstActionLog};
+    core::ActionLog log{lstActionLog};
 };
 
-} // namespace kestrel
+} // namespace kestrel::decode

@@ -5,18 +5,18 @@
 
 #include <limits>
 
-namespace kestrel {
+namespace kestrel::decode {
 
 namespace {
 const char *const kDebuggingNameRows[] = {"In Buffer Count", "Input Buffer Lenght", "Buffer Content"};
 } // namespace
 
-const Table<const char *> Tallies::kDebuggingNames = kDebuggingNameRows;
+const core::Table<const char *> Tallies::kDebuggingNames = kDebuggingNameRows;
 
 void Tallies::InitializeCount()
 {
-    Trap quiet;
-    for (ListRows *list : {&m_s.lstCoin, &m_s.lstCoinCount, &m_s.lstBill, &m_s.lstBillCount,
+    core::Trap quiet;
+    for (core::ListRows *list : {&m_s.lstCoin, &m_s.lstCoinCount, &m_s.lstBill, &m_s.lstBillCount,
                            &m_s.lstActionLog, &m_s.lstDebugging, &m_s.lstDebuggingValue,
                            &m_s.List1})
         quiet([&] { list->clear(); });
@@ -33,13 +33,13 @@ void Tallies::InitializeCount()
     for (std::size_t i = 0; i < kDebuggingNames.size(); ++i)
         quiet([&] { m_s.lstDebuggingValue.append(QStringLiteral(" ")); });
     // Each selection aligns its partner list.
-    for (ListRows *list : {&m_s.lstCoin, &m_s.lstBill, &m_s.lstDebugging})
+    for (core::ListRows *list : {&m_s.lstCoin, &m_s.lstBill, &m_s.lstDebugging})
         quiet([&] { list->select(0); });
 }
 
 void Tallies::UpdateTotalRecived()
 {
-    Trap quiet;
+    core::Trap quiet;
     quiet([&] {
         m_s.lblTotalReceived.setText(QStringLiteral("Money Received so far: ")
                              + money::currency(m_s.TotalReceived.cents()));
@@ -48,7 +48,7 @@ void Tallies::UpdateTotalRecived()
 
 void Tallies::ClearAll()
 {
-    Trap quiet;
+    core::Trap quiet;
     quiet([&] { InitializeCount(); });
     quiet([&] { m_s.lstActionLog.clear(); });
     quiet([&] { m_s.TotalReceived.reset(); });
@@ -74,16 +74,16 @@ void Tallies::showTotalAfterReply()
                          + money::plain(m_s.TotalReceived.cents()));
 }
 
-void Tallies::countUp(ListRows &counts, int row)
+void Tallies::countUp(core::ListRows &counts, int row)
 {
     const QString text = counts.row(row);
     bool numeric = false;
     const int count = text.trimmed().toInt(&numeric);
     if (!numeric)
-        throw failures::typeMismatch();
+        throw core::failures::typeMismatch();
     if (count < std::numeric_limits<qint16>::min() || count >= std::numeric_limits<qint16>::max())
-        throw failures::overflow();
+        throw core::failures::overflow();
     counts.setRow(row, QString::number(count + 1));
 }
 
-} // namespace kestrel
+} // namespace kestrel::decode

@@ -3,7 +3,7 @@
 #include "core/table.h"
 #include "decode/replystate.h"
 
-namespace kestrel {
+namespace kestrel::decode {
 
 // The coin and bill tallies, the debugging panel's labels and the money total with its label: how
 // they start, how the Clear buttons reset them, and how a coin or bill counts up.
@@ -30,13 +30,13 @@ public:
     // Reads the count in `row`, adds one as a 16-bit count and writes it back. Throws a Failure for
     // a missing row, a count that is not a number, or one that would pass 32767; the row then keeps
     // its old count.
-    static void countUp(ListRows &counts, int row);
+    static void countUp(core::ListRows &counts, int row);
 
     // The debugging panel's three labels.
-    static const Table<const char *> kDebuggingNames;
+    static const core::Table<const char *> kDebuggingNames;
 
 private:
     ReplyState &m_s;
 };
 
-} // namespace kestrel
+} // namespace kestrel::decode

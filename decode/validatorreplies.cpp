@@ -1,6 +1,6 @@
 #include "decode/replyreading.h"
 
-namespace kestrel::details {
+namespace kestrel::decode::details {
 
 // The bill validator's replies: what it reports unasked (bills, status codes), its SETUP, STACKER
 // and identification replies.
@@ -113,4 +113,4 @@ void recyclerPayoutValuePoll(Reading &r)
         r.field(2, QStringLiteral("paid out so far"), r.money(r.word(r.at())));
 }
 
-} // namespace kestrel::details
+} // namespace kestrel::decode::details

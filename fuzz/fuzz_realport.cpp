@@ -36,18 +36,18 @@ struct Rig
         console.comInterface.setPortOpen(true);
         console.tallies.InitializeCount();
     }
-    Console::Settings settings()
+    console::Console::Settings settings()
     {
-        ports.setDevice(1, std::make_unique<RealSerialDevice>(board.path()));
-        Console::Settings settings;
+        ports.setDevice(1, std::make_unique<link::RealSerialDevice>(board.path()));
+        console::Console::Settings settings;
         settings.logPath = dir.filePath(QStringLiteral("log.txt"));
         settings.pauseIterations = 0;
         return settings;
     }
     test::PtyBoard board;
     QTemporaryDir dir;
-    PortMap ports{nullptr};
-    Console console;
+    link::PortMap ports{nullptr};
+    console::Console console;
     int runs = 0;
 };
 

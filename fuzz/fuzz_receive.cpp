@@ -34,11 +34,11 @@ constexpr char kStep = '\x1e';
 constexpr char kRead = '\x1f';
 
 const int kEventCodes[] = {
-    commevent::Send, commevent::Receive, commevent::CtsChange, commevent::DsrChange,
-    commevent::CdChange, commevent::Ring, commevent::EndOfFile, commevent::Break,
-    commevent::CtsTimeout, commevent::DsrTimeout, commevent::Framing, commevent::Overrun,
-    commevent::CdTimeout, commevent::RxOverflow, commevent::Parity, commevent::TxFull,
-    commevent::ControlBlock, 0, 9999,
+    link::commevent::Send, link::commevent::Receive, link::commevent::CtsChange, link::commevent::DsrChange,
+    link::commevent::CdChange, link::commevent::Ring, link::commevent::EndOfFile, link::commevent::Break,
+    link::commevent::CtsTimeout, link::commevent::DsrTimeout, link::commevent::Framing, link::commevent::Overrun,
+    link::commevent::CdTimeout, link::commevent::RxOverflow, link::commevent::Parity, link::commevent::TxFull,
+    link::commevent::ControlBlock, 0, 9999,
 };
 
 void check(bool condition)
@@ -48,9 +48,9 @@ void check(bool condition)
 }
 
 // The console over a fake device, without the serial handler's busy pauses.
-Console::Settings settingsIn(const QTemporaryDir &dir)
+console::Console::Settings settingsIn(const QTemporaryDir &dir)
 {
-    Console::Settings settings;
+    console::Console::Settings settings;
     settings.logPath = dir.filePath(QStringLiteral("log.txt"));
     settings.pauseIterations = 0;
     return settings;
@@ -77,7 +77,7 @@ struct Rig
     QTemporaryDir dir;
     test::FakePorts fake;
     FakeSerialDevice *device = &fake.device(1);
-    Console console;
+    console::Console console;
     QList<QByteArray> pending;    // reads still to come during this pass
     QStringList added;            // raw rows added during this input
     int runs = 0;
@@ -113,7 +113,7 @@ void lineEvent(quint8 choice)
     const int code = kEventCodes[choice % std::size(kEventCodes)];
     // Half the time a command button has parked a frame and raised DTR first.
     if (choice & 0x80) {
-        Trap()([&] {
+        core::Trap()([&] {
             rig->console.pendingFrames.push(QByteArray::fromHex("0F0202"), QStringLiteral("Error In Dispensing Dime, "));
             rig->console.comInterface.setDTREnable(true);
         });
@@ -133,9 +133,9 @@ void logTo(quint8 choice)
 
 void nearOverflow(quint8 choice)
 {
-    ListRows &counts = choice & 0x80 ? static_cast<ListRows &>(rig->console.state.lstBillCount)
-                                     : static_cast<ListRows &>(rig->console.state.lstCoinCount);
-    Trap()([&] { counts.setRow(choice % 5, QStringLiteral("32766")); });
+    core::ListRows &counts = choice & 0x80 ? static_cast<core::ListRows &>(rig->console.state.lstBillCount)
+                                     : static_cast<core::ListRows &>(rig->console.state.lstCoinCount);
+    core::Trap()([&] { counts.setRow(choice % 5, QStringLiteral("32766")); });
 }
 
 void clearButton(quint8 choice, qint64 &floor)
@@ -209,17 +209,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
     }
     // Every count a number within a 16-bit count; every row shown without control characters.
-    for (const LineListModel *counts : {&rig->console.state.lstCoinCount, &rig->console.state.lstBillCount}) {
+    for (const core::LineListModel *counts : {&rig->console.state.lstCoinCount, &rig->console.state.lstBillCount}) {
         for (int row = 0; row < counts->count(); ++row) {
             bool numeric = false;
             const int count = counts->row(row).toInt(&numeric);
             check(numeric && count >= 0 && count <= 32767);
         }
     }
-    for (const LineListModel *list : {&rig->console.state.List1, &rig->console.state.lstActionLog, &rig->console.state.lstDebuggingValue}) {
+    for (const core::LineListModel *list : {&rig->console.state.List1, &rig->console.state.lstActionLog, &rig->console.state.lstDebuggingValue}) {
         for (int row = qMax(0, list->count() - 64); row < list->count(); ++row) {
             const QString shown = list->data(list->index(row), Qt::DisplayRole).toString();
-            check(shown.size() <= LineListModel::kShownCharacters + 1);
+            check(shown.size() <= core::LineListModel::kShownCharacters + 1);
             for (QChar c : shown)
                 check(c.unicode() >= 0x20 && c.unicode() != 0x7F);
         }

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace kestrel {
+namespace kestrel::link {
 
 CommControl::CommControl(PortMap &ports, QObject *parent)
     : QObject(parent), m_ports(ports)
@@ -20,7 +20,7 @@ CommControl::~CommControl()
     if (m_device) {
         try {
             m_device->close();
-        } catch (const Failure &) {
+        } catch (const core::Failure &) {
         }
         detach();
     }
@@ -127,7 +127,7 @@ void CommControl::retryReceive()
     try {
         if (m_device->waiting() > 0)
             postReceive();
-    } catch (const Failure &failure) {
+    } catch (const core::Failure &failure) {
         qCDebug(lcLink) << "receive retry: the port still fails:" << failure.description();
         retryReceiveLater();   // still failing: look again later, without a line in the log
     }
@@ -147,7 +147,7 @@ void CommControl::attach(SerialDevice *device)
                 return;
             try {
                 m_device->close();
-            } catch (const Failure &) {
+            } catch (const core::Failure &) {
             }
             detach();
             emit deviceLost(number, description);
@@ -198,4 +198,4 @@ void CommControl::deliver(int code, quint64 generation)
     emit OnComm(code);
 }
 
-} // namespace kestrel
+} // namespace kestrel::link

@@ -10,7 +10,7 @@
 
 #include <chrono>
 
-namespace kestrel {
+namespace kestrel::link {
 
 // The console's serial control, `comInterface`: the one path to the interface board. It selects a
 // port by number, opens and closes it, drives DTR, writes frames, reads what the board sends, and
@@ -85,4 +85,4 @@ private:
     int m_retryMs = kRetryFirstMs;
 };
 
-} // namespace kestrel
+} // namespace kestrel::link

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace kestrel::commevent {
+namespace kestrel::link::commevent {
 
 // Event codes of the serial control, as its OnComm notification carries them.
 enum Code : int {
@@ -23,4 +23,4 @@ enum Code : int {
     ControlBlock = 1011,
 };
 
-} // namespace kestrel::commevent
+} // namespace kestrel::link::commevent

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-namespace kestrel::linetiming {
+namespace kestrel::link::linetiming {
 
 using namespace std::chrono_literals;
 
@@ -55,4 +55,4 @@ inline void sleepFor(std::chrono::nanoseconds time)
     sleepUntil(std::chrono::steady_clock::now() + time);
 }
 
-} // namespace kestrel::linetiming
+} // namespace kestrel::link::linetiming

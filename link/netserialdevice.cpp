@@ -13,7 +13,7 @@
 #include <thread>
 #include <utility>
 
-namespace kestrel {
+namespace kestrel::link {
 
 namespace {
 
@@ -232,9 +232,9 @@ void NetSerialDevice::onDisconnected()
 {
     if (!m_connected)
         return;   // an open still under way tells its own failure
-    const Failure failure = commerrors::deviceLost(name(), QStringLiteral("the server closed the connection"));
+    const core::Failure failure = commerrors::deviceLost(name(), QStringLiteral("the server closed the connection"));
     qCInfo(lcLink) << failure.description();
     lose(failure);
 }
 
-} // namespace kestrel
+} // namespace kestrel::link

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <functional>
 
-namespace kestrel {
+namespace kestrel::link {
 
 // A serial port reached over the network, as serial device servers and ser2net offer one:
 // - rfc2217://HOST:PORT, Telnet with the COM Port Control option (RFC 2217). The line is set to
@@ -62,4 +62,4 @@ private:
     std::chrono::steady_clock::time_point m_frameOut;   // when the last frame has left the line
 };
 
-} // namespace kestrel
+} // namespace kestrel::link

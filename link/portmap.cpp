@@ -1,6 +1,6 @@
 #include "link/portmap.h"
 
-namespace kestrel {
+namespace kestrel::link {
 
 PortMap::PortMap(Factory factory)
     : m_factory(std::move(factory))
@@ -49,4 +49,4 @@ SerialDevice *PortMap::device(int port)
     return slot.get();
 }
 
-} // namespace kestrel
+} // namespace kestrel::link

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-namespace kestrel {
+namespace kestrel::link {
 
 // Which serial device stands behind each of the four port numbers the operator can pick. By
 // default port N is the platform's Nth serial port ("COM1" to "COM4" on Windows, /dev/ttyS0 to
@@ -38,4 +38,4 @@ private:
     std::array<std::unique_ptr<SerialDevice>, kPorts> m_devices;
 };
 
-} // namespace kestrel
+} // namespace kestrel::link

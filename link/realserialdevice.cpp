@@ -17,7 +17,7 @@
 #include <linux/serial.h>
 #endif
 
-namespace kestrel {
+namespace kestrel::link {
 
 RealSerialDevice::RealSerialDevice(QString portName, QObject *parent)
     : SerialDevice(std::move(portName), parent)
@@ -273,4 +273,4 @@ void RealSerialDevice::pollLines()
             emit lineEvent(change.code);
 }
 
-} // namespace kestrel
+} // namespace kestrel::link

@@ -5,7 +5,7 @@
 #ifdef Q_OS_WIN
 // On Windows the real port is the Win32 serial API's.
 #include "link/winserialdevice.h"
-namespace kestrel {
+namespace kestrel::link {
 using RealSerialDevice = WinSerialDevice;
 }
 #else
@@ -15,7 +15,7 @@ using RealSerialDevice = WinSerialDevice;
 #include <QSerialPort>
 #include <QTimer>
 
-namespace kestrel {
+namespace kestrel::link {
 
 // A real serial port (a COM port, /dev/ttyS*, a USB adapter, or a pty) at 9600 8-N-1 without flow
 // control. Reads take in what the operating system holds at that moment, not only what the event
@@ -67,6 +67,6 @@ private:
     bool m_cts = false;
 };
 
-} // namespace kestrel
+} // namespace kestrel::link
 
 #endif

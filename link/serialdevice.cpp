@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace kestrel {
+namespace kestrel::link {
 
 using Clock = std::chrono::steady_clock;
 
@@ -25,7 +25,7 @@ void SerialDevice::open()
     m_open = true;
     try {
         driveDtr(m_dtr);
-    } catch (const Failure &) {
+    } catch (const core::Failure &) {
         close();
         throw;
     }
@@ -75,7 +75,7 @@ void SerialDevice::drainOutput()
         return;
     try {
         entering(Operation::Drain);
-    } catch (const Failure &) {
+    } catch (const core::Failure &) {
         return;   // a drain never fails: there is nothing left to wait for
     }
     drainLine();
@@ -159,7 +159,7 @@ void SerialDevice::announceArrival()
         emit lineEvent(commevent::Receive);
 }
 
-void SerialDevice::lose(const Failure &failure)
+void SerialDevice::lose(const core::Failure &failure)
 {
     if (!m_open || m_lost)
         return;
@@ -167,4 +167,4 @@ void SerialDevice::lose(const Failure &failure)
     emit lost(failure.number(), failure.description());
 }
 
-} // namespace kestrel
+} // namespace kestrel::link

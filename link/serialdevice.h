@@ -9,7 +9,7 @@
 #include <chrono>
 #include <optional>
 
-namespace kestrel {
+namespace kestrel::link {
 
 // One serial line as the serial control drives it: a real port, a port over the network, the
 // virtual board or the test fake. The console cannot tell them apart. The contract below is kept
@@ -110,7 +110,7 @@ protected:
     // Characters wait in the driver, to be taken in by the next read: announced the same way.
     void announceArrival();
     // The device went away while open: raised once, with the failure that writes then throw.
-    void lose(const Failure &failure);
+    void lose(const core::Failure &failure);
 
 private:
     void takeIn();
@@ -119,8 +119,8 @@ private:
     bool m_open = false;
     bool m_dtr = false;
     bool m_takingIn = false;
-    std::optional<Failure> m_lost;
+    std::optional<core::Failure> m_lost;
     QByteArray m_received;   // taken in, not yet read
 };
 
-} // namespace kestrel
+} // namespace kestrel::link

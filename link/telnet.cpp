@@ -1,6 +1,6 @@
 #include "link/telnet.h"
 
-namespace kestrel::telnet {
+namespace kestrel::link::telnet {
 
 QByteArray bytes(std::initializer_list<quint8> list)
 {
@@ -80,4 +80,4 @@ void Reader::read(const QByteArray &stream, const Handlers &handlers)
     }
 }
 
-} // namespace kestrel::telnet
+} // namespace kestrel::link::telnet

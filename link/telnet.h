@@ -5,7 +5,7 @@
 #include <functional>
 #include <initializer_list>
 
-namespace kestrel::telnet {
+namespace kestrel::link::telnet {
 
 // Telnet (RFC 854) as a serial device server speaks it, with its COM Port Control option (RFC 2217):
 // the codes, the commands and subnegotiations as bytes, and a reader that takes a stream apart
@@ -53,4 +53,4 @@ private:
     QByteArray m_sb;
 };
 
-} // namespace kestrel::telnet
+} // namespace kestrel::link::telnet

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-namespace kestrel {
+namespace kestrel::link {
 
 namespace {
 
@@ -318,4 +318,4 @@ bool WinSerialDevice::waitOnDriver(std::chrono::nanoseconds timeout)
     }
 }
 
-} // namespace kestrel
+} // namespace kestrel::link

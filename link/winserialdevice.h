@@ -8,7 +8,7 @@
 
 class QWinEventNotifier;
 
-namespace kestrel {
+namespace kestrel::link {
 
 // A real serial port on Windows (COM1, COM12, a USB adapter's port) at 9600 8-N-1 without flow
 // control, on the Win32 serial API. Reads take what the driver holds at that moment (its input
@@ -59,4 +59,4 @@ private:
     bool m_cts = false;
 };
 
-} // namespace kestrel
+} // namespace kestrel::link

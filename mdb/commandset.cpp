@@ -87,7 +87,7 @@ const Param kVendApprovedParams[] = {
     {"amount", 1, 2, 0, 0, 0, 0xFFFF, U::Money, "the vend amount", nullptr, nullptr},
 };
 
-constexpr Table<Param> none()
+constexpr core::Table<Param> none()
 {
     return {};
 }
@@ -230,7 +230,7 @@ const Diagnostic kDiagnosticRows[] = {
 
 } // namespace
 
-const Table<CommandSpec> kCommandSet = kCommandRows;
+const core::Table<CommandSpec> kCommandSet = kCommandRows;
 
 const CommandSpec *commandOf(const QByteArray &frame)
 {

@@ -87,7 +87,7 @@ struct CommandSpec
     const char *name;          // "DISPENSE", "VEND REQUEST"
     quint8 command;            // the command byte: the peripheral's address and its command
     int sub;                   // the subcommand byte, or -1
-    Table<Param> params;
+    core::Table<Param> params;
     Layout reply;
     int replyBytes;            // the reply's data bytes after the address; -1: any number
     int level;                 // the lowest feature level that has the command
@@ -95,7 +95,7 @@ struct CommandSpec
     bool movesMoney;           // a payout, a vend, a stack: never sent twice, never late
     bool vmcCommand;           // false: a reader's response, sent only as a test
 };
-extern const Table<CommandSpec> kCommandSet;
+extern const core::Table<CommandSpec> kCommandSet;
 
 // The command a frame is (its command byte and, for those that have one, its subcommand), or
 // nullptr. A frame shorter than its command is still that command.

@@ -29,7 +29,7 @@ const Bill kBillRows[] = {
 
 } // namespace
 
-const Table<Coin> kCoins = kCoinRows;
-const Table<Bill> kBills = kBillRows;
+const core::Table<Coin> kCoins = kCoinRows;
+const core::Table<Bill> kBills = kBillRows;
 
 } // namespace kestrel::denominations

@@ -37,8 +37,8 @@ struct Bill
 };
 
 // In tally order: row i of the tally lists is coin or bill i.
-extern const Table<Coin> kCoins;
-extern const Table<Bill> kBills;
+extern const core::Table<Coin> kCoins;
+extern const core::Table<Bill> kBills;
 
 } // namespace denominations
 } // namespace kestrel

@@ -48,12 +48,12 @@ const char *const kBillRoutingRows[] = {
 
 } // namespace
 
-const Table<Address> kAddresses = kAddressRows;
-const Table<ReaderResponse> kReaderResponses = kReaderResponseRows;
-const Table<const char *> kChangerStatus = kChangerStatusRows;
-const Table<const char *> kValidatorStatus = kValidatorStatusRows;
-const Table<const char *> kCoinRouting = kCoinRoutingRows;
-const Table<const char *> kBillRouting = kBillRoutingRows;
+const core::Table<Address> kAddresses = kAddressRows;
+const core::Table<ReaderResponse> kReaderResponses = kReaderResponseRows;
+const core::Table<const char *> kChangerStatus = kChangerStatusRows;
+const core::Table<const char *> kValidatorStatus = kValidatorStatusRows;
+const core::Table<const char *> kCoinRouting = kCoinRoutingRows;
+const core::Table<const char *> kBillRouting = kBillRoutingRows;
 
 Peripheral peripheralOf(quint8 byte)
 {
@@ -132,7 +132,7 @@ const ReaderResponse *readerResponse(quint8 code)
     return found == kReaderResponses.end() ? nullptr : found;
 }
 
-QString named(const Table<const char *> &names, int code)
+QString named(const core::Table<const char *> &names, int code)
 {
     return code >= 0 && code < int(names.size()) ? QString::fromLatin1(names[std::size_t(code)])
                                                  : QStringLiteral("unknown status");

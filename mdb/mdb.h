@@ -27,7 +27,7 @@ struct Address
     quint8 address;
     const char *name;
 };
-extern const Table<Address> kAddresses;
+extern const core::Table<Address> kAddresses;
 
 // The peripheral a command or reply byte is addressed to.
 Peripheral peripheralOf(quint8 byte);
@@ -57,17 +57,17 @@ struct ReaderResponse
     ReaderData data;
     const char *amount;      // what an amount is, for those that carry one
 };
-extern const Table<ReaderResponse> kReaderResponses;
+extern const core::Table<ReaderResponse> kReaderResponses;
 const ReaderResponse *readerResponse(quint8 code);
 
 // Status codes of the changer's and the validator's POLL replies, by value.
-extern const Table<const char *> kChangerStatus;
-extern const Table<const char *> kValidatorStatus;
+extern const core::Table<const char *> kChangerStatus;
+extern const core::Table<const char *> kValidatorStatus;
 // Where a deposited coin went, and what became of a bill, by the routing bits.
-extern const Table<const char *> kCoinRouting;
-extern const Table<const char *> kBillRouting;
+extern const core::Table<const char *> kCoinRouting;
+extern const core::Table<const char *> kBillRouting;
 // The name at `code` in a table of names, or "unknown status".
-QString named(const Table<const char *> &names, int code);
+QString named(const core::Table<const char *> &names, int code);
 // What a changer's or validator's reply of one status byte says ("08 0C": "coin jam"), or nothing
 // for any other reply.
 QString statusOf(const QByteArray &reply);

@@ -89,15 +89,15 @@ const ReplyRow kValidatorStatusRows[] = {
     {"30 14", T::None, 0, nullptr, "Bill not accepted", "Bill not accepted - Code (30 14)"},
 };
 
-const Table<ReplyRow> kCoinsTakenIn = kCoinsTakenInRows;
-const Table<ReplyRow> kCoinsPaidOut = kCoinsPaidOutRows;
-const Table<ReplyRow> kCoinsRejected = kCoinsRejectedRows;
-const Table<ReplyRow> kChangerStatus = kChangerStatusRows;
-const Table<ReplyRow> kBillsTakenIn = kBillsTakenInRows;
-const Table<ReplyRow> kValidatorStatus = kValidatorStatusRows;
+const core::Table<ReplyRow> kCoinsTakenIn = kCoinsTakenInRows;
+const core::Table<ReplyRow> kCoinsPaidOut = kCoinsPaidOutRows;
+const core::Table<ReplyRow> kCoinsRejected = kCoinsRejectedRows;
+const core::Table<ReplyRow> kChangerStatus = kChangerStatusRows;
+const core::Table<ReplyRow> kBillsTakenIn = kBillsTakenInRows;
+const core::Table<ReplyRow> kValidatorStatus = kValidatorStatusRows;
 
 namespace {
-const Table<ReplyRow> kTables[] = {kCoinsTakenIn, kCoinsPaidOut, kCoinsRejected,
+const core::Table<ReplyRow> kTables[] = {kCoinsTakenIn, kCoinsPaidOut, kCoinsRejected,
                                    kChangerStatus, kBillsTakenIn, kValidatorStatus};
 } // namespace
 
@@ -106,7 +106,7 @@ const ReplyRow *find(const QString &code)
 {
     if (code.size() > 8)
         return nullptr;
-    for (const Table<ReplyRow> &table : kTables)
+    for (const core::Table<ReplyRow> &table : kTables)
         for (const ReplyRow &row : table)
             if (code == QLatin1String(row.reply))
                 return &row;

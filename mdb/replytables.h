@@ -27,12 +27,12 @@ struct ReplyRow
 
 namespace replies {
 
-extern const Table<ReplyRow> kCoinsTakenIn;
-extern const Table<ReplyRow> kCoinsPaidOut;
-extern const Table<ReplyRow> kCoinsRejected;
-extern const Table<ReplyRow> kChangerStatus;
-extern const Table<ReplyRow> kBillsTakenIn;
-extern const Table<ReplyRow> kValidatorStatus;
+extern const core::Table<ReplyRow> kCoinsTakenIn;
+extern const core::Table<ReplyRow> kCoinsPaidOut;
+extern const core::Table<ReplyRow> kCoinsRejected;
+extern const core::Table<ReplyRow> kChangerStatus;
+extern const core::Table<ReplyRow> kBillsTakenIn;
+extern const core::Table<ReplyRow> kValidatorStatus;
 
 // The free-text notice: the reply "CC" is followed by up to 17 characters for the status line.
 inline constexpr char kFreeText[] = "CC";

@@ -9,9 +9,9 @@ const mdb::FieldId kIdentity[] = {mdb::FieldId::ManufacturerCode, mdb::FieldId::
                                   mdb::FieldId::SoftwareVersion, mdb::FieldId::FeatureLevel};
 } // namespace
 
-void IdentityWatcher::replyRead(const details::Decoded &decoded)
+void IdentityWatcher::replyRead(const decode::details::Decoded &decoded)
 {
-    for (const details::Field &field : decoded.fields) {
+    for (const decode::details::Field &field : decoded.fields) {
         if (std::find(std::begin(kIdentity), std::end(kIdentity), field.id) == std::end(kIdentity))
             continue;
         auto identity = std::find_if(m_identities.begin(), m_identities.end(),

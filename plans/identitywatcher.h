@@ -20,7 +20,7 @@ public:
         QList<QPair<QString, QString>> fields;
     };
 
-    void replyRead(const details::Decoded &decoded);
+    void replyRead(const decode::details::Decoded &decoded);
     const QList<Identity> &identities() const { return m_identities; }
 
 private:

@@ -42,12 +42,12 @@ void PayoutWatcher::valueRequested(qint64 cents)
     m_paying = true;
 }
 
-void PayoutWatcher::replyRead(const details::Decoded &decoded)
+void PayoutWatcher::replyRead(const decode::details::Decoded &decoded)
 {
     if (decoded.device != mdb::Peripheral::Changer)
         return;
     // Coins the changer reports paid out, as activity, each with its coin type and count.
-    for (const details::Field &field : decoded.fields)
+    for (const decode::details::Field &field : decoded.fields)
         if (field.id == mdb::FieldId::CoinsDispensedByHand)
             for (int t = 0; t < kTubeCoins; ++t)
                 if (denominations::kCoins[std::size_t(t)].coinType == field.type)
@@ -57,7 +57,7 @@ void PayoutWatcher::replyRead(const details::Decoded &decoded)
     // The tubes' counts from a TUBE STATUS that holds all three.
     Tubes counts{};
     for (int t = 0; t < kTubeCoins; ++t) {
-        const details::Field *tube = details::fieldOf(decoded, mdb::FieldId::TubeCount, denominations::kCoins[std::size_t(t)].coinType);
+        const decode::details::Field *tube = decode::details::fieldOf(decoded, mdb::FieldId::TubeCount, denominations::kCoins[std::size_t(t)].coinType);
         if (!tube)
             return;
         counts[std::size_t(t)] = int(tube->number);
@@ -123,7 +123,7 @@ QString PayoutWatcher::checkPayout() const
     }
     if (byValue && requestedCents != reportedCents) {
         const QLocale c = QLocale::c();
-        short_ << QStringLiteral("by value: requested %1, reported %2").arg(money::plain(requestedCents, c), money::plain(reportedCents, c));
+        short_ << QStringLiteral("by value: requested %1, reported %2").arg(decode::money::plain(requestedCents, c), decode::money::plain(reportedCents, c));
     }
     return short_.isEmpty() ? QString() : QStringLiteral("payout does not reconcile: ") + short_.join(QStringLiteral("; "));
 }

@@ -35,7 +35,7 @@ public:
     void coinTypeRequested(int coinType, int count);
     void valueRequested(qint64 cents);
     // A reply read whole, decoded.
-    void replyRead(const details::Decoded &decoded);
+    void replyRead(const decode::details::Decoded &decoded);
 
     QList<Payout> payouts() const;
     // The tube coin of that name (Nickel, Dime, Quarter), or -1.

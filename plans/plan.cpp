@@ -24,7 +24,7 @@ struct Tabs
 {
     Device device;
     const char *word;
-    const Table<CommandRow> *rows;
+    const core::Table<commands::CommandRow> *rows;
 };
 const Tabs kTabs[] = {
     {Device::Changer, "changer", &commands::kCoinChanger},
@@ -35,7 +35,7 @@ const Tabs kTabs[] = {
 // A word of the plan as an error shows it: escaped, and cut to about sixty characters.
 QString echo(const QString &text)
 {
-    return escapedText(text, 60);
+    return core::escapedText(text, 60);
 }
 
 // A fault in the plan's text, at its line.
@@ -150,7 +150,7 @@ ReplyPattern pattern(const QString &text)
 QString captionsOf(const Tabs &tab)
 {
     QStringList captions;
-    for (const CommandRow &row : *tab.rows)
+    for (const commands::CommandRow &row : *tab.rows)
         if (!captions.contains(QString::fromLatin1(row.caption)))
             captions << QString::fromLatin1(row.caption);
     if (tab.device == Device::Validator)
@@ -176,7 +176,7 @@ Button button(Words &words)
     for (const Tabs &tab : kTabs) {
         if (only && only != &tab)
             continue;
-        const auto row = std::find_if(tab.rows->begin(), tab.rows->end(), [&](const CommandRow &r) {
+        const auto row = std::find_if(tab.rows->begin(), tab.rows->end(), [&](const commands::CommandRow &r) {
             return caption == QLatin1String(r.caption);
         });
         if (row != tab.rows->end())

@@ -26,7 +26,7 @@ enum class Device { Changer, Validator, Cashless };
 struct Button
 {
     Device device;
-    const CommandRow *row;     // nullptr for the escrow toggle
+    const commands::CommandRow *row;     // nullptr for the escrow toggle
     QString caption;
 };
 

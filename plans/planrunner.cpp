@@ -46,13 +46,13 @@ QString deviceName(Device device)
 // the longest MDB block's text (noise can come a megabyte at a time).
 QString shown(const QString &text)
 {
-    return escapedText(text.trimmed(), 120);
+    return core::escapedText(text.trimmed(), 120);
 }
 
 // A reply that came instead of the one expected, as the step's detail shows it: a status code
 // of the peripheral's activity with its name ("08 0C (coin jam)"), a piece of a reply with what it
 // is. A reply of two bytes to a command that asked for a value (PAYOUT VALUE POLL) is no status.
-QString arrived(const QString &text, bool whole, const details::Decoded &decoded)
+QString arrived(const QString &text, bool whole, const decode::details::Decoded &decoded)
 {
     QString s = shown(text);
     if (!whole)
@@ -81,11 +81,11 @@ QString PlanRunner::stateName(State state)
     return {};
 }
 
-PlanRunner::PlanRunner(Console &console, Plan plan, QObject *parent)
+PlanRunner::PlanRunner(console::Console &console, Plan plan, QObject *parent)
     : QObject(parent), m_console(console), m_plan(std::move(plan))
 {
     m_results.resize(m_plan.steps.size());
-    connect(&m_bound, &BoundTimer::expired, this, [this] {
+    connect(&m_bound, &core::BoundTimer::expired, this, [this] {
         if (!isRunning())
             return;
         const Action &action = m_plan.steps[m_step].action;
@@ -105,28 +105,28 @@ PlanRunner::PlanRunner(Console &console, Plan plan, QObject *parent)
         } else if (m_awaitingFrame) {
             m_awaitingFrame = false;
             finishStep(State::Failed, QStringLiteral("the frame did not leave within %1 ms")
-                                          .arg((PendingFrames::kAnswerBound + kPressSlack).count()));
+                                          .arg((console::PendingFrames::kAnswerBound + kPressSlack).count()));
         }
     });
-    connect(&m_console, &Console::replyRead, this, &PlanRunner::replyRead);
-    LineListModel &log = m_console.state.lstActionLog;
+    connect(&m_console, &console::Console::replyRead, this, &PlanRunner::replyRead);
+    core::LineListModel &log = m_console.state.lstActionLog;
     connect(&log, &QAbstractItemModel::rowsInserted, this, [this, &log](const QModelIndex &, int first, int last) {
         for (int i = first; i <= last; ++i)
             logLine(log.row(i));
     });
-    connect(&m_console.pendingFrames, &PendingFrames::frameWritten, this, &PlanRunner::frameWritten);
+    connect(&m_console.pendingFrames, &console::PendingFrames::frameWritten, this, &PlanRunner::frameWritten);
     // A plan whose port is gone cannot go on: the step under way fails with the loss as its
     // reason, and the rest are not run.
-    connect(&m_console.comInterface, &CommControl::deviceLost, this, [this](int, const QString &description) {
+    connect(&m_console.comInterface, &link::CommControl::deviceLost, this, [this](int, const QString &description) {
         abandon(QStringLiteral("the port was lost: %1").arg(description.trimmed()));
     });
-    connect(&m_console.comInterface, &CommControl::portClosed, this,
+    connect(&m_console.comInterface, &link::CommControl::portClosed, this,
             [this] { abandon(QStringLiteral("the port was closed")); });
 }
 
 void PlanRunner::start()
 {
-    m_started = BoundTimer::Clock::now();
+    m_started = core::BoundTimer::Clock::now();
     m_step = 0;
     runStep();
 }
@@ -237,7 +237,7 @@ void PlanRunner::press(const Press &p)
     const int waiting = m_console.pendingFrames.count();
     m_awaitingFrame = true;
     if (b.row)
-        kestrel::press(m_console.send, *b.row);
+        kestrel::console::press(m_console.send, *b.row);
     else
         m_console.escrow.press();
     awaitFrame(waiting);
@@ -264,7 +264,7 @@ void PlanRunner::send(const Send &s)
     // A plan has no one to ask: a command the peripheral's level lacks goes, and the step says so.
     m_sendWarning = composed.warning;
     m_sentFrame = composed.frame;
-    m_errorLine = SendRoutine::errorMessageFor(name);
+    m_errorLine = console::SendRoutine::errorMessageFor(name);
     m_roundTrips.commandQueued(s.command ? QStringLiteral("%1 %2").arg(mdb::nameOf(s.command->peripheral), name) : name);
     const int waiting = m_console.pendingFrames.count();
     m_awaitingFrame = true;
@@ -282,7 +282,7 @@ void PlanRunner::awaitFrame(int waitingBefore)
         finishStep(State::Failed, QStringLiteral("not sent: %1").arg(log.isEmpty() ? QString() : log.last()));
         return;
     }
-    m_bound.start(PendingFrames::kAnswerBound + kPressSlack);
+    m_bound.start(console::PendingFrames::kAnswerBound + kPressSlack);
 }
 
 void PlanRunner::frameWritten()
@@ -317,8 +317,8 @@ void PlanRunner::replyRead(const QString &text, bool ended)
 {
     // Decoded as the console's reply history knows it: the frame that asked for it, the SETUPs.
     const int row = m_console.state.List1.count() - 1;
-    const details::Decoded decoded =
-        row >= 0 && m_console.state.List1.row(row) == text ? m_console.history.decode(row) : details::decode(text);
+    const decode::details::Decoded decoded =
+        row >= 0 && m_console.state.List1.row(row) == text ? m_console.history.decode(row) : decode::details::decode(text);
     // A reply that ended in silence is whole unless its bytes stop short of its layout: a piece
     // of a reply cut off by a stalled line ("08 52" of "08 52 06") is shown in what arrived, never
     // taken for the reply it began, as the console did not count it either.
@@ -367,7 +367,7 @@ void PlanRunner::check(const Action &action)
     QString seen;
     if (const auto *c = std::get_if<CheckTally>(&action)) {
         // Row i of a tally is coin or bill i (its name there changes as replies count it).
-        const ReplyState &s = m_console.state;
+        const decode::ReplyState &s = m_console.state;
         int row = -1;
         bool coin = true;
         for (std::size_t i = 0; i < denominations::kCoins.size(); ++i)
@@ -390,9 +390,9 @@ void PlanRunner::check(const Action &action)
         const qint64 cents = m_console.state.TotalReceived.cents();
         const QLocale c = QLocale::c();
         if (cents != t->cents)
-            failure = QStringLiteral("total %1, expected %2").arg(money::plain(cents, c), money::plain(t->cents, c));
+            failure = QStringLiteral("total %1, expected %2").arg(decode::money::plain(cents, c), decode::money::plain(t->cents, c));
         else
-            seen = money::plain(cents, c);
+            seen = decode::money::plain(cents, c);
     } else if (const auto *st = std::get_if<CheckStatus>(&action)) {
         const QString now = m_console.state.lblSpecialInstruction.text();
         if (now != st->text)
@@ -414,7 +414,7 @@ QString PlanRunner::checkReply(const CheckReply &c, QString &seen) const
     if (!m_matched)
         return QStringLiteral("no reply has met an expectation yet");
     QStringList names;
-    for (const details::Field &field : m_matched->fields) {
+    for (const decode::details::Field &field : m_matched->fields) {
         names << QStringLiteral("\"%1\"").arg(field.name);
         if (field.name.compare(c.field, Qt::CaseInsensitive) != 0)
             continue;

@@ -39,7 +39,7 @@ public:
     using Identity = IdentityWatcher::Identity;
     using Payout = PayoutWatcher::Payout;
 
-    PlanRunner(Console &console, Plan plan, QObject *parent = nullptr);
+    PlanRunner(console::Console &console, Plan plan, QObject *parent = nullptr);
 
     void start();
     // Ends the run now: the step under way is stopped and the rest are not run.
@@ -53,7 +53,7 @@ public:
     bool passed() const;
     double elapsedMs() const
     {
-        return m_started ? std::chrono::duration<double, std::milli>(BoundTimer::Clock::now() - *m_started).count() : 0;
+        return m_started ? std::chrono::duration<double, std::milli>(core::BoundTimer::Clock::now() - *m_started).count() : 0;
     }
     const QList<RoundTrip> &roundTrips() const { return m_roundTrips.roundTrips(); }
     const QList<Identity> &identities() const { return m_identities.identities(); }
@@ -74,7 +74,7 @@ private:
         QString text;
         double atMs;
         bool whole;     // read whole, as the console counts replies
-        details::Decoded decoded;
+        decode::details::Decoded decoded;
     };
 
     // Ends the run now because it cannot go on: the step under way fails for `reason`.
@@ -94,15 +94,15 @@ private:
     void logLine(const QString &line);
     void frameWritten();
 
-    Console &m_console;
+    console::Console &m_console;
     Plan m_plan;
     QList<StepResult> m_results;
     int m_step = -1;
     bool m_stopped = false;
     bool m_abandoned = false;       // the port went away under it
     // When the run began, on the clock the step's bounds are kept on.
-    std::optional<BoundTimer::Clock::time_point> m_started;
-    BoundTimer m_bound;             // the running step's wait, never ended early
+    std::optional<core::BoundTimer::Clock::time_point> m_started;
+    core::BoundTimer m_bound;             // the running step's wait, never ended early
 
     // Replies read since the run began; those before m_consumed are spoken for.
     QList<Reply> m_replies;
@@ -110,14 +110,14 @@ private:
     // The press under way: waiting for its frame to be written, or its error line.
     bool m_awaitingFrame = false;
     QString m_errorLine;            // the button's error message, as its error lines begin
-    const CommandRow *m_pressedRow = nullptr;
+    const commands::CommandRow *m_pressedRow = nullptr;
     // The command a `send` step queued, and its frame, for the payout it may ask for.
     const mdb::CommandSpec *m_sentCommand = nullptr;
     QByteArray m_sentFrame;
     QString m_sendWarning;          // a level the peripheral lacks, told in the step's detail
 
     // The reply the last expectation was met by, for `check reply`.
-    std::optional<details::Decoded> m_matched;
+    std::optional<decode::details::Decoded> m_matched;
     RoundTripWatcher m_roundTrips;
     IdentityWatcher m_identities;
     PayoutWatcher m_payout;

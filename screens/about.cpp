@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QPainter>
 
-namespace kestrel {
+namespace kestrel::screens {
 
 namespace {
 
@@ -87,4 +87,4 @@ HelpScreen::HelpScreen(QWidget *parent)
     look::placeWindow(*this, kPlace);
 }
 
-} // namespace kestrel
+} // namespace kestrel::screens

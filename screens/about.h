@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-namespace kestrel {
+namespace kestrel::screens {
 
 // The About screen: the maker's interface products and the program's developers. It closes only
 // through the title bar's close box.
@@ -13,4 +13,4 @@ public:
     explicit HelpScreen(QWidget *parent = nullptr);
 };
 
-} // namespace kestrel
+} // namespace kestrel::screens

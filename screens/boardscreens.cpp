@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QLabel>
 
-namespace kestrel {
+namespace kestrel::screens {
 
 namespace {
 
@@ -113,4 +113,4 @@ BoardScreen::BoardScreen(Which which, QWidget *parent)
     look::placeWindow(*this, row.place, menuWidget() ? menuBar()->sizeHint().height() : 0);
 }
 
-} // namespace kestrel
+} // namespace kestrel::screens

@@ -3,7 +3,7 @@
 #include <QMainWindow>
 #include <QPixmap>
 
-namespace kestrel {
+namespace kestrel::screens {
 
 // A reference screen whose content is one picture of an interface board: the picture is drawn at
 // its natural size from the top-left corner of the client area and never scaled; a Close button
@@ -25,4 +25,4 @@ private:
     QPixmap m_picture;
 };
 
-} // namespace kestrel
+} // namespace kestrel::screens

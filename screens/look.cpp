@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-namespace kestrel::look {
+namespace kestrel::screens::look {
 
 void placeWindow(QWidget &window, const WindowPlace &place, int menuHeight)
 {
@@ -42,4 +42,4 @@ QIcon appIcon()
     return icon;
 }
 
-} // namespace kestrel::look
+} // namespace kestrel::screens::look

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace kestrel::look {
+namespace kestrel::screens::look {
 
 // Places and sizes are given in twips (1/1440 inch); at 15 twips per pixel they become Qt's logical
 // pixels, which Qt scales on high-DPI screens.
@@ -54,4 +54,4 @@ QFont arial(double points, unsigned style = Regular);
 // The program's icon, 16 to 72 pixels: the windows' icon and the splash screen's logo.
 QIcon appIcon();
 
-} // namespace kestrel::look
+} // namespace kestrel::screens::look

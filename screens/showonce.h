@@ -5,7 +5,7 @@
 
 #include <functional>
 
-namespace kestrel {
+namespace kestrel::screens {
 
 // Shows a screen that exists at most once: made on the first call, brought to the front on later
 // ones. The screen deletes itself when closed, which empties the slot for the next call.
@@ -20,4 +20,4 @@ Screen *showOnce(QPointer<Screen> &slot, const std::function<Screen *()> &make)
     return slot;
 }
 
-} // namespace kestrel
+} // namespace kestrel::screens

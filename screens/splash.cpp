@@ -6,7 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 
-namespace kestrel {
+namespace kestrel::screens {
 
 using look::arial;
 using look::pixels;
@@ -145,4 +145,4 @@ void frmSplash::unload()
     close();
 }
 
-} // namespace kestrel
+} // namespace kestrel::screens

@@ -5,7 +5,7 @@
 
 class QLabel;
 
-namespace kestrel {
+namespace kestrel::screens {
 
 // The splash screen: the product's name, version and maker, shown for a moment at start and once
 // more while the main window loads. It closes itself after 750 ms, or at once on a character key
@@ -38,4 +38,4 @@ private:
     bool m_unloaded = false;
 };
 
-} // namespace kestrel
+} // namespace kestrel::screens

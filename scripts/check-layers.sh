@@ -7,21 +7,29 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 widgets_dir="${1:?the QtWidgets include directory}"
 
-# The project folders each folder may include from, itself first.
-declare -A may=(
-    [core]="core"
-    [mdb]="mdb core"
-    [link]="link core"
-    [decode]="decode mdb core"
-    [commands]="commands mdb core"
-    [capture]="capture mdb core"
-    [console]="console capture commands decode link mdb core"
-    [plans]="plans console capture commands decode link mdb core"
-    [sim]="sim capture link mdb core"
-    [screens]="screens core"
-    [session]="session plans sim console capture commands decode link mdb core"
-    [app]="app session screens sim plans console capture commands decode link mdb core"
-)
+# What each folder may include, as README.md's layout table says it: the folder, then the folders
+# it may include from ("any" for the tests, benchmarks and fuzzers, nothing for data).
+declare -A may=()
+while IFS='|' read -r _ folder allowed _; do
+    folder=$(sed -E 's/^ *`([^/`]+)\/` *$/\1/' <<<"$folder")
+    allowed=$(xargs <<<"$allowed")
+    [ "$allowed" = any ] && continue
+    may[$folder]="$allowed"
+done < <(grep -E '^\| `[a-z]+/` \|' README.md)
+[ ${#may[@]} -gt 0 ] || { echo "README.md has no layout table"; exit 1; }
+
+broken=0
+# Every folder with sources has its row.
+for dir in */; do
+    dir=${dir%/}
+    [ "$dir" = tests ] || [ "$dir" = bench ] || [ "$dir" = fuzz ] && continue
+    [[ "$dir" == build* ]] && continue
+    if [ -n "$(find "$dir" -maxdepth 2 \( -name '*.h' -o -name '*.cpp' \) -print -quit)" ] && [ -z "${may[$dir]+x}" ]; then
+        echo "$dir/: not in README.md's layout table"
+        broken=1
+    fi
+done
+
 # The folders whose files may include widget headers: the windows, and the virtual board's own
 # window (sim/boardwindow.*, a target of its own beside the widget-free board).
 widget_files='^(app/|screens/|sim/boardwindow\.)'
@@ -29,7 +37,6 @@ widget_files='^(app/|screens/|sim/boardwindow\.)'
 # Every header QtWidgets has, by the names a source would include.
 widget_headers=$(ls "$widgets_dir" | grep -v '\.h$' | sed 's/^/</; s/$/>/')
 
-broken=0
 for folder in "${!may[@]}"; do
     allowed="${may[$folder]}"
     while IFS= read -r line; do

@@ -22,7 +22,7 @@ constexpr int kLongestName = 255;
 QString shown(const QString &value)
 {
     const bool quote = value.trimmed().size() != value.size() || value.isEmpty() || value.contains(QLatin1Char(' '));
-    const QString out = escapedText(value);
+    const QString out = core::escapedText(value);
     return quote ? QLatin1Char('"') + out + QLatin1Char('"') : out;
 }
 } // namespace
@@ -108,7 +108,7 @@ void addOptions(QCommandLineParser &parser)
         "Test console for MDB vending peripherals behind a serial interface board."));
     parser.addHelpOption();
     parser.addVersionOption();
-    for (int port = 1; port <= PortMap::kPorts; ++port)
+    for (int port = 1; port <= link::PortMap::kPorts; ++port)
         parser.addOption(QCommandLineOption(
             optionName(port),
             QStringLiteral("Use DEVICE for \"Comm%1\" instead of %2: a serial port's path or "
@@ -118,7 +118,7 @@ void addOptions(QCommandLineParser &parser)
                            "socket://HOST:PORT for a raw TCP port (no modem lines), or "
                            "replay:FILE[?speed=N|max] to play a capture or a log.txt back as a board.")
                 .arg(port)
-                .arg(PortMap::defaultName(port), QLatin1String(kVirtual), sim::faultNames()),
+                .arg(link::PortMap::defaultName(port), QLatin1String(kVirtual), sim::faultNames()),
             QStringLiteral("DEVICE")));
     parser.addOption(QCommandLineOption(
         QStringLiteral("plan"),
@@ -147,7 +147,7 @@ QString check(const QCommandLineParser &parser, bool resolve)
 {
     for (const QString &stray : parser.positionalArguments())
         return QStringLiteral("%1: an argument no option takes (the ports are --com1 to --com%2)")
-            .arg(shown(stray)).arg(PortMap::kPorts);
+            .arg(shown(stray)).arg(link::PortMap::kPorts);
     const bool plan = parser.isSet(QStringLiteral("plan"));
     if (parser.values(QStringLiteral("plan")).size() > 1)
         return QStringLiteral("--plan is given %1 times: give it once").arg(parser.values(QStringLiteral("plan")).size());
@@ -164,7 +164,7 @@ QString check(const QCommandLineParser &parser, bool resolve)
     for (const QString &report : parser.values(QStringLiteral("report")))
         if (report.trimmed().isEmpty())
             return QStringLiteral("--report %1: no file named").arg(shown(report));
-    for (int port = 1; port <= PortMap::kPorts; ++port) {
+    for (int port = 1; port <= link::PortMap::kPorts; ++port) {
         const QStringList values = parser.values(optionName(port));
         if (values.size() > 1) {
             QStringList each;
@@ -197,14 +197,14 @@ QString check(const QCommandLineParser &parser, bool resolve)
     return {};
 }
 
-void applyOptions(const QCommandLineParser &parser, PortMap &ports)
+void applyOptions(const QCommandLineParser &parser, link::PortMap &ports)
 {
-    for (int port = 1; port <= PortMap::kPorts; ++port)
+    for (int port = 1; port <= link::PortMap::kPorts; ++port)
         if (parser.isSet(optionName(port)))
             ports.setName(port, parser.value(optionName(port)));
 }
 
-std::unique_ptr<SerialDevice> makeDevice(const QString &deviceName)
+std::unique_ptr<link::SerialDevice> makeDevice(const QString &deviceName)
 {
     const Device device = parseDevice(deviceName).value_or(Device());
     switch (device.kind) {
@@ -222,19 +222,19 @@ std::unique_ptr<SerialDevice> makeDevice(const QString &deviceName)
         return board;
     }
     case Device::Rfc2217:
-        return std::make_unique<NetSerialDevice>(NetSerialDevice::Protocol::Rfc2217, device.host, device.port);
+        return std::make_unique<link::NetSerialDevice>(link::NetSerialDevice::Protocol::Rfc2217, device.host, device.port);
     case Device::Raw:
-        return std::make_unique<NetSerialDevice>(NetSerialDevice::Protocol::Raw, device.host, device.port);
+        return std::make_unique<link::NetSerialDevice>(link::NetSerialDevice::Protocol::Raw, device.host, device.port);
     case Device::Path:
         break;
     }
-    return std::make_unique<RealSerialDevice>(deviceName);
+    return std::make_unique<link::RealSerialDevice>(deviceName);
 }
 
-QList<sim::VirtualBoard *> virtualBoards(PortMap &ports)
+QList<sim::VirtualBoard *> virtualBoards(link::PortMap &ports)
 {
     QList<sim::VirtualBoard *> boards;
-    for (int port = 1; port <= PortMap::kPorts; ++port)
+    for (int port = 1; port <= link::PortMap::kPorts; ++port)
         if (const std::optional<Device> device = parseDevice(ports.name(port)); device && device->kind == Device::Virtual)
             if (auto *board = qobject_cast<sim::VirtualBoard *>(ports.device(port)))
                 boards.append(board);

@@ -40,13 +40,13 @@ void addOptions(QCommandLineParser &parser);
 // given twice, an empty or over-long one, a URL that is none, a stray argument), or nothing. With
 // `resolve`, the hosts of network ports are looked up too (the application must exist by then).
 QString check(const QCommandLineParser &parser, bool resolve);
-void applyOptions(const QCommandLineParser &parser, PortMap &ports);
+void applyOptions(const QCommandLineParser &parser, link::PortMap &ports);
 
 // The device for a name that check() accepted.
-std::unique_ptr<SerialDevice> makeDevice(const QString &deviceName);
+std::unique_ptr<link::SerialDevice> makeDevice(const QString &deviceName);
 
 // The virtual boards behind the ports, made now so that their windows can open with the console.
-QList<sim::VirtualBoard *> virtualBoards(PortMap &ports);
+QList<sim::VirtualBoard *> virtualBoards(link::PortMap &ports);
 
 } // namespace session
 } // namespace kestrel

@@ -2,13 +2,13 @@
 
 namespace kestrel::session {
 
-void runExit(OnExitFailure onFailure, CommControl &comInterface, ActionLog &log,
+void runExit(OnExitFailure onFailure, link::CommControl &comInterface, core::ActionLog &log,
              const std::function<void()> &unloadWindow, const std::function<void()> &endProgram)
 {
     const QString message = QStringLiteral("Error In Exit Command Click Routine, ");
     bool ending = false;
-    Trap trap(
-        [&](const Failure &failure) {
+    core::Trap trap(
+        [&](const core::Failure &failure) {
             switch (onFailure) {
             case OnExitFailure::Continue:
                 log.LogHandlerError(message, failure);
@@ -25,8 +25,8 @@ void runExit(OnExitFailure onFailure, CommControl &comInterface, ActionLog &log,
             }
         },
         onFailure == OnExitFailure::Continue || onFailure == OnExitFailure::Ignore
-            ? Trap::After::NextStep
-            : Trap::After::Stop);
+            ? core::Trap::After::NextStep
+            : core::Trap::After::Stop);
 
     // When reading PortOpen fails, the close is attempted all the same.
     bool open = true;

@@ -16,7 +16,7 @@ enum class OnExitFailure {
 };
 
 // Shuts down the way every Exit does: close the port if it is open, then unload the main window.
-void runExit(OnExitFailure onFailure, CommControl &comInterface, ActionLog &log,
+void runExit(OnExitFailure onFailure, link::CommControl &comInterface, core::ActionLog &log,
              const std::function<void()> &unloadWindow, const std::function<void()> &endProgram);
 
 } // namespace kestrel::session

@@ -35,35 +35,35 @@ int runPlanHeadless(const QCommandLineParser &parser)
         printError(parsed.error + QLatin1Char('\n'));
         return 2;
     }
-    PortMap ports(&session::makeDevice);
+    link::PortMap ports(&session::makeDevice);
     session::applyOptions(parser, ports);
-    Console console(ports);
+    console::Console console(ports);
     // Each line of the action log is shown as it is written, as the window's list would show it.
     QObject::connect(&console.state.lstActionLog, &QAbstractItemModel::rowsInserted, &console,
                      [&](const QModelIndex &, int first, int last) {
                          for (int i = first; i <= last; ++i)
                              printOut(QStringLiteral("      log: %1\n").arg(console.state.lstActionLog.row(i)));
                      });
-    SessionCapture capture(console);
+    console::SessionCapture capture(console);
     bool captureStopped = false;
     if (parser.isSet(QStringLiteral("capture"))) {
         if (const QString error = capture.start(parser.value(QStringLiteral("capture"))); !error.isEmpty()) {
             printError(QStringLiteral("kestrel: %1\n").arg(error));
             return 2;
         }
-        QObject::connect(&capture, &SessionCapture::failed, &capture, [&](const QString &error) {
+        QObject::connect(&capture, &console::SessionCapture::failed, &capture, [&](const QString &error) {
             captureStopped = true;
             printError(QStringLiteral("kestrel: %1\n").arg(error));
         });
     }
-    Trap load = console.state.log.trap(QStringLiteral("Error in form load, "));
+    core::Trap load = console.state.log.trap(QStringLiteral("Error in form load, "));
     console.startUp(load);
     const int kPort = 1;
     printOut(QStringLiteral("Plan %1 (%2), %3 steps, on %4\n")
                  .arg(parsed.plan->title, parsed.plan->name)
                  .arg(parsed.plan->steps.size())
                  .arg(ports.name(kPort)));
-    selectPort(console.comInterface, kPort, console.state.log, [] {});
+    console::selectPort(console.comInterface, kPort, console.state.log, [] {});
     if (!console.comInterface.PortOpen()) {
         printError(QStringLiteral("kestrel: %1 cannot be opened\n").arg(ports.name(kPort)));
         return 2;

@@ -8,7 +8,7 @@
 
 namespace kestrel::sim {
 
-using linetiming::kCharacterTime;
+using link::linetiming::kCharacterTime;
 
 BoardLine::BoardLine(QObject *parent)
     : QObject(parent)
@@ -97,7 +97,7 @@ bool BoardLine::waitFor(std::chrono::nanoseconds timeout)
     // wait goes on until a character has come or the time is up.
     const Clock::time_point until = Clock::now() + timeout;
     while (Clock::now() < until) {
-        linetiming::sleepUntil(std::min(nextArrival(), until));
+        link::linetiming::sleepUntil(std::min(nextArrival(), until));
         if (advance() > 0)
             return true;
     }

@@ -27,7 +27,7 @@ QPushButton *button(const QString &caption, QWidget *parent, const char *name = 
     return b;
 }
 
-void statusButtons(QGridLayout *grid, int column, const Table<ReplyRow> &rows, VirtualBoard &board)
+void statusButtons(QGridLayout *grid, int column, const core::Table<ReplyRow> &rows, VirtualBoard &board)
 {
     int at = 0;
     for (const ReplyRow &row : rows) {
@@ -117,13 +117,13 @@ QWidget *BoardWindow::faults()
     statusButtons(grid, 0, replies::kChangerStatus, m_board);
     statusButtons(grid, 1, replies::kValidatorStatus, m_board);
     static constexpr struct { int code; const char *caption; } kLineErrors[] = {
-        {commevent::Break, "Break"},
-        {commevent::CtsTimeout, "CTS timeout"},
-        {commevent::DsrTimeout, "DSR timeout"},
-        {commevent::Framing, "Framing error"},
-        {commevent::Overrun, "Overrun"},
-        {commevent::RxOverflow, "Receive buffer overflow"},
-        {commevent::Parity, "Parity error"},
+        {link::commevent::Break, "Break"},
+        {link::commevent::CtsTimeout, "CTS timeout"},
+        {link::commevent::DsrTimeout, "DSR timeout"},
+        {link::commevent::Framing, "Framing error"},
+        {link::commevent::Overrun, "Overrun"},
+        {link::commevent::RxOverflow, "Receive buffer overflow"},
+        {link::commevent::Parity, "Parity error"},
     };
     int row = 0;
     for (const auto &error : kLineErrors) {

@@ -29,7 +29,7 @@ const Fault kFaultRows[] = {
 };
 } // namespace
 
-const Table<Fault> kFaults = kFaultRows;
+const core::Table<Fault> kFaults = kFaultRows;
 
 const Fault *faultNamed(const QString &name)
 {
@@ -47,7 +47,7 @@ QString faultNames()
 }
 
 VirtualBoard::VirtualBoard(QObject *parent)
-    : SerialDevice(QStringLiteral("virtual"), parent)
+    : link::SerialDevice(QStringLiteral("virtual"), parent)
 {
     m_ctsTimer.setSingleShot(true);
     m_ctsTimer.setInterval(kCtsDelayMs);
@@ -55,7 +55,7 @@ VirtualBoard::VirtualBoard(QObject *parent)
         if (!isOpen())
             return;
         m_cts = !m_cts;
-        emit lineEvent(commevent::CtsChange);
+        emit lineEvent(link::commevent::CtsChange);
     });
     connect(&m_line, &BoardLine::arrived, this, [this] { announceArrival(); });
     m_playTimer.setSingleShot(true);
@@ -94,7 +94,7 @@ void VirtualBoard::driveDtr(bool high)
 void VirtualBoard::writeLine(const QByteArray &frame)
 {
     const Clock::time_point now = Clock::now();
-    m_frameArrives = paced() ? std::max(now, m_frameArrives) + linetiming::onTheWire(int(frame.size()))
+    m_frameArrives = paced() ? std::max(now, m_frameArrives) + link::linetiming::onTheWire(int(frame.size()))
                              : now;
     const auto untilArrival = std::chrono::ceil<std::chrono::milliseconds>(m_frameArrives - now);
     emit frameReceived(frame, QTime::currentTime().addMSecs(int(untilArrival.count())));
@@ -115,7 +115,7 @@ void VirtualBoard::writeLine(const QByteArray &frame)
 void VirtualBoard::drainLine()
 {
     // The frame is on its way until its last byte has reached the board.
-    linetiming::sleepUntil(m_frameArrives);
+    link::linetiming::sleepUntil(m_frameArrives);
 }
 
 void VirtualBoard::insertCoin(CoinChanger::Coin coin)
@@ -266,7 +266,7 @@ void VirtualBoard::playNext()
     stopPlaying();
     emit playFailed(error);
     if (m_replay)
-        lose(commerrors::deviceLost(QStringLiteral("replay"), error));
+        lose(link::commerrors::deviceLost(QStringLiteral("replay"), error));
 }
 
 void VirtualBoard::sendReply(const QString &text)

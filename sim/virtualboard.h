@@ -35,13 +35,13 @@ struct Fault
     void (*set)(VirtualBoard &board, bool on);
     bool (*isOn)(const VirtualBoard &board);
 };
-extern const Table<Fault> kFaults;
+extern const core::Table<Fault> kFaults;
 // The fault of that name, or nullptr.
 const Fault *faultNamed(const QString &name);
 // The faults' names, for a message that lists them: "coin-jam, short-payout, validator-disabled".
 QString faultNames();
 
-class VirtualBoard : public SerialDevice
+class VirtualBoard : public link::SerialDevice
 {
     Q_OBJECT
 public:

@@ -93,7 +93,7 @@ private slots:
         QVERIFY(!rig.device(1).dtr());
 
         // Raising DTR fails: the error line comes first, then the button's own line.
-        rig.device(1).failOn(FakeSerialDevice::Op::SetDtr, Failure(8019, " DTR line stuck "), 1);
+        rig.device(1).failOn(FakeSerialDevice::Op::SetDtr, core::Failure(8019, " DTR line stuck "), 1);
         rig.click(e.control);
         QCOMPARE(rig.log().mid(1), QStringList({QString::fromLatin1(e.errorMessage) + "DTR line stuck - 8019",
                                                  QString::fromLatin1(e.logLine)}));
@@ -105,8 +105,8 @@ private slots:
     void captionsAgreeWithTheWindow()
     {
         WindowRig rig;
-        for (const Table<CommandRow> *table : {&commands::kCoinChanger, &commands::kBillValidator, &commands::kCashless})
-            for (const CommandRow &row : *table) {
+        for (const core::Table<commands::CommandRow> *table : {&commands::kCoinChanger, &commands::kBillValidator, &commands::kCashless})
+            for (const commands::CommandRow &row : *table) {
                 auto *button = rig.window->control<QPushButton>(QString::fromLatin1(row.control));
                 QVERIFY2(button, row.control);
                 QCOMPARE(button->text(), QString::fromLatin1(row.caption));

@@ -18,8 +18,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QStringList>("names");   // the device behind Comm1 to Comm4
-        const QString s0 = PortMap::defaultName(1), s1 = PortMap::defaultName(2),
-                      s2 = PortMap::defaultName(3), s3 = PortMap::defaultName(4);
+        const QString s0 = link::PortMap::defaultName(1), s1 = link::PortMap::defaultName(2),
+                      s2 = link::PortMap::defaultName(3), s3 = link::PortMap::defaultName(4);
         QTest::newRow("none") << QStringList{"kestrel"} << QStringList{s0, s1, s2, s3};
         QTest::newRow("com1 virtual") << QStringList{"kestrel", "--com1", "virtual"}
                                       << QStringList{"virtual", s1, s2, s3};
@@ -37,7 +37,7 @@ private slots:
         QCommandLineParser parser;
         session::addOptions(parser);
         QVERIFY(parser.parse(arguments));
-        PortMap ports(&session::makeDevice);
+        link::PortMap ports(&session::makeDevice);
         session::applyOptions(parser, ports);
         for (int port = 1; port <= 4; ++port)
             QCOMPARE(ports.name(port), names[port - 1]);
@@ -131,7 +131,7 @@ private slots:
     void unknownDeviceFailsCleanlyAtComm1()
     {
         DeviceWindowRig rig(QStringLiteral("/nonexistent/kestrel-port"));
-        frmKestrel &window = *rig.window;
+        app::frmKestrel &window = *rig.window;
         QTest::mouseClick(window.control("Option1"), Qt::LeftButton, {},
                           window.control("Option1")->rect().center());
         QCOMPARE(window.console().state.lstActionLog.rows(),

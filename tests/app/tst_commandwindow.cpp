@@ -47,7 +47,7 @@ struct ComposerRig : DeviceWindowRig
         return QTest::qWaitFor([&] { return !composer->replyText().isEmpty(); }, 5000);
     }
 
-    CommandWindow *composer = nullptr;
+    app::CommandWindow *composer = nullptr;
     sim::VirtualBoard *board = nullptr;
     QStringList frames;
 };

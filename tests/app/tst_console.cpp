@@ -18,8 +18,8 @@ private slots:
 
     void startsWithSplashThenMainWindowAndSplashAgain()
     {
-        PortMap ports([](const QString &name) { return std::make_unique<FakeSerialDevice>(name); });
-        Startup startup(ports);
+        link::PortMap ports([](const QString &name) { return std::make_unique<FakeSerialDevice>(name); });
+        app::Startup startup(ports);
         startup.begin();
         QCOMPARE(WindowRig::splashCount(), 1);
         QVERIFY(!startup.mainWindow());
@@ -33,12 +33,12 @@ private slots:
     void stateAfterStart()
     {
         WindowRig rig;
-        Console &c = rig.console();
+        console::Console &c = rig.console();
         QCOMPARE(c.state.lstCoin.rows(), QStringList({"Nickel", "Dime", "Quarter", "Canadian Dollar",
                                                 "Canadian Two Dollar"}));
         QCOMPARE(c.state.lstBillCount.rows(), QStringList(5, "0"));
         QCOMPARE(c.state.lstDebuggingValue.rows(), QStringList(3, " "));
-        for (LineListModel *l : {&c.state.lstCoin, &c.state.lstCoinCount, &c.state.lstBill, &c.state.lstBillCount,
+        for (core::LineListModel *l : {&c.state.lstCoin, &c.state.lstCoinCount, &c.state.lstBill, &c.state.lstBillCount,
                                  &c.state.lstDebugging, &c.state.lstDebuggingValue})
             QCOMPARE(l->selectedRow(), 0);
         QCOMPARE(c.state.lstActionLog.count(), 0);
@@ -62,7 +62,7 @@ private slots:
     void tabSwitching()
     {
         WindowRig rig;
-        TabStrip *tabs = rig.window->TabStrip1();
+        app::TabStrip *tabs = rig.window->TabStrip1();
         tabs->selectTab(4);
         QCOMPARE(rig.window->CurrentFrame(), 3);
         QVERIFY(rig.window->Pictab(3)->isVisible());
@@ -85,7 +85,7 @@ private slots:
     void clearButtonsAndUsbPanel()
     {
         WindowRig rig;
-        Console &c = rig.console();
+        console::Console &c = rig.console();
         c.state.lstCoinCount.setRow(1, "4");
         c.state.TotalReceived.add(40);
         c.state.lstActionLog.append("Received a Dime");
@@ -110,7 +110,7 @@ private slots:
     {
         WindowRig rig;
         rig.window->TabStrip1()->selectTab(2);
-        auto *view = rig.control<LineView>("lstBillCount");
+        auto *view = rig.control<app::LineView>("lstBillCount");
         QTest::mouseClick(view, Qt::LeftButton, {}, view->rowRect(3).center());
         QCOMPARE(rig.console().state.lstBill.selectedRow(), 3);
         QCOMPARE(rig.console().state.lstBillCount.selectedRow(), 3);
@@ -128,7 +128,7 @@ private slots:
     {
         WindowRig rig;
         rig.device(3).failOn(FakeSerialDevice::Op::Open,
-                             Failure(8002, "Invalid Port Number: no serial device fake3 "));
+                             core::Failure(8002, "Invalid Port Number: no serial device fake3 "));
         rig.click("Option2");
         QVERIFY(rig.device(2).isOpen());
         rig.click("Option1");
@@ -179,7 +179,7 @@ private slots:
         QFETCH(int, selected);
         WindowRig rig;
         rig.click("Option2");
-        rig.device(2).failOn(FakeSerialDevice::Op(failingOp), Failure(8020, "stuck"));
+        rig.device(2).failOn(FakeSerialDevice::Op(failingOp), core::Failure(8020, "stuck"));
         rig.click(command.toLatin1());
         QCOMPARE(rig.log(), QStringList{"Error In Exit Command Click Routine, stuck - 8020"});
         QCOMPARE(rig.console().state.lstActionLog.selectedRow(), selected);
@@ -202,7 +202,7 @@ private slots:
         }
         WindowRig rig;
         rig.click("Option2");
-        rig.device(2).failOn(FakeSerialDevice::Op::Close, Failure(8020, "stuck"));
+        rig.device(2).failOn(FakeSerialDevice::Op::Close, core::Failure(8020, "stuck"));
         rig.window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
         QTest::keyClick(rig.window.get(), Qt::Key_X, Qt::ControlModifier);
@@ -213,8 +213,8 @@ private slots:
     {
         WindowRig rig;
         rig.click("Option1");
-        frmKestrel *window = rig.window.release();
-        QPointer<frmKestrel> watch(window);
+        app::frmKestrel *window = rig.window.release();
+        QPointer<app::frmKestrel> watch(window);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

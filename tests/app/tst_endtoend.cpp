@@ -79,7 +79,7 @@ private slots:
     void coinsAndBillsMoveTalliesAndTotal()
     {
         BoardRig rig;
-        Console &c = rig.window->console();
+        console::Console &c = rig.window->console();
         QVERIFY(rig.send("enable_all_coin_types"));
         QVERIFY(rig.send("Command1"));            // enable bills
         QTRY_COMPARE_WITH_TIMEOUT(rig.board->pendingReplies(), 0, 3000);
@@ -102,7 +102,7 @@ private slots:
     void billHeldInEscrowThenStacked()
     {
         BoardRig rig;
-        Console &c = rig.window->console();
+        console::Console &c = rig.window->console();
         QVERIFY(rig.send("cmdDTRtoggle"));        // escrow on for the $1 bill
         QCOMPARE(rig.frames.last(), QStringLiteral("34 00 1F 00 01"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.board->pendingReplies(), 0, 3000);
@@ -118,7 +118,7 @@ private slots:
     void disabledCoinIsReturned()
     {
         BoardRig rig;
-        Console &c = rig.window->console();
+        console::Console &c = rig.window->console();
         QVERIFY(rig.send("disable_all_coin_types"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.board->pendingReplies(), 0, 3000);
         rig.board->insertCoin(sim::CoinChanger::Dime);
@@ -213,16 +213,16 @@ private slots:
         QFETCH(QString, reply);
         QFETCH(int, bytes);
         BoardRig rig;
-        Console &c = rig.window->console();
+        console::Console &c = rig.window->console();
         QVERIFY(rig.send(button.constData()));
         QTRY_VERIFY_WITH_TIMEOUT(rig.board->pendingReplies() == 0 && c.state.List1.count() == 1, 3000);
         QTest::qWait(200);
         QCOMPARE(c.state.List1.count(), 1);                   // one row, not pieces
         const QString row = c.state.List1.row(0);
         QVERIFY2(row.endsWith(QStringLiteral("\r\n")), qPrintable(row));
-        details::Context context;
+        decode::details::Context context;
         context.pendingFrame = c.pendingFrames.lastSent();
-        const details::Decoded decoded = details::decode(row, context);
+        const decode::details::Decoded decoded = decode::details::decode(row, context);
         QCOMPARE(decoded.reply, reply);
         QCOMPARE(decoded.bytes.size(), bytes);
         QCOMPARE(decoded.stoppedAt, int(row.size()) - 2);   // read to the line end

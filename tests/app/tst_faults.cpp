@@ -18,7 +18,7 @@ namespace {
 void pass(ConsoleRig &rig, const QByteArray &reply)
 {
     rig.device().arrive(reply);
-    Trap trap = rig.log.quietTrap(CommEventHandler::kErrorMessage);
+    core::Trap trap = rig.log.quietTrap(console::CommEventHandler::kErrorMessage);
     rig.console.receivePath.receive(trap);
 }
 
@@ -40,7 +40,7 @@ private slots:
     {
         PtyBoard board;
         DeviceWindowRig rig(board.path());
-        frmKestrel &window = *rig.window;
+        app::frmKestrel &window = *rig.window;
         QTest::mouseClick(window.control("Option1"), Qt::LeftButton, {},
                           window.control("Option1")->rect().center());
         QVERIFY(window.console().comInterface.PortOpen());

@@ -24,19 +24,19 @@ struct Row
 
 // The window's controls as the console's design gives them (places in twips).
 const Row kExpected[] = {
-    {"List1", "kestrel::LineView", "frmKestrelClient", "", "", 120, 0, 4935, 3630, true},
+    {"List1", "kestrel::app::LineView", "frmKestrelClient", "", "", 120, 0, 4935, 3630, true},
     {"Command3", "QPushButton", "frmKestrelClient", "Clear", "Clear above log", 4200, 3360, 855, 375, true},
     {"fraDebugging", "QGroupBox", "frmKestrelClient", "Debugging Information", "", 120, 3720, 4935, 3495, true},
     {"cmdClearAll", "QPushButton", "frmKestrelClient", "Clear All", "Clear above logs", 240, 7320, 1695, 375, true},
     // Designed as "Total Money Received:"; the load step writes the total before the window shows.
     {"lblTotalReceived", "QLabel", "frmKestrelClient", "Money Received so far: $0.00", "", 2160, 7320, 2895, 375, true},
     {"lblSpecialInstruction", "QLabel", "frmKestrelClient", "Special Instructions:", "", 120, 7800, 4935, 375, true},
-    {"TabStrip1", "kestrel::TabStrip", "frmKestrelClient", "", "", 5040, 0, 6015, 8175, true},
+    {"TabStrip1", "kestrel::app::TabStrip", "frmKestrelClient", "", "", 5040, 0, 6015, 8175, true},
     {"lblActionLog", "QLabel", "fraDebugging", "Action Log", "", 120, 240, 4695, 375, true},
-    {"lstActionLog", "kestrel::LineView", "fraDebugging", "", "", 120, 600, 4695, 1530, true},
+    {"lstActionLog", "kestrel::app::LineView", "fraDebugging", "", "", 120, 600, 4695, 1530, true},
     {"lblDebugging", "QLabel", "fraDebugging", "Comm Port Property Information", "", 120, 2160, 4695, 375, true},
-    {"lstDebugging", "kestrel::LineView", "fraDebugging", "", "", 120, 2520, 2055, 900, true},
-    {"lstDebuggingValue", "kestrel::LineView", "fraDebugging", "", "", 2160, 2520, 2655, 900, true},
+    {"lstDebugging", "kestrel::app::LineView", "fraDebugging", "", "", 120, 2520, 2055, 900, true},
+    {"lstDebuggingValue", "kestrel::app::LineView", "fraDebugging", "", "", 2160, 2520, 2655, 900, true},
     {"Frame2", "QGroupBox", "Pictab0", "CommPort Selection", "", 1200, 480, 1695, 2295, true},
     {"Option1", "QRadioButton", "Frame2", "Comm1", "Use Comm Port 1 for communication", 120, 240, 1095, 375, true},
     {"Option2", "QRadioButton", "Frame2", "Comm2", "Use Comm Port 2 for communication", 120, 555, 1095, 375, true},
@@ -58,8 +58,8 @@ const Row kExpected[] = {
     {"Command1", "QPushButton", "Pictab1", "Enable bills", "", 240, 2400, 1695, 495, true},
     {"Command4", "QPushButton", "Pictab1", "Disable bills", "", 2160, 2400, 1695, 495, true},
     {"lblBill", "QLabel", "Pictab1", "Bill Totals ", "", 240, 5520, 2295, 375, true},
-    {"lstBill", "kestrel::LineView", "Pictab1", "", "", 240, 5880, 1215, 1110, true},
-    {"lstBillCount", "kestrel::LineView", "Pictab1", "", "", 1440, 5880, 1095, 1110, true},
+    {"lstBill", "kestrel::app::LineView", "Pictab1", "", "", 240, 5880, 1215, 1110, true},
+    {"lstBillCount", "kestrel::app::LineView", "Pictab1", "", "", 1440, 5880, 1095, 1110, true},
     {"cmdClearBillTotals", "QPushButton", "Pictab1", "Clear", "Clear Bill Totals", 240, 7080, 1695, 375, true},
     {"cmdExitBillVal", "QPushButton", "Pictab1", "Exit", "Exit KESTREL", 4200, 7320, 1215, 375, true},
     {"EnableCashless", "QPushButton", "Pictab2", "Enable", "Enable Cashless Device", 240, 360, 1695, 375, true},
@@ -78,7 +78,7 @@ const Row kExpected[] = {
     {"cmdCashlessPDF", "QPushButton", "Pictab2", "NAMA Cashless Device Specs", "View NAMA specs for Cashless devices", 2160, 3240, 2535, 375, true},
     {"Command12", "QPushButton", "Pictab2", "Vend Success", "", 240, 3720, 1695, 375, true},
     {"Command2", "QPushButton", "Pictab2", "Set-up 11 00 01 0F 02 01", "", 2160, 3720, 2535, 375, true},
-    {"List2", "kestrel::LineView", "Pictab2", "", "", 240, 4800, 2055, 1110, true},
+    {"List2", "kestrel::app::LineView", "Pictab2", "", "", 240, 4800, 2055, 1110, true},
     {"cmdExitCashless", "QPushButton", "Pictab2", "Exit", "Exit KESTERL", 4200, 7320, 1215, 375, true},
     {"Setup", "QPushButton", "Pictab3", "Setup", "Setup coin changer", 240, 360, 1695, 375, true},
     {"cmdResetChanger", "QPushButton", "Pictab3", "Reset", "Reset coin changer", 2160, 360, 1695, 375, true},
@@ -94,11 +94,11 @@ const Row kExpected[] = {
     // Sends the enable-all frame, so its caption says so.
     {"Command5", "QPushButton", "Pictab3", "Enable All Coin Types", "", 2160, 2880, 1695, 495, true},
     {"lblCoin", "QLabel", "Pictab3", "Coin Totals", "", 240, 5520, 2295, 375, true},
-    {"lstCoin", "kestrel::LineView", "Pictab3", "", "", 240, 5880, 1695, 1110, true},
-    {"lstCoinCount", "kestrel::LineView", "Pictab3", "", "", 1920, 5880, 615, 1110, true},
+    {"lstCoin", "kestrel::app::LineView", "Pictab3", "", "", 240, 5880, 1695, 1110, true},
+    {"lstCoinCount", "kestrel::app::LineView", "Pictab3", "", "", 1920, 5880, 615, 1110, true},
     {"cmdClearCoinTotals", "QPushButton", "Pictab3", "Clear", "Clear Coin Totals", 240, 7080, 1695, 375, true},
     {"cmdExitChanger", "QPushButton", "Pictab3", "Exit", "Exit KESTREL", 4200, 7320, 1215, 375, true},
-    {"lstUSBResults", "kestrel::LineView", "Pictab4", "", "", 600, 2160, 4335, 1740, true},
+    {"lstUSBResults", "kestrel::app::LineView", "Pictab4", "", "", 600, 2160, 4335, 1740, true},
     {"ConnectHID", "QPushButton", "Pictab4", "Connect to HID", "", 600, 3960, 1335, 375, true},
     {"clearUSBResults", "QPushButton", "Pictab4", "Clear", "Clear above log", 2160, 3960, 1095, 375, true},
     {"cmdExitUSB", "QPushButton", "Pictab4", "Exit", "Exit KESTREL", 4200, 7320, 1215, 375, true},
@@ -128,16 +128,16 @@ class LayoutTest : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
-    std::unique_ptr<PortMap> m_ports;
-    std::unique_ptr<frmKestrel> m_window;
+    std::unique_ptr<link::PortMap> m_ports;
+    std::unique_ptr<app::frmKestrel> m_window;
 
 private slots:
     void initTestCase()
     {
-        m_ports = std::make_unique<PortMap>([](const QString &name) {
+        m_ports = std::make_unique<link::PortMap>([](const QString &name) {
             return std::make_unique<FakeSerialDevice>(name);
         });
-        m_window = std::make_unique<frmKestrel>(*m_ports, m_dir.filePath("log.txt"));
+        m_window = std::make_unique<app::frmKestrel>(*m_ports, m_dir.filePath("log.txt"));
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -161,7 +161,7 @@ private slots:
         QVERIFY2(w, e.name);
         QVERIFY2(w->inherits(e.kind), w->metaObject()->className());
         QCOMPARE(w->parentWidget()->objectName(), QString::fromLatin1(e.container));
-        if (!w->inherits("kestrel::LineView") && !w->inherits("kestrel::TabStrip"))
+        if (!w->inherits("kestrel::app::LineView") && !w->inherits("kestrel::app::TabStrip"))
             QCOMPARE(captionOf(w), QString::fromLatin1(e.caption));
         QCOMPARE(w->toolTip(), QString::fromLatin1(e.tooltip));
         QCOMPARE(w->geometry(), QRect(e.left / 15, e.top / 15, e.width / 15, e.height / 15));
@@ -231,24 +231,24 @@ private slots:
     // table of the kind the wiring expects (the window stops at start-up when one is not).
     void everyWiredNameIsAControlOfItsKind()
     {
-        using namespace layout;
+        using namespace app::layout;
         const auto kindOf = [](const char *name) -> int {
             for (const Control &c : kControls)
                 if (qstrcmp(c.name, name) == 0)
                     return int(c.kind);
             return -1;
         };
-        const int button = int(Kind::Button);
+        const int button = int(app::layout::Kind::Button);
         QStringList wrong;
         const auto expect = [&](const char *name, int kind) {
             if (kindOf(name) != kind)
                 wrong << QString::fromLatin1(name);
         };
         for (const auto *table : {&commands::kCoinChanger, &commands::kBillValidator, &commands::kCashless})
-            for (const CommandRow &row : *table)
+            for (const commands::CommandRow &row : *table)
                 expect(row.control, button);
         expect(commands::kEscrowToggle, button);
-        for (const PdfButton &pdf : kPdfButtons)
+        for (const app::PdfButton &pdf : app::kPdfButtons)
             expect(pdf.control, button);
         for (const ExitButton &exit : kExits)
             expect(exit.control, button);
@@ -267,12 +267,12 @@ private slots:
                 QVERIFY2(std::any_of(kListNames.begin(), kListNames.end(),
                                      [&](const ListName &n) { return qstrcmp(n.list, c.name) == 0; }),
                          c.name);
-        QCOMPARE(int(kExits.size()), int(kPanels.size()));   // an Exit button on every panel
+        QCOMPARE(int(app::layout::kExits.size()), int(app::layout::kPanels.size()));   // an Exit button on every panel
     }
 
     void clearButtonEmptiesTheRawReplies()
     {
-        Console &console = m_window->console();
+        console::Console &console = m_window->console();
         console.state.List1.append("08 50 06");
         console.state.lstActionLog.append("kept");
         m_window->control<QPushButton>("Command3")->click();

@@ -23,12 +23,12 @@ namespace {
 struct LineRig
 {
     LineRig()
-        : ports([](const QString &name) { return std::make_unique<RealSerialDevice>(name); })
+        : ports([](const QString &name) { return std::make_unique<link::RealSerialDevice>(name); })
     {
         ports.setName(1, board.path());
-        console = std::make_unique<Console>(ports, Console::Settings{dir.filePath(QStringLiteral("log.txt"))});
+        console = std::make_unique<console::Console>(ports, console::Console::Settings{dir.filePath(QStringLiteral("log.txt"))});
         console->tallies.InitializeCount();
-        selectPort(console->comInterface, 1, console->state.log, [] {});
+        console::selectPort(console->comInterface, 1, console->state.log, [] {});
     }
 
     QStringList log() const { return console->state.lstActionLog.rows(); }
@@ -63,8 +63,8 @@ struct LineRig
 
     PtyBoard board;
     QTemporaryDir dir;
-    PortMap ports;
-    std::unique_ptr<Console> console;
+    link::PortMap ports;
+    std::unique_ptr<console::Console> console;
 };
 
 // An MDB block of `bytes` bytes as the board's hex text, CR LF ended, whose data repeat
@@ -134,7 +134,7 @@ private slots:
         // thread can be held up for longer than the gap that ends one. A run in which it was, and
         // whose reads were cut otherwise than the replies sent, is checked for nothing lost and
         // run again.
-        constexpr auto kHeldUp = linetiming::kHeldUpGap / 2;
+        constexpr auto kHeldUp = link::linetiming::kHeldUpGap / 2;
         constexpr int kAttempts = 4;
         for (int attempt = 1;; ++attempt) {
             LineRig rig;
@@ -271,8 +271,8 @@ private slots:
         runFor(200);
         const QStringList reads = rig.raw();
         QVERIFY2(reads.size() >= 2, qPrintable(QString::number(reads.size())));
-        const int capCharacters = int(linetiming::kPauseCap / linetiming::kCharacterTime);
-        QVERIFY2(reads.first().size() >= linetiming::kLongestReplyCharacters
+        const int capCharacters = int(link::linetiming::kPauseCap / link::linetiming::kCharacterTime);
+        QVERIFY2(reads.first().size() >= link::linetiming::kLongestReplyCharacters
                      && reads.first().size() <= capCharacters + 8,
                  qPrintable(QString::number(reads.first().size())));
         int total = 0;

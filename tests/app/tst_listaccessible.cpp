@@ -16,7 +16,7 @@ int told = 0;
 
 void listen(QAccessibleEvent *event)
 {
-    if (qobject_cast<LineView *>(event->object()))
+    if (qobject_cast<app::LineView *>(event->object()))
         ++told;
 }
 
@@ -148,7 +148,7 @@ private slots:
     void cutOffRowShowsItsWholeTextWhenHovered()
     {
         WindowRig rig;
-        auto *log = rig.control<LineView>("lstActionLog");
+        auto *log = rig.control<app::LineView>("lstActionLog");
         const QString line = QStringLiteral("Communications Error, Comm device lost: /dev/pts/7: "
                                             "Input/output error - 8022");
         rig.console().state.log.AppendLogLine(line);
@@ -174,8 +174,8 @@ private slots:
     void selectedRowIsWhollyInView()
     {
         QFETCH(int, height);
-        LineListModel lines;
-        LineView view;
+        core::LineListModel lines;
+        app::LineView view;
         view.setLines(&lines);
         view.resize(200, height);
         view.show();
@@ -210,8 +210,8 @@ private slots:
                 return false;
             }
         } counter;
-        LineListModel lines;
-        LineView view;
+        core::LineListModel lines;
+        app::LineView view;
         view.setLines(&lines);
         view.resize(200, 100);
         view.show();

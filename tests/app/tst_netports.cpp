@@ -117,7 +117,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("expect \"08 50 06\" within 30s\nexpect \"08 51 08\" within 30s\ncheck total = 0.15\n");
         file.close();
-        PlanWindow window(rig.console(), {});
+        app::PlanWindow window(rig.console(), {});
         QVERIFY(window.load(path));
         window.run();
         board.send("08 50 06\r\n");

@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 namespace {
 
 // The time ten characters take on the line: a three-byte reply and its CR LF.
-constexpr auto kTenCharacters = linetiming::kCharacterTime * 10;
+constexpr auto kTenCharacters = link::linetiming::kCharacterTime * 10;
 
 struct Program : Headless
 {

@@ -36,7 +36,7 @@ private slots:
         WindowRig rig;
         QVERIFY(rig.window->windowFlags() & Qt::Tool);
         QVERIFY(rig.window->testAttribute(Qt::WA_QuitOnClose));
-        frmSplash splash;
+        screens::frmSplash splash;
         QVERIFY(splash.testAttribute(Qt::WA_QuitOnClose));
         sim::VirtualBoard board;
         QVERIFY(!sim::BoardWindow(board).testAttribute(Qt::WA_QuitOnClose));
@@ -45,7 +45,7 @@ private slots:
     void endsWhenTheLastWindowThatKeepsItRunningCloses()
     {
         int ended = 0;
-        ProgramLife life([&] { ++ended; });
+        app::ProgramLife life([&] { ++ended; });
         QWidget *console = window(Qt::Window);                     // keeps it running
         QWidget *picture = window(Qt::Window);                     // a picture screen
         QWidget *about = window(Qt::Window);
@@ -66,7 +66,7 @@ private slots:
     void exitWithNothingElseOpenEnds()
     {
         int ended = 0;
-        ProgramLife life([&] { ++ended; });
+        app::ProgramLife life([&] { ++ended; });
         QWidget *console = window(Qt::Window);
         console->close();
         QTest::qWait(20);
@@ -77,7 +77,7 @@ private slots:
     {
         // The splash screen closes right after it has shown the main window.
         int ended = 0;
-        ProgramLife life([&] { ++ended; });
+        app::ProgramLife life([&] { ++ended; });
         QWidget *splash = window(Qt::Window | Qt::FramelessWindowHint);
         QWidget *console = window(Qt::Window);
         splash->close();
@@ -109,7 +109,7 @@ private slots:
         const QRect console = rig.window->frameGeometry();
         const QList<QRect> controls = rig.window->controlRects();
         QVERIFY(controls.size() > 10);
-        const QPoint place = placeBoardWindow(console, boardWindow.size(), screen, controls);
+        const QPoint place = app::placeBoardWindow(console, boardWindow.size(), screen, controls);
         const QRect frame(place, boardWindow.size());
         if (frame.width() <= screen.width() && frame.height() <= screen.height())
             QVERIFY2(screen.contains(frame), qPrintable(QStringLiteral("%1,%2").arg(place.x()).arg(place.y())));

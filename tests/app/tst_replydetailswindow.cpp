@@ -11,7 +11,7 @@ class ReplyDetailsWindowTest : public QObject
 {
     Q_OBJECT
 
-    static void doubleClickRow(LineView *view, int row)
+    static void doubleClickRow(app::LineView *view, int row)
     {
         QTest::mouseDClick(view, Qt::LeftButton, {}, view->rowRect(row).center());
     }
@@ -29,12 +29,12 @@ private slots:
         deliverEvents();
         rig.device(1).arrive("08 00 01 00 05 03 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n");
         deliverEvents();
-        auto *raw = rig.control<LineView>("List1");
+        auto *raw = rig.control<app::LineView>("List1");
         QCOMPARE(rig.console().state.List1.count(), 2);
         const QSize before = rig.window->size();
 
         doubleClickRow(raw, 0);
-        ReplyDetailsWindow *details = rig.window->replyDetails();
+        app::ReplyDetailsWindow *details = rig.window->replyDetails();
         QVERIFY(details);
         QVERIFY(details->isVisible());
         QCOMPARE(details->windowTitle(), QStringLiteral("Reply details"));

@@ -15,7 +15,7 @@ using namespace kestrel::test;
 
 namespace {
 // Records open requests instead of starting a viewer or a browser.
-struct RecordingOpener : UrlOpener
+struct RecordingOpener : app::UrlOpener
 {
     QList<QUrl> opened;
     bool succeed = true;
@@ -142,11 +142,11 @@ private slots:
     {
         // Their client areas (below the LED screen's menu bar) stand at their places, not the
         // frames around them.
-        BoardScreen leds(BoardScreen::Which::LedsAndJumpers);
+        screens::BoardScreen leds(screens::BoardScreen::Which::LedsAndJumpers);
         leds.show();
         QCOMPARE(leds.centralWidget()->mapToGlobal(QPoint(0, 0)), QPoint(96, 150));
         QCOMPARE(leds.centralWidget()->size(), QSize(634, 448));
-        BoardScreen connectors(BoardScreen::Which::Connectors);
+        screens::BoardScreen connectors(screens::BoardScreen::Which::Connectors);
         connectors.show();
         QCOMPARE(connectors.centralWidget()->mapToGlobal(QPoint(0, 0)), QPoint(161, 255));
         QCOMPARE(connectors.centralWidget()->size(), QSize(664, 384));

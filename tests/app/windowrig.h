@@ -12,7 +12,7 @@
 namespace kestrel::test {
 
 // Shows the tab whose panel holds the control, then clicks the control as the operator would.
-inline void clickOnItsTab(frmKestrel &window, const char *name)
+inline void clickOnItsTab(app::frmKestrel &window, const char *name)
 {
     QWidget *widget = window.control(QString::fromLatin1(name));
     for (QWidget *w = widget; w; w = w->parentWidget())
@@ -35,17 +35,17 @@ inline void closeSplashes()
 // real port.
 struct DeviceWindowRig
 {
-    explicit DeviceWindowRig(const QString &device, Console::Settings settings = {})
+    explicit DeviceWindowRig(const QString &device, console::Console::Settings settings = {})
         : ports([](const QString &name) {
               return name.startsWith(QLatin1String("fake")) ? std::make_unique<FakeSerialDevice>(name)
                                                             : session::makeDevice(name);
           })
     {
         ports.setName(1, device);
-        for (int port = 2; port <= PortMap::kPorts; ++port)
+        for (int port = 2; port <= link::PortMap::kPorts; ++port)
             ports.setName(port, QStringLiteral("fake%1").arg(port));
         settings.logPath = dir.filePath(QStringLiteral("log.txt"));
-        window = std::make_unique<frmKestrel>(ports, std::move(settings));
+        window = std::make_unique<app::frmKestrel>(ports, std::move(settings));
         closeSplashes();
         window->show();
     }
@@ -54,13 +54,13 @@ struct DeviceWindowRig
         window.reset();
         closeSplashes();
     }
-    Console &console() { return window->console(); }
+    console::Console &console() { return window->console(); }
     QStringList log() { return console().state.lstActionLog.rows(); }
     void click(const char *name) { clickOnItsTab(*window, name); }
 
     QTemporaryDir dir;
-    PortMap ports;
-    std::unique_ptr<frmKestrel> window;
+    link::PortMap ports;
+    std::unique_ptr<app::frmKestrel> window;
 };
 
 // The real main window over fake devices on all four ports, shown offscreen. The second splash
@@ -70,7 +70,7 @@ struct WindowRig
     WindowRig()
         : ports([](const QString &name) { return std::make_unique<FakeSerialDevice>(name); })
     {
-        window = std::make_unique<frmKestrel>(ports, dir.filePath(QStringLiteral("log.txt")));
+        window = std::make_unique<app::frmKestrel>(ports, dir.filePath(QStringLiteral("log.txt")));
         window->setEndProgram([this] { ++programEnded; });
         closeSplashes();
         window->show();
@@ -94,15 +94,15 @@ struct WindowRig
     {
         return *static_cast<FakeSerialDevice *>(ports.device(port));
     }
-    Console &console() { return window->console(); }
+    console::Console &console() { return window->console(); }
     QStringList log() { return console().state.lstActionLog.rows(); }
     template <class T = QWidget>
     T *control(const char *name) { return window->control<T>(QString::fromLatin1(name)); }
     void click(const char *name) { clickOnItsTab(*window, name); }
 
     QTemporaryDir dir;
-    PortMap ports;
-    std::unique_ptr<frmKestrel> window;
+    link::PortMap ports;
+    std::unique_ptr<app::frmKestrel> window;
     int programEnded = 0;
 };
 

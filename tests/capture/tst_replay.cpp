@@ -21,11 +21,11 @@ struct BoardConsole : test::BoardConsole
     using test::BoardConsole::BoardConsole;
 
     // Presses a command button as a click does, and lets the board answer.
-    void press(const Table<CommandRow> &table, const char *control)
+    void press(const core::Table<commands::CommandRow> &table, const char *control)
     {
-        for (const CommandRow &row : table)
+        for (const commands::CommandRow &row : table)
             if (qstrcmp(row.control, control) == 0)
-                kestrel::press(console.send, row);
+                kestrel::console::press(console.send, row);
         QTest::qWait(150);
     }
     // Waits until the line has been quiet for a while: everything sent has been read.
@@ -57,7 +57,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("session.pcapng"));
         BoardConsole original;
-        SessionCapture capture(original.console);
+        console::SessionCapture capture(original.console);
         QCOMPARE(capture.start(path), QString());
         original.press(commands::kCoinChanger, "enable_all_coin_types");
         original.press(commands::kBillValidator, "Command1");
@@ -104,7 +104,7 @@ private slots:
         recording.reads = {{0, QStringLiteral("08 50 06\r\n")}, {50000, QStringLiteral("08 52 06\r\n")}};
         BoardConsole replayed([&](sim::VirtualBoard &board) { board.setReplay(recording, 1); });
         QSignalSpy frames(replayed.board, &sim::VirtualBoard::frameReceived);
-        QSignalSpy lost(&replayed.console.comInterface, &CommControl::deviceLost);
+        QSignalSpy lost(&replayed.console.comInterface, &link::CommControl::deviceLost);
         replayed.press(commands::kCoinChanger, "cmdDispenseNickel");
         QCOMPARE(frames.count(), 1);
         replayed.settle();

@@ -106,7 +106,7 @@ private slots:
     {
         ConsoleRig rig;
         park(rig, "\x08");
-        rig.device().raiseEvent(commevent::Send);
+        rig.device().raiseEvent(link::commevent::Send);
         deliverEvents();
         QVERIFY(!rig.device().dtr());
         rig.device().changeCts();
@@ -140,7 +140,7 @@ private slots:
     {
         ConsoleRig rig;
         park(rig, "\x0a");
-        rig.device().failOn(FakeSerialDevice::Op::Write, Failure(8021, " Write failed "), 1);
+        rig.device().failOn(FakeSerialDevice::Op::Write, core::Failure(8021, " Write failed "), 1);
         rig.device().changeCts();
         deliverEvents();
         QCOMPARE(rig.logLines(), QStringList{"Communications Error, Write failed - 8021"});
@@ -148,7 +148,7 @@ private slots:
         QCOMPARE(rig.actionLog.selectedRow(), -1);
 
         park(rig, "\x0a");
-        rig.device().failOn(FakeSerialDevice::Op::SetDtr, Failure(8019, "no DTR"), 1);
+        rig.device().failOn(FakeSerialDevice::Op::SetDtr, core::Failure(8019, "no DTR"), 1);
         rig.device().changeCts();
         deliverEvents();
         QCOMPARE(rig.device().writes().size(), 1);
@@ -159,10 +159,10 @@ private slots:
     {
         ConsoleRig rig;
         park(rig, "\x30");
-        rig.device().failOn(FakeSerialDevice::Op::SetDtr, Failure(8019, "no DTR"), 1);
+        rig.device().failOn(FakeSerialDevice::Op::SetDtr, core::Failure(8019, "no DTR"), 1);
         rig.device().afterOp = [&](FakeSerialDevice::Op op) {
             if (op == FakeSerialDevice::Op::Write)
-                rig.device().raiseEvent(commevent::Framing);
+                rig.device().raiseEvent(link::commevent::Framing);
         };
         rig.device().changeCts();
         deliverEvents();

@@ -8,11 +8,11 @@ using namespace kestrel::test;
 
 namespace {
 // A button caption that refuses to change.
-struct StuckCaption : Caption
+struct StuckCaption : core::Caption
 {
     QString shown = QStringLiteral("Enable Escrow");
     QString text() const override { return shown; }
-    void setText(const QString &) override { throw Failure(380, "Invalid property value"); }
+    void setText(const QString &) override { throw core::Failure(380, "Invalid property value"); }
 };
 } // namespace
 
@@ -23,9 +23,9 @@ private slots:
     void captionFailureLeavesTheCaptionSoTheNextPressRepeats()
     {
         ConsoleRig rig;
-        SendRoutine send(rig.pendingFrames, rig.com, rig.log);
+        console::SendRoutine send(rig.pendingFrames, rig.com, rig.log);
         StuckCaption caption;
-        EscrowToggle toggle(send, caption);
+        console::EscrowToggle toggle(send, caption);
         toggle.press();
         QCOMPARE(rig.logLines(), QStringList({"Escrow Enabled",
             "Error enabling/disabling escrow, Invalid property value - 380"}));
@@ -40,9 +40,9 @@ private slots:
     void onlyTheExactCaptionMeansEscrowIsOff()
     {
         ConsoleRig rig;
-        SendRoutine send(rig.pendingFrames, rig.com, rig.log);
-        TextCaption caption(QStringLiteral("enable escrow"));
-        EscrowToggle toggle(send, caption);
+        console::SendRoutine send(rig.pendingFrames, rig.com, rig.log);
+        core::TextCaption caption(QStringLiteral("enable escrow"));
+        console::EscrowToggle toggle(send, caption);
         toggle.press();
         QCOMPARE(rig.logLines(), QStringList{"Escrow Disabled"});
         QCOMPARE(caption.text(), QStringLiteral("Enable Escrow"));
@@ -51,18 +51,18 @@ private slots:
     void captionChangesOnlyOnceTheFrameIsQueued()
     {
         ConsoleRig rig;
-        SendRoutine send(rig.pendingFrames, rig.com, rig.log);
-        TextCaption caption(QStringLiteral("Enable Escrow"));
-        EscrowToggle toggle(send, caption);
+        console::SendRoutine send(rig.pendingFrames, rig.com, rig.log);
+        core::TextCaption caption(QStringLiteral("Enable Escrow"));
+        console::EscrowToggle toggle(send, caption);
         QStringList order;
-        QObject::connect(&caption, &TextCaption::changed, [&] { order << "caption" << rig.logLines(); });
+        QObject::connect(&caption, &core::TextCaption::changed, [&] { order << "caption" << rig.logLines(); });
         toggle.press();
         QCOMPARE(order, QStringList({"caption", "Escrow Enabled"}));
 
         // A frame whose DTR cannot be raised is not sent, so the caption stays with the escrow
         // state the validator was last sent.
         order.clear();
-        rig.device().failOn(FakeSerialDevice::Op::SetDtr, Failure(8019, "no DTR"), 1);
+        rig.device().failOn(FakeSerialDevice::Op::SetDtr, core::Failure(8019, "no DTR"), 1);
         toggle.press();
         QVERIFY(order.isEmpty());
         QCOMPARE(caption.text(), QStringLiteral("Disable Escrow"));

@@ -13,7 +13,7 @@ private slots:
     void storesTheFrameBeforeRaisingDtrThenLogsAndSelects()
     {
         ConsoleRig rig;
-        SendRoutine send(rig.pendingFrames, rig.com, rig.log);
+        console::SendRoutine send(rig.pendingFrames, rig.com, rig.log);
         rig.log.appendQuietly("earlier");
         QByteArray frameWhenDtrRose;
         const QByteArray frame("\x37\x00", 2);
@@ -36,8 +36,8 @@ private slots:
     void dtrFailureLogsTheErrorLineFirstAndQueuesNothing()
     {
         ConsoleRig rig;
-        SendRoutine send(rig.pendingFrames, rig.com, rig.log);
-        rig.device().failOn(FakeSerialDevice::Op::SetDtr, Failure(8019, "  DTR stuck "), 1);
+        console::SendRoutine send(rig.pendingFrames, rig.com, rig.log);
+        rig.device().failOn(FakeSerialDevice::Op::SetDtr, core::Failure(8019, "  DTR stuck "), 1);
         send.QueueCommandFrame(QByteArray("\x0f\x02\x02", 3), "Dispense Dime",
                                "Error In Dispensing Dime, ");
         QCOMPARE(rig.logLines(),
@@ -53,7 +53,7 @@ private slots:
     {
         // With no port open DTR is only remembered; the press still logs its line.
         ConsoleRig rig(false);
-        SendRoutine send(rig.pendingFrames, rig.com, rig.log);
+        console::SendRoutine send(rig.pendingFrames, rig.com, rig.log);
         send.QueueCommandFrame("\x08", "Coin Changer Reset", "Error reseting changer, ");
         QCOMPARE(rig.logLines(), QStringList{"Coin Changer Reset"});
         QVERIFY(rig.com.DTREnable());
@@ -62,7 +62,7 @@ private slots:
     void samePressTwiceLogsTwice()
     {
         ConsoleRig rig;
-        SendRoutine send(rig.pendingFrames, rig.com, rig.log);
+        console::SendRoutine send(rig.pendingFrames, rig.com, rig.log);
         send.QueueCommandFrame("\x0a", "Tube Status", "Error getting tube status, ");
         send.QueueCommandFrame("\x0a", "Tube Status", "Error getting tube status, ");
         QCOMPARE(rig.logLines(), QStringList({"Tube Status", "Tube Status"}));

@@ -67,16 +67,16 @@ private slots:
         QFETCH(QDateTime, when);
         QFETCH(QString, text);
         QFETCH(QByteArray, line);
-        QCOMPARE(LogFile::line(when, text), line);
+        QCOMPARE(decode::LogFile::line(when, text), line);
     }
 
     void defaultPathIsBesideTheProgram()
     {
-        QCOMPARE(QDir::fromNativeSeparators(LogFile::defaultPath()),
+        QCOMPARE(QDir::fromNativeSeparators(decode::LogFile::defaultPath()),
                  QCoreApplication::applicationDirPath() + "/log.txt");
         // Looking whether the program's folder takes the file makes no file there.
         QTemporaryDir program, user;
-        QCOMPARE(QDir::fromNativeSeparators(LogFile::pathIn(program.path(), user.path())),
+        QCOMPARE(QDir::fromNativeSeparators(decode::LogFile::pathIn(program.path(), user.path())),
                  program.filePath("log.txt"));
         QVERIFY(!QFile::exists(program.filePath("log.txt")));
     }
@@ -85,7 +85,7 @@ private slots:
     {
         QTemporaryDir user;
         // Not even root may make a file in /proc.
-        QCOMPARE(QDir::fromNativeSeparators(LogFile::pathIn(QStringLiteral("/proc"), user.filePath("data"))),
+        QCOMPARE(QDir::fromNativeSeparators(decode::LogFile::pathIn(QStringLiteral("/proc"), user.filePath("data"))),
                  user.filePath("data/log.txt"));
         QVERIFY(QDir(user.filePath("data")).exists());
     }

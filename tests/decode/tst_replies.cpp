@@ -233,8 +233,8 @@ private slots:
         QFETCH(QString, code);
         QVERIFY(!replies::find(code));
         ConsoleRig rig;
-        Trap trap;
-        QVERIFY(!rig.console.recogniser.recognise(ReceivePath::replyCode(code), trap, [] { return QString(); }));
+        core::Trap trap;
+        QVERIFY(!rig.console.recogniser.recognise(console::ReceivePath::replyCode(code), trap, [] { return QString(); }));
         rig.reply(code.toLatin1() + "\r\n");
         QVERIFY(rig.logLines().isEmpty());
         QCOMPARE(rig.state.lblSpecialInstruction.text(), QStringLiteral("Special Instructions:"));
@@ -303,7 +303,7 @@ private slots:
         QCOMPARE(rig.state.lblTotalReceived.text(), QStringLiteral("Total Money Received so far: 1.00"));
         for (int i = 20; i < 5000; ++i) {
             rig.device().arrive("08 50 06\r\n");
-            Trap trap;
+            core::Trap trap;
             rig.console.receivePath.receive(trap);
         }
         QCOMPARE(rig.state.lblTotalReceived.text(), QStringLiteral("Total Money Received so far: 250.00"));
@@ -371,7 +371,7 @@ private slots:
     void failingReadEndsThePassAndIsRetried()
     {
         ConsoleRig rig;
-        rig.device().failOn(FakeSerialDevice::Op::Read, Failure(8020, "Error reading comm device"), 1);
+        rig.device().failOn(FakeSerialDevice::Op::Read, core::Failure(8020, "Error reading comm device"), 1);
         rig.reply("08 50 06");
         const QString error = QStringLiteral("Communications Error, Error reading comm device - 8020");
         QCOMPARE(rig.logLines().first(), error);
@@ -385,7 +385,7 @@ private slots:
     void failingBufferCountIsRetried()
     {
         ConsoleRig rig;
-        rig.device().failOn(FakeSerialDevice::Op::Waiting, Failure(8020, "no count"), 1);
+        rig.device().failOn(FakeSerialDevice::Op::Waiting, core::Failure(8020, "no count"), 1);
         rig.reply("08 50 06");
         const QString error = QStringLiteral("Communications Error, no count - 8020");
         QCOMPARE(rig.logLines().first(), error);
@@ -399,7 +399,7 @@ private slots:
     void portThatKeepsFailingIsRetriedWithoutSpinning()
     {
         ConsoleRig rig;
-        rig.device().failOn(FakeSerialDevice::Op::Read, Failure(8020, "Error reading comm device"));
+        rig.device().failOn(FakeSerialDevice::Op::Read, core::Failure(8020, "Error reading comm device"));
         rig.reply("08 50 06");
         QTest::qWait(700);
         // Retried after 10, 20, 40, 80, 160 and 320 ms: a handful of passes, not hundreds.

@@ -3,7 +3,7 @@
 #include <QTest>
 
 using namespace kestrel;
-using namespace kestrel::details;
+using namespace kestrel::decode::details;
 
 namespace {
 
@@ -233,7 +233,7 @@ private slots:
         QFETCH(QString, frame);
         QFETCH(bool, exact);
         QFETCH(QStringList, lines);
-        const QStringList got = describe(decode(text, pending(frame.toLatin1().replace(' ', ""))));
+        const QStringList got = describe(decode::details::decode(text, pending(frame.toLatin1().replace(' ', ""))));
         if (exact) {
             QCOMPARE(got.size(), lines.size());
             for (int i = 0; i < lines.size(); ++i)
@@ -248,10 +248,10 @@ private slots:
     void moneyFollowsTheSetupSeen()
     {
         Context context = pending("1300");
-        const Decoded setup = decode(QStringLiteral("10 01 01 00 01 05 02 05 00"));
+        const Decoded setup = decode::details::decode(QStringLiteral("10 01 01 00 01 05 02 05 00"));
         QVERIFY(setup.setup);
         context.known.reader = setup.setup;
-        const QStringList lines = describe(decode(QStringLiteral("10 05 00 0A"), context));
+        const QStringList lines = describe(decode::details::decode(QStringLiteral("10 05 00 0A"), context));
         QVERIFY(lines.contains(QStringLiteral("[2-3] vend amount: 0.50 USD")));
         QVERIFY(!lines.join(' ').contains(QStringLiteral("units")));
     }
@@ -267,7 +267,7 @@ private slots:
     void everyByteIsShown()
     {
         QFETCH(QString, text);
-        const Decoded d = decode(text, pending(text.startsWith("08 03") ? "09" : text.startsWith("30") ? "36" : ""));
+        const Decoded d = decode::details::decode(text, pending(text.startsWith("08 03") ? "09" : text.startsWith("30") ? "36" : ""));
         QList<bool> covered(d.bytes.size(), false);
         for (const Field &f : d.fields)
             for (int i = f.offset; i < f.offset + f.length; ++i) {

@@ -9,9 +9,9 @@
 using namespace kestrel;
 
 namespace {
-struct Board : ReplyState
+struct Board : decode::ReplyState
 {
-    Tallies tallies{*this};
+    decode::Tallies tallies{*this};
 };
 } // namespace
 
@@ -35,7 +35,7 @@ private slots:
         QCOMPARE(b.lstDebugging.rows(),
                  QStringList({"In Buffer Count", "Input Buffer Lenght", "Buffer Content"}));
         QCOMPARE(b.lstDebuggingValue.rows(), QStringList(3, " "));
-        for (LineListModel *l : {&b.lstCoin, &b.lstCoinCount, &b.lstBill, &b.lstBillCount, &b.lstDebugging,
+        for (core::LineListModel *l : {&b.lstCoin, &b.lstCoinCount, &b.lstBill, &b.lstBillCount, &b.lstDebugging,
                                  &b.lstDebuggingValue})
             QCOMPARE(l->selectedRow(), 0);
         QCOMPARE(b.lstActionLog.count(), 0);
@@ -46,7 +46,7 @@ private slots:
     {
         Board b;
         b.tallies.InitializeCount();
-        Tallies::countUp(b.lstCoinCount, 0);
+        decode::Tallies::countUp(b.lstCoinCount, 0);
         b.lstCoin.setRow(0, "Nickel received");
         b.TotalReceived.add(5);
         b.lblSpecialInstruction.setText("Coin jam");
@@ -123,12 +123,12 @@ private slots:
         QFETCH(QString, before);
         QFETCH(QString, after);
         QFETCH(int, failure);
-        LineListModel counts;
+        core::LineListModel counts;
         counts.append(before);
         int raised = 0;
         try {
-            Tallies::countUp(counts, 0);
-        } catch (const Failure &f) {
+            decode::Tallies::countUp(counts, 0);
+        } catch (const core::Failure &f) {
             raised = f.number();
         }
         QCOMPARE(raised, failure);
@@ -137,27 +137,27 @@ private slots:
 
     void countUpOnAMissingRowFails()
     {
-        LineListModel counts;
-        QVERIFY_THROWS_EXCEPTION(Failure, Tallies::countUp(counts, 0));
+        core::LineListModel counts;
+        QVERIFY_THROWS_EXCEPTION(core::Failure, decode::Tallies::countUp(counts, 0));
     }
 
     void moneyIsExact()
     {
-        MoneyTotal total;
+        decode::MoneyTotal total;
         for (int i = 0; i < 20; ++i)
             total.add(5);
-        QCOMPARE(money::plain(total.cents(), QLocale::c()), QStringLiteral("1.00"));
+        QCOMPARE(decode::money::plain(total.cents(), QLocale::c()), QStringLiteral("1.00"));
         for (int i = 20; i < 5000; ++i)
             total.add(5);
-        QCOMPARE(money::plain(total.cents(), QLocale::c()), QStringLiteral("250.00"));
+        QCOMPARE(decode::money::plain(total.cents(), QLocale::c()), QStringLiteral("250.00"));
         for (int i = 0; i < 1000; ++i) {
             total.add(10);
             total.add(25);
             total.add(2000);
         }
         QCOMPARE(total.cents(), 25000 + 2035000);
-        QCOMPARE(money::plain(total.cents(), QLocale::c()), QStringLiteral("20600.00"));
-        QVERIFY_THROWS_EXCEPTION(Failure, total.add(std::numeric_limits<qint64>::max()));
+        QCOMPARE(decode::money::plain(total.cents(), QLocale::c()), QStringLiteral("20600.00"));
+        QVERIFY_THROWS_EXCEPTION(core::Failure, total.add(std::numeric_limits<qint64>::max()));
     }
 
     void moneyFormats_data()
@@ -179,8 +179,8 @@ private slots:
         QFETCH(qint64, cents);
         QFETCH(QString, plain);
         QFETCH(QString, currency);
-        QCOMPARE(money::plain(cents, locale), plain);
-        QCOMPARE(money::currency(cents, locale), currency);
+        QCOMPARE(decode::money::plain(cents, locale), plain);
+        QCOMPARE(decode::money::currency(cents, locale), currency);
     }
 
     void loadLabelUsesTheCurrencyFormat()

@@ -25,18 +25,18 @@ private slots:
         try {
             rig.com.setCommPort(2);                       // only while closed
             QFAIL("CommPort changed while open");
-        } catch (const Failure &f) {
+        } catch (const core::Failure &f) {
             QCOMPARE(f.number(), 8005);
         }
-        QVERIFY_THROWS_EXCEPTION(Failure, rig.com.setPortOpen(true));
+        QVERIFY_THROWS_EXCEPTION(core::Failure, rig.com.setPortOpen(true));
         rig.com.setPortOpen(false);
         QVERIFY(!rig.device(3).isOpen());
-        QVERIFY_THROWS_EXCEPTION(Failure, rig.com.setCommPort(0));
+        QVERIFY_THROWS_EXCEPTION(core::Failure, rig.com.setCommPort(0));
         rig.com.setCommPort(9);                           // a number without a device behind it
         try {
             rig.com.setPortOpen(true);
             QFAIL("opened a port without a device");
-        } catch (const Failure &f) {
+        } catch (const core::Failure &f) {
             QCOMPARE(f.number(), 8002);
         }
     }
@@ -44,13 +44,13 @@ private slots:
     void closedPortAccessFails()
     {
         ConsoleRig rig(false);
-        for (auto access : {+[](CommControl &c) { c.setOutput("x"); },
-                            +[](CommControl &c) { c.Input(); },
-                            +[](CommControl &c) { c.InBufferCount(); }}) {
+        for (auto access : {+[](link::CommControl &c) { c.setOutput("x"); },
+                            +[](link::CommControl &c) { c.Input(); },
+                            +[](link::CommControl &c) { c.InBufferCount(); }}) {
             try {
                 access(rig.com);
                 QFAIL("access to a closed port succeeded");
-            } catch (const Failure &f) {
+            } catch (const core::Failure &f) {
                 QCOMPARE(f.number(), 8018);
             }
         }
@@ -84,25 +84,25 @@ private slots:
         QList<int> seen;
         int depth = 0;
         int maxDepth = 0;
-        QObject::connect(&rig.com, &CommControl::OnComm, [&](int event) {
+        QObject::connect(&rig.com, &link::CommControl::OnComm, [&](int event) {
             ++depth;
             maxDepth = std::max(maxDepth, depth);
             seen << event;
             if (seen.size() == 1)
-                rig.device().raiseEvent(commevent::Parity);   // happens while the handler runs
+                rig.device().raiseEvent(link::commevent::Parity);   // happens while the handler runs
             --depth;
         });
-        rig.device().raiseEvent(commevent::Framing);
+        rig.device().raiseEvent(link::commevent::Framing);
         QVERIFY(seen.isEmpty());                               // nothing runs inside the device call
         deliverEvents();
-        QCOMPARE(seen, QList<int>({commevent::Framing, commevent::Parity}));
+        QCOMPARE(seen, QList<int>({link::commevent::Framing, link::commevent::Parity}));
         QCOMPARE(maxDepth, 1);
     }
 
     void receiveNotificationsCoalesceAndCloseDropsPending()
     {
         ConsoleRig rig;
-        QSignalSpy spy(&rig.com, &CommControl::OnComm);
+        QSignalSpy spy(&rig.com, &link::CommControl::OnComm);
         rig.device().arrive("08 ");
         rig.device().arrive("50 06");
         deliverEvents();
@@ -117,7 +117,7 @@ private slots:
     void lostDeviceClosesThePortAndIsReported()
     {
         ConsoleRig rig;
-        QSignalSpy lost(&rig.com, &CommControl::deviceLost);
+        QSignalSpy lost(&rig.com, &link::CommControl::deviceLost);
         rig.device().vanish(QStringLiteral("adapter pulled"));
         deliverEvents();
         QCOMPARE(lost.count(), 1);

@@ -25,7 +25,7 @@ namespace {
 struct Backend
 {
     virtual ~Backend() = default;
-    virtual SerialDevice &device() = 0;
+    virtual link::SerialDevice &device() = 0;
     virtual void boardSends(const QByteArray &text) = 0;
     virtual QByteArray boardReceived() = 0;
     virtual bool canBeLost() const { return true; }
@@ -35,7 +35,7 @@ struct Backend
 struct Fake : Backend
 {
     FakeSerialDevice fake;
-    SerialDevice &device() override { return fake; }
+    link::SerialDevice &device() override { return fake; }
     void boardSends(const QByteArray &text) override { fake.arrive(text); }
     QByteArray boardReceived() override
     {
@@ -55,7 +55,7 @@ struct Virtual : Backend
     }
     sim::VirtualBoard board;
     QByteArray frames;
-    SerialDevice &device() override { return board; }
+    link::SerialDevice &device() override { return board; }
     void boardSends(const QByteArray &text) override { board.sendReply(QString::fromLatin1(text)); }
     QByteArray boardReceived() override { return std::exchange(frames, {}); }
     bool canBeLost() const override { return false; }   // nothing to pull
@@ -65,8 +65,8 @@ struct Virtual : Backend
 struct RealOnPty : Backend
 {
     PtyBoard board;
-    RealSerialDevice real{board.path()};
-    SerialDevice &device() override { return real; }
+    link::RealSerialDevice real{board.path()};
+    link::SerialDevice &device() override { return real; }
     void boardSends(const QByteArray &text) override { board.send(text); }
     QByteArray boardReceived() override { return board.received(); }
     void pullTheCable() override { board.hangUp(); }
@@ -79,15 +79,15 @@ struct OverNetwork : Backend
 {
     explicit OverNetwork(NetBoard::Protocol protocol)
         : board(protocol)
-        , port(protocol == NetBoard::Protocol::Rfc2217 ? NetSerialDevice::Protocol::Rfc2217
-                                                       : NetSerialDevice::Protocol::Raw,
+        , port(protocol == NetBoard::Protocol::Rfc2217 ? link::NetSerialDevice::Protocol::Rfc2217
+                                                       : link::NetSerialDevice::Protocol::Raw,
                QStringLiteral("127.0.0.1"), board.port())
     {
     }
     NetBoard board;
-    NetSerialDevice port;
+    link::NetSerialDevice port;
     qsizetype seen = 0;
-    SerialDevice &device() override { return port; }
+    link::SerialDevice &device() override { return port; }
     void boardSends(const QByteArray &text) override { board.send(text); }
     QByteArray boardReceived() override
     {
@@ -109,8 +109,8 @@ struct ComPair : Backend
     {
         board.open();
     }
-    RealSerialDevice port, board;
-    SerialDevice &device() override { return port; }
+    link::RealSerialDevice port, board;
+    link::SerialDevice &device() override { return port; }
     void boardSends(const QByteArray &text) override { board.write(text); }
     QByteArray boardReceived() override
     {
@@ -124,7 +124,7 @@ struct ComPair : Backend
 using Make = std::function<std::unique_ptr<Backend>()>;
 
 // Waits on the device alone, handling no event, until `count` characters wait.
-bool awaitWaiting(SerialDevice &device, int count)
+bool awaitWaiting(link::SerialDevice &device, int count)
 {
     for (int i = 0; i < 200 && device.waiting() < count; ++i)
         device.waitForCharacters(10ms);
@@ -166,7 +166,7 @@ private slots:
     {
         QFETCH(Make, make);
         const std::unique_ptr<Backend> backend = make();
-        SerialDevice &device = backend->device();
+        link::SerialDevice &device = backend->device();
 
         // Closed: closing again, DTR, waiting and draining are no failure; writing is.
         QVERIFY(!device.isOpen());
@@ -174,16 +174,16 @@ private slots:
         device.setDtr(true);
         QVERIFY(!device.waitForCharacters(1ms));
         device.drainOutput();
-        QVERIFY_THROWS_EXCEPTION(Failure, device.write("\x08"));
+        QVERIFY_THROWS_EXCEPTION(core::Failure, device.write("\x08"));
 
         device.open();
         QVERIFY(device.isOpen());
-        QVERIFY_THROWS_EXCEPTION(Failure, device.open());
+        QVERIFY_THROWS_EXCEPTION(core::Failure, device.open());
         device.setDtr(false);                         // no modem lines is no failure either
         device.setDtr(true);
 
         // Receiving: counted, peeked and read without the event loop copying anything first.
-        QSignalSpy events(&device, &SerialDevice::lineEvent);
+        QSignalSpy events(&device, &link::SerialDevice::lineEvent);
         backend->boardSends("08 50 06\r\n");
         QVERIFY(awaitWaiting(device, 10));
         QCOMPARE(device.peek(), QByteArray("08 50 06\r\n"));
@@ -196,7 +196,7 @@ private slots:
         // Characters no read of ours took in are announced through the event loop.
         events.clear();
         backend->boardSends(QByteArray("30\0\xff", 4));
-        QTRY_VERIFY_WITH_TIMEOUT(events.contains(QVariantList{int(commevent::Receive)}), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(events.contains(QVariantList{int(link::commevent::Receive)}), 2000);
         QVERIFY(awaitWaiting(device, 4));
         QCOMPARE(device.read(), QByteArray("30\0\xff", 4));
 
@@ -209,7 +209,7 @@ private slots:
 
         // Loss: raised once, then nothing more is taken in and frames cannot go out.
         if (backend->canBeLost()) {
-            QSignalSpy lost(&device, &SerialDevice::lost);
+            QSignalSpy lost(&device, &link::SerialDevice::lost);
             backend->pullTheCable();
             QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 3000);
             QCOMPARE(lost.first().at(0).toInt(), 8022);
@@ -217,7 +217,7 @@ private slots:
             QVERIFY(device.read().isEmpty());
             QVERIFY(!device.waitForCharacters(5ms));
             device.drainOutput();
-            QVERIFY_THROWS_EXCEPTION(Failure, device.write("\x08"));
+            QVERIFY_THROWS_EXCEPTION(core::Failure, device.write("\x08"));
             QTest::qWait(50);
             QCOMPARE(lost.count(), 1);
         }

@@ -55,7 +55,7 @@ private slots:
 
     void bytesBothWays()
     {
-        RealSerialDevice device(m_path);
+        link::RealSerialDevice device(m_path);
         device.setDtr(true);                 // a pty has no modem lines: remembered, no failure
         device.open();
         QVERIFY(device.isOpen());
@@ -78,11 +78,11 @@ private slots:
 
     void receiveEventFollowsArrival()
     {
-        RealSerialDevice device(m_path);
+        link::RealSerialDevice device(m_path);
         device.open();
-        QSignalSpy events(&device, &SerialDevice::lineEvent);
+        QSignalSpy events(&device, &link::SerialDevice::lineEvent);
         QCOMPARE(::write(m_board, "30 80 09", 8), ssize_t(8));
-        QTRY_VERIFY_WITH_TIMEOUT(events.contains(QVariantList{commevent::Receive}), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(events.contains(QVariantList{link::commevent::Receive}), 2000);
     }
 
     void readingGoesOnAfterAReadThatFoundNothing()
@@ -94,10 +94,10 @@ private slots:
         // line is still there: the next reply must still be announced.
         LineThief first(m_path);   // told before the port is
         QVERIFY(first.ok());
-        RealSerialDevice device(m_path);
+        link::RealSerialDevice device(m_path);
         device.open();
-        QSignalSpy events(&device, &SerialDevice::lineEvent);
-        QSignalSpy lost(&device, &SerialDevice::lost);
+        QSignalSpy events(&device, &link::SerialDevice::lineEvent);
+        QSignalSpy lost(&device, &link::SerialDevice::lost);
         QCOMPARE(::write(m_board, "08", 2), ssize_t(2));
         QTRY_VERIFY_WITH_TIMEOUT(first.hasTaken(), 2000);
         QTest::qWait(20);
@@ -105,30 +105,30 @@ private slots:
 
         events.clear();
         QCOMPARE(::write(m_board, "08 50 06\r\n", 10), ssize_t(10));
-        QTRY_VERIFY_WITH_TIMEOUT(events.contains(QVariantList{commevent::Receive}), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(events.contains(QVariantList{link::commevent::Receive}), 2000);
         QCOMPARE(device.read(), QByteArray("08 50 06\r\n"));
         QCOMPARE(lost.count(), 0);
     }
 
     void missingDeviceFailsWithNumberAndDescription()
     {
-        RealSerialDevice device(QStringLiteral("/nonexistent/kestrel-port"));
+        link::RealSerialDevice device(QStringLiteral("/nonexistent/kestrel-port"));
         try {
             device.open();
             QFAIL("opened a device that does not exist");
-        } catch (const Failure &f) {
+        } catch (const core::Failure &f) {
             QCOMPARE(f.number(), 8002);
             QVERIFY(f.description().contains(QStringLiteral("/nonexistent/kestrel-port")));
         }
         QVERIFY(!device.isOpen());
-        QVERIFY_THROWS_EXCEPTION(Failure, device.write("x"));
+        QVERIFY_THROWS_EXCEPTION(core::Failure, device.write("x"));
     }
 
     void boardSideClosingIsReportedAsLost()
     {
-        RealSerialDevice device(m_path);
+        link::RealSerialDevice device(m_path);
         device.open();
-        QSignalSpy lost(&device, &SerialDevice::lost);
+        QSignalSpy lost(&device, &link::SerialDevice::lost);
         ::close(m_board);
         m_board = -1;
         QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 3000);
@@ -136,7 +136,7 @@ private slots:
         // Once lost, nothing more is read and a frame cannot go out.
         QCOMPARE(device.waiting(), 0);
         QVERIFY(!device.waitForCharacters(std::chrono::milliseconds(5)));
-        QVERIFY_THROWS_EXCEPTION(Failure, device.write("\x08"));
+        QVERIFY_THROWS_EXCEPTION(core::Failure, device.write("\x08"));
     }
 };
 

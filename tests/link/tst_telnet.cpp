@@ -5,7 +5,7 @@
 
 #include <QTest>
 
-using namespace kestrel::telnet;
+using namespace kestrel::link::telnet;
 
 namespace {
 struct Seen

@@ -378,8 +378,8 @@ private slots:
     // Each button names the command of the bus its frame is, so that it and the composer agree.
     void everyCommandButtonIsTheCommandItNames()
     {
-        for (const Table<CommandRow> &table : {commands::kCoinChanger, commands::kBillValidator, commands::kCashless})
-            for (const CommandRow &row : table)
+        for (const core::Table<commands::CommandRow> &table : {commands::kCoinChanger, commands::kBillValidator, commands::kCashless})
+            for (const commands::CommandRow &row : table)
                 QVERIFY2(mdb::commandOf(row.frame.toBytes()) == &mdb::command(row.command), row.control);
         QCOMPARE(mdb::commandOf(commands::kEscrowOn.frame.toBytes()), &mdb::command(commands::kEscrowOn.command));
         QCOMPARE(mdb::commandOf(commands::kEscrowOff.frame.toBytes()), &mdb::command(commands::kEscrowOff.command));

@@ -283,7 +283,7 @@ private slots:
                                               "ask \"Insert a nickel\"\nexpect \"08 70 *\" within 5s\n"));
         rig.run(runner);
         QVERIFY2(runner.passed(), qPrintable(rig.failures(runner).join('\n')));
-        const LineListModel &rows = rig.console.state.List1;
+        const core::LineListModel &rows = rig.console.state.List1;
         QCOMPARE(rows.count(), 3);
         QCOMPARE(rig.console.history.decode(0).reply, QStringLiteral("TUBE STATUS"));
         QCOMPARE(rig.console.history.decode(1).reply, QStringLiteral("STACKER"));

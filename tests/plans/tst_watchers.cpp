@@ -14,11 +14,11 @@ using namespace kestrel::plans;
 namespace {
 
 // A reply as the console's reply history decodes it: to the command that asked for it.
-details::Decoded reply(const char *text, const char *askedHex = "")
+decode::details::Decoded reply(const char *text, const char *askedHex = "")
 {
-    details::Context context;
+    decode::details::Context context;
     context.asked = QByteArray::fromHex(askedHex);
-    return details::decode(QString::fromLatin1(text), context);
+    return decode::details::decode(QString::fromLatin1(text), context);
 }
 
 QString tubes(int nickels, int dimes, int quarters)

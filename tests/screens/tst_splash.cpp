@@ -10,11 +10,11 @@ using namespace kestrel;
 class SplashTest : public QObject
 {
     Q_OBJECT
-    QPointer<frmSplash> m_splash;
+    QPointer<screens::frmSplash> m_splash;
 
-    frmSplash *showSplash()
+    screens::frmSplash *showSplash()
     {
-        m_splash = new frmSplash;
+        m_splash = new screens::frmSplash;
         m_splash->show();
         m_splash->activateWindow();
         if (!QTest::qWaitForWindowExposed(m_splash.data()))
@@ -28,7 +28,7 @@ private slots:
 
     void showsTitleVersionAndMaker()
     {
-        frmSplash *splash = showSplash();
+        screens::frmSplash *splash = showSplash();
         QVERIFY(splash);
         QVERIFY(splash->windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(splash->geometry(), QRect(157, 211, 509, 274));
@@ -52,9 +52,9 @@ private slots:
 
     void closesItselfAfter750ms()
     {
-        frmSplash *splash = showSplash();
+        screens::frmSplash *splash = showSplash();
         QVERIFY(splash);
-        QSignalSpy dismissed(splash, &frmSplash::dismissed);
+        QSignalSpy dismissed(splash, &screens::frmSplash::dismissed);
         QTest::qWait(300);
         QCOMPARE(dismissed.count(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(dismissed.count(), 1, 3000);
@@ -84,9 +84,9 @@ private slots:
         QFETCH(int, key);
         QFETCH(QString, text);
         QFETCH(bool, closes);
-        frmSplash *splash = showSplash();
+        screens::frmSplash *splash = showSplash();
         QVERIFY(splash);
-        QSignalSpy dismissed(splash, &frmSplash::dismissed);
+        QSignalSpy dismissed(splash, &screens::frmSplash::dismissed);
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
         QCoreApplication::sendEvent(splash, &press);
         QCOMPARE(dismissed.count(), closes ? 1 : 0);
@@ -94,9 +94,9 @@ private slots:
 
     void clickOnTheFrameClosesButNotOnItsLabels()
     {
-        frmSplash *splash = showSplash();
+        screens::frmSplash *splash = showSplash();
         QVERIFY(splash);
-        QSignalSpy dismissed(splash, &frmSplash::dismissed);
+        QSignalSpy dismissed(splash, &screens::frmSplash::dismissed);
         for (const char *name : {"lblProductName", "lblVersion", "imgLogo"}) {
             QTest::mouseClick(splash->findChild<QWidget *>(name), Qt::LeftButton);
             QCOMPARE(dismissed.count(), 0);

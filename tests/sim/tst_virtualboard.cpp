@@ -137,20 +137,20 @@ private slots:
         board.open();
         const QStringList replies = answer(board, frame.toLatin1().constData());
         QCOMPARE(replies.size(), 1);
-        details::Context context;
+        decode::details::Context context;
         context.pendingFrame = bytes(frame.toLatin1().constData());
-        const details::Decoded d = details::decode(replies.first().chopped(2), context);
+        const decode::details::Decoded d = decode::details::decode(replies.first().chopped(2), context);
         QCOMPARE(d.reply, reply);
         QCOMPARE(d.stoppedAt, -1);
         QVERIFY2(d.notes.isEmpty(), qPrintable(d.notes.join('\n')));
-        for (const details::Field &f : d.fields)
+        for (const decode::details::Field &f : d.fields)
             QVERIFY2(f.name != QLatin1String("not understood"), qPrintable(QString::number(f.offset)));
     }
 
     void grantsRaisedDtrWithACtsChange()
     {
         VirtualBoard board;
-        QSignalSpy events(&board, &SerialDevice::lineEvent);
+        QSignalSpy events(&board, &link::SerialDevice::lineEvent);
         board.setDtr(true);                       // closed: nothing
         QTest::qWait(20);
         QVERIFY(events.isEmpty());
@@ -158,7 +158,7 @@ private slots:
         board.open();
         board.setDtr(true);
         QVERIFY(events.wait(200));
-        QCOMPARE(events.first().at(0).toInt(), int(commevent::CtsChange));
+        QCOMPARE(events.first().at(0).toInt(), int(link::commevent::CtsChange));
         board.setDtr(true);                       // still high: no second grant
         board.setDtr(false);
         QTest::qWait(20);
@@ -232,7 +232,7 @@ private slots:
         VirtualBoard board;
         board.setReplySpacing(30);
         board.open();
-        QSignalSpy events(&board, &SerialDevice::lineEvent);
+        QSignalSpy events(&board, &link::SerialDevice::lineEvent);
         QElapsedTimer clock;
         clock.start();
         board.sendReply("08 50 06\r\n");
@@ -256,7 +256,7 @@ private slots:
         board.setPaced(false);
         board.setReplySpacing(30);
         board.open();
-        QSignalSpy events(&board, &SerialDevice::lineEvent);
+        QSignalSpy events(&board, &link::SerialDevice::lineEvent);
         board.sendReply("08 0C");
         board.sendReply("30 06");
         QVERIFY(events.wait(500));
@@ -300,8 +300,8 @@ private slots:
         VirtualBoard board;
         board.insertCoin(CoinChanger::Nickel);
         QCOMPARE(board.pendingReplies(), 0);
-        QVERIFY_THROWS_EXCEPTION(Failure, board.write("\x08"));
-        QVERIFY_THROWS_EXCEPTION(Failure, board.read());
+        QVERIFY_THROWS_EXCEPTION(core::Failure, board.write("\x08"));
+        QVERIFY_THROWS_EXCEPTION(core::Failure, board.read());
     }
 
     void framesAreNamed_data()

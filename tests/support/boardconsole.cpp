@@ -10,9 +10,9 @@ BoardConsole::BoardConsole(const std::function<void(sim::VirtualBoard &)> &set)
     board = qobject_cast<sim::VirtualBoard *>(ports.device(1));
     if (set)
         set(*board);
-    Trap trap;
+    core::Trap trap;
     console.startUp(trap);
-    selectPort(console.comInterface, 1, console.state.log, [] {});
+    console::selectPort(console.comInterface, 1, console.state.log, [] {});
 }
 
 } // namespace kestrel::test

@@ -17,8 +17,8 @@ struct BoardConsole
     explicit BoardConsole(const std::function<void(sim::VirtualBoard &)> &set = {});
 
     QTemporaryDir dir;
-    PortMap ports{[](const QString &) { return std::make_unique<sim::VirtualBoard>(); }};
-    Console console{ports, ConsoleSettings{dir.filePath(QStringLiteral("log.txt"))}};
+    link::PortMap ports{[](const QString &) { return std::make_unique<sim::VirtualBoard>(); }};
+    console::Console console{ports, console::ConsoleSettings{dir.filePath(QStringLiteral("log.txt"))}};
     sim::VirtualBoard *board = nullptr;
 };
 

@@ -24,9 +24,9 @@ FakePorts::FakePorts()
 }
 
 namespace {
-Console::Settings rigSettings(const QTemporaryDir &dir, const QDateTime &now)
+console::Console::Settings rigSettings(const QTemporaryDir &dir, const QDateTime &now)
 {
-    Console::Settings settings;
+    console::Console::Settings settings;
     settings.logPath = dir.filePath(QStringLiteral("log.txt"));
     settings.clock = [&now] { return now; };
     settings.pauseIterations = kShortPause;

@@ -22,7 +22,7 @@ struct FakePorts
     FakeSerialDevice &device(int port = 1) { return *fakes[port - 1]; }
 
     FakeSerialDevice *fakes[4];
-    PortMap ports;
+    link::PortMap ports;
 };
 
 // One console over fake ports, as the window has it, with its tallies filled and its log file in a
@@ -41,14 +41,14 @@ struct ConsoleRig
     FakePorts fake;
     QTemporaryDir dir;
     QDateTime now{QDate(2026, 3, 7), QTime(9, 5, 3)};
-    Console console;
+    console::Console console;
 
     // Short names for what the tests look at most.
-    CommControl &com = console.comInterface;
-    ReplyState &state = console.state;
-    ActionLog &log = console.state.log;
-    LineListModel &actionLog = console.state.lstActionLog;
-    PendingFrames &pendingFrames = console.pendingFrames;
+    link::CommControl &com = console.comInterface;
+    decode::ReplyState &state = console.state;
+    core::ActionLog &log = console.state.log;
+    core::LineListModel &actionLog = console.state.lstActionLog;
+    console::PendingFrames &pendingFrames = console.pendingFrames;
 };
 
 } // namespace kestrel::test

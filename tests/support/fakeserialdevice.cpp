@@ -6,7 +6,7 @@
 namespace kestrel {
 
 FakeSerialDevice::FakeSerialDevice(QString name, QObject *parent)
-    : SerialDevice(std::move(name), parent)
+    : link::SerialDevice(std::move(name), parent)
 {
 }
 
@@ -15,7 +15,7 @@ void FakeSerialDevice::entering(Operation op) const
     auto it = m_failures.find(op);
     if (it == m_failures.end())
         return;
-    Failure failure = it->second.failure;
+    core::Failure failure = it->second.failure;
     if (it->second.times > 0 && --it->second.times == 0)
         m_failures.erase(it);
     throw failure;
@@ -45,7 +45,7 @@ void FakeSerialDevice::arrive(const QByteArray &bytes)
 
 void FakeSerialDevice::changeCts()
 {
-    emit lineEvent(commevent::CtsChange);
+    emit lineEvent(link::commevent::CtsChange);
 }
 
 void FakeSerialDevice::raiseEvent(int code)
@@ -55,10 +55,10 @@ void FakeSerialDevice::raiseEvent(int code)
 
 void FakeSerialDevice::vanish(const QString &why)
 {
-    lose(commerrors::deviceLost(name(), why));
+    lose(link::commerrors::deviceLost(name(), why));
 }
 
-void FakeSerialDevice::failOn(Op op, Failure failure, int times)
+void FakeSerialDevice::failOn(Op op, core::Failure failure, int times)
 {
     m_failures.insert_or_assign(op, Scripted{std::move(failure), times});
 }

@@ -14,11 +14,11 @@ namespace kestrel {
 // change, lets the test make characters arrive, change CTS and raise line errors, and makes any
 // operation fail with a chosen number and description. It takes no time: a frame is out as soon as
 // it is written, and a wait for characters returns at once with what arrived during it (afterOp).
-class FakeSerialDevice : public SerialDevice
+class FakeSerialDevice : public link::SerialDevice
 {
     Q_OBJECT
 public:
-    using Op = SerialDevice::Operation;
+    using Op = link::SerialDevice::Operation;
 
     explicit FakeSerialDevice(QString name = QStringLiteral("fake"), QObject *parent = nullptr);
 
@@ -29,7 +29,7 @@ public:
     void vanish(const QString &why);           // the device goes away while open
 
     // Makes an operation fail `times` times (-1: until cleared).
-    void failOn(Op op, Failure failure, int times = -1);
+    void failOn(Op op, core::Failure failure, int times = -1);
     void clearFailures() { m_failures.clear(); }
     // Called after every operation that succeeded, for tests that act in the middle of a handler
     // (characters arriving during a pause, for example).
@@ -56,7 +56,7 @@ protected:
 private:
     struct Scripted
     {
-        Failure failure;
+        core::Failure failure;
         int times;
     };
 

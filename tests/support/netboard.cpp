@@ -13,7 +13,7 @@
 namespace kestrel::test {
 
 namespace {
-using namespace telnet;
+using namespace link::telnet;
 using comport::kNotifyLineState;
 using comport::kNotifyModemState;
 constexpr auto kCtsDelay = std::chrono::milliseconds(3);
@@ -75,14 +75,14 @@ public:
                 wire.append(c);
             at(start, wire, true, false);
             m_lineFree = start;
-            start += linetiming::kCharacterTime;
+            start += link::linetiming::kCharacterTime;
         }
     }
 
     void comPort(quint8 command, quint8 value, bool ctsNotice = false)
     {
         at(NetBoard::Clock::now() + (ctsNotice ? kCtsDelay : std::chrono::milliseconds(0)),
-           telnet::comPort(command, bytes({value})), false, ctsNotice);
+           link::telnet::comPort(command, bytes({value})), false, ctsNotice);
     }
 
     void drop()
@@ -202,12 +202,12 @@ private:
             }
         }
         // The server acknowledges each setting with its own command, as RFC 2217 asks.
-        m_client->write(telnet::comPort(quint8(command + comport::kServerOffset), value));
+        m_client->write(link::telnet::comPort(quint8(command + comport::kServerOffset), value));
         // The board answers a raised DTR with CTS changes, a moment apart.
         for (int i = 0; i < ctsChanges; ++i) {
             m_cts = !m_cts;
             at(NetBoard::Clock::now() + kCtsDelay + std::chrono::milliseconds(2 * i),
-               telnet::comPort(kNotifyModemState, bytes({quint8(comport::kDeltaCts | (m_cts ? comport::kCts : 0))})),
+               link::telnet::comPort(kNotifyModemState, bytes({quint8(comport::kDeltaCts | (m_cts ? comport::kCts : 0))})),
                false, true);
         }
     }

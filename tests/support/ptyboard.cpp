@@ -162,8 +162,8 @@ void PtyBoard::writer()
                 }
                 first = false;
                 lastCharacter = now;
-                next = std::max(next + linetiming::kCharacterTime,
-                                lastCharacter + linetiming::kCharacterTime / 2);
+                next = std::max(next + link::linetiming::kCharacterTime,
+                                lastCharacter + link::linetiming::kCharacterTime / 2);
             }
         } else {
             std::this_thread::sleep_until(next);
