@@ -37,26 +37,19 @@ struct Picture
     look::Place place;
 };
 
-struct Text
-{
-    const char *name;
-    const char *text;
-    look::Place place;
-    double points;
-    unsigned style;
-};
-
 const Picture kPictures[] = {
     {"Picture1", ":/kestrel/about.jpg", {960, 240, 3735, 2775}},
     {"Picture2", ":/kestrel/about-logo.gif", {2280, 4080, 1335, 1575}},
 };
 
-const Text kTexts[] = {
+constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignTop;
+const look::LabelRow kTexts[] = {
     {"AboutHelp",
-     "The Tessard, Brindle and Quillon interfaces are products developed by Velmora Inc. (VLM)", {120, 3120, 5655, 855}, 12, look::Italic},
+     "The Tessard, Brindle and Quillon interfaces are products developed by Velmora Inc. (VLM)",
+     {120, 3120, 5655, 855}, 12, look::Italic, kCentred},
     {"AboutHelp2", "Kestrel by the {company} engineering team, {years}", {600, 5760, 4815, 495}, 8.25,
-     look::Regular},
-    {"Label1", "\u00a9 {years} {company}", {480, 6480, 4815, 375}, 12, look::Regular},
+     look::Regular, kCentred},
+    {"Label1", "\u00a9 {years} {company}", {480, 6480, 4815, 375}, 12, look::Regular, kCentred},
 };
 
 constexpr look::WindowPlace kPlace{5865, 7140, true, 3630, 2295};
@@ -76,14 +69,8 @@ HelpScreen::HelpScreen(QWidget *parent)
         picture->setObjectName(QString::fromLatin1(row.name));
         picture->setGeometry(look::pixels(row.place));
     }
-    for (const Text &row : kTexts) {
-        auto *label = new QLabel(look::filledIn(row.text), this);
-        label->setObjectName(QString::fromLatin1(row.name));
-        label->setFont(look::arial(row.points, row.style));
-        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        label->setWordWrap(true);
-        label->setGeometry(look::pixels(row.place));
-    }
+    for (const look::LabelRow &row : kTexts)
+        look::makeLabel(row, this)->setWordWrap(true);
     look::placeWindow(*this, kPlace);
 }
 

@@ -2,6 +2,7 @@
 
 #include "screens/version.h"
 
+#include <QLabel>
 #include <QWidget>
 
 namespace kestrel::screens::look {
@@ -21,6 +22,16 @@ QString filledIn(const char *text)
     return QString::fromUtf8(text)
         .replace(QLatin1String("{company}"), QLatin1String(version::kCompany))
         .replace(QLatin1String("{years}"), QLatin1String(version::kYears));
+}
+
+QLabel *makeLabel(const LabelRow &row, QWidget *parent)
+{
+    auto *label = new QLabel(filledIn(row.text), parent);
+    label->setObjectName(QString::fromLatin1(row.name));
+    label->setFont(arial(row.points, row.style));
+    label->setAlignment(row.alignment);
+    label->setGeometry(pixels(row.place));
+    return label;
 }
 
 QFont arial(double points, unsigned style)

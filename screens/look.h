@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QRect>
 
+class QLabel;
 class QWidget;
 
 namespace kestrel::screens::look {
@@ -40,6 +41,21 @@ struct WindowPlace
 
 // Every window of the program takes its size and place this way, from its row.
 void placeWindow(QWidget &window, const WindowPlace &place, int menuHeight = 0);
+
+// A label of a screen as data: its name, its text (see filledIn), its place and font, and how its
+// text is aligned.
+struct LabelRow
+{
+    const char *name;
+    const char *text;
+    Place place;
+    double points;
+    unsigned style;
+    Qt::Alignment alignment;
+};
+
+// The label of the row, on its parent.
+QLabel *makeLabel(const LabelRow &row, QWidget *parent);
 
 // A caption of the program's own, with "{company}" and "{years}" standing for the maker and the
 // copyright years.

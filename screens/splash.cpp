@@ -13,30 +13,21 @@ using look::pixels;
 
 namespace {
 
-// The splash screen's labels as data: name, text ("{company}" and "{years}" stand for the maker and
-// the copyright years), place in twips within the frame, font, alignment, and whether the label is
-// sized to its text (the product's name and version, which Load fills in).
-struct SplashLabel
-{
-    const char *name;
-    const char *text;
-    look::Place place;
-    double points;
-    unsigned style;
-    bool right;
-    bool fitText;
-};
-
-const SplashLabel kLabels[] = {
-    {"lblCompanyProduct", "The Brindle companion software:", {2355, 705, 3030, 240}, 9.75, look::Italic, false, true},
-    {"lblProductName", "Product", {2760, 1200, 2535, 885}, 32.25, look::Bold, false, true},
-    {"lblPlatform", "Windows 2000/XP/2003", {3345, 2340, 3510, 360}, 15.75, look::Bold, true, true},
-    {"lblVersion", "Version", {5970, 2700, 885, 285}, 12, look::Bold, true, true},
-    {"lblCopyright", "Copyright {years}", {5280, 3060, 1695, 255}, 8.25, look::Regular, true, false},
-    {"lblCompany", "{company}", {4560, 3270, 2415, 255}, 8.25, look::Regular, true, false},
+// The splash screen's labels, places in twips within the frame. The first four are sized to their
+// text (the product's name and version, which Load fills in, among them).
+constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignTop;
+constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignTop;
+const look::LabelRow kLabels[] = {
+    {"lblCompanyProduct", "The Brindle companion software:", {2355, 705, 3030, 240}, 9.75, look::Italic, kLeft},
+    {"lblProductName", "Product", {2760, 1200, 2535, 885}, 32.25, look::Bold, kLeft},
+    {"lblPlatform", "Windows 2000/XP/2003", {3345, 2340, 3510, 360}, 15.75, look::Bold, kRight},
+    {"lblVersion", "Version", {5970, 2700, 885, 285}, 12, look::Bold, kRight},
+    {"lblCopyright", "Copyright {years}", {5280, 3060, 1695, 255}, 8.25, look::Regular, kRight},
+    {"lblCompany", "{company}", {4560, 3270, 2415, 255}, 8.25, look::Regular, kRight},
     {"lblWarning", "Warning: protected by copyright law and patents of {company}, {years}.",
-     {150, 3660, 6855, 195}, 8.25, look::Italic, false, false},
+     {150, 3660, 6855, 195}, 8.25, look::Italic, kLeft},
 };
+constexpr int kSizedToText = 4;
 
 constexpr look::WindowPlace kPlace{7635, 4110, true, 2355, 3165};
 constexpr look::Place kFramePlace{120, 0, 7425, 4050};
@@ -70,14 +61,10 @@ frmSplash::frmSplash(QWidget *parent)
     logo->setPixmap(look::appIcon().pixmap(72, 72));
     logo->setAttribute(Qt::WA_NoMousePropagation);
 
-    for (const SplashLabel &row : kLabels) {
-        auto *label = new QLabel(look::filledIn(row.text), m_frame);
-        label->setObjectName(QString::fromLatin1(row.name));
-        label->setFont(arial(row.points, row.style));
-        label->setAlignment((row.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
-        label->setGeometry(pixels(row.place));
+    for (const look::LabelRow &row : kLabels) {
+        QLabel *label = look::makeLabel(row, m_frame);
         label->setAttribute(Qt::WA_NoMousePropagation);   // a click on a label does not close
-        if (row.fitText)
+        if (&row - kLabels < kSizedToText)
             fitToText(label);
     }
 
