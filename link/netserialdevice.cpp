@@ -74,8 +74,10 @@ void NetSerialDevice::openLine()
     if (m_protocol == Protocol::Rfc2217) {
         using namespace telnet;
         m_comPort = ComPort::Unanswered;
-        m_socket.write(telnet::command(kWill, kBinary) + telnet::command(kDo, kBinary) + telnet::command(kWill, kSuppressGoAhead)
-                       + telnet::command(kDo, kSuppressGoAhead) + telnet::command(kWill, kComPort));
+        // telnet::command, not this device's own handler of the server's commands.
+        m_socket.write(telnet::command(kWill, kBinary) + telnet::command(kDo, kBinary)
+                       + telnet::command(kWill, kSuppressGoAhead) + telnet::command(kDo, kSuppressGoAhead)
+                       + telnet::command(kWill, kComPort));
         sendComPort(comport::kSetBaudRate, bytes({0, 0, 0x25, 0x80}));   // 9600
         sendComPort(comport::kSetDataSize, bytes({8}));
         sendComPort(comport::kSetParity, bytes({comport::kParityNone}));

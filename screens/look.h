@@ -42,8 +42,9 @@ struct WindowPlace
 // Every window of the program takes its size and place this way, from its row.
 void placeWindow(QWidget &window, const WindowPlace &place, int menuHeight = 0);
 
-// A label of a screen as data: its name, its text (see filledIn), its place and font, and how its
-// text is aligned.
+// A label of a screen as data: its name, its text (see filledIn), its place and font, how its
+// text is aligned, and whether the label is sized to its text (keeping its right edge when it is
+// right-aligned) rather than to its place.
 struct LabelRow
 {
     const char *name;
@@ -52,6 +53,7 @@ struct LabelRow
     double points;
     unsigned style;
     Qt::Alignment alignment;
+    bool sizedToText = false;
 };
 
 // The label of the row, on its parent.

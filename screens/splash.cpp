@@ -13,21 +13,20 @@ using look::pixels;
 
 namespace {
 
-// The splash screen's labels, places in twips within the frame. The first four are sized to their
-// text (the product's name and version, which Load fills in, among them).
+// The splash screen's labels, places in twips within the frame. The product's name and version,
+// which Load fills in, are sized to their text, as are the two lines beside them.
 constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignTop;
 constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignTop;
 const look::LabelRow kLabels[] = {
-    {"lblCompanyProduct", "The Brindle companion software:", {2355, 705, 3030, 240}, 9.75, look::Italic, kLeft},
-    {"lblProductName", "Product", {2760, 1200, 2535, 885}, 32.25, look::Bold, kLeft},
-    {"lblPlatform", "Windows 2000/XP/2003", {3345, 2340, 3510, 360}, 15.75, look::Bold, kRight},
-    {"lblVersion", "Version", {5970, 2700, 885, 285}, 12, look::Bold, kRight},
+    {"lblCompanyProduct", "The Brindle companion software:", {2355, 705, 3030, 240}, 9.75, look::Italic, kLeft, true},
+    {"lblProductName", "Product", {2760, 1200, 2535, 885}, 32.25, look::Bold, kLeft, true},
+    {"lblPlatform", "Windows 2000/XP/2003", {3345, 2340, 3510, 360}, 15.75, look::Bold, kRight, true},
+    {"lblVersion", "Version", {5970, 2700, 885, 285}, 12, look::Bold, kRight, true},
     {"lblCopyright", "Copyright {years}", {5280, 3060, 1695, 255}, 8.25, look::Regular, kRight},
     {"lblCompany", "{company}", {4560, 3270, 2415, 255}, 8.25, look::Regular, kRight},
     {"lblWarning", "Warning: protected by copyright law and patents of {company}, {years}.",
      {150, 3660, 6855, 195}, 8.25, look::Italic, kLeft},
 };
-constexpr int kSizedToText = 4;
 
 constexpr look::WindowPlace kPlace{7635, 4110, true, 2355, 3165};
 constexpr look::Place kFramePlace{120, 0, 7425, 4050};
@@ -64,7 +63,7 @@ frmSplash::frmSplash(QWidget *parent)
     for (const look::LabelRow &row : kLabels) {
         QLabel *label = look::makeLabel(row, m_frame);
         label->setAttribute(Qt::WA_NoMousePropagation);   // a click on a label does not close
-        if (&row - kLabels < kSizedToText)
+        if (row.sizedToText)
             fitToText(label);
     }
 

@@ -137,36 +137,29 @@ private:
             return;
         NetBoard::Seen &seen = m_board.m_seen;
         const auto now = NetBoard::Clock::now();
-        for (char c : data) {
-            if (m_board.m_protocol == NetBoard::Protocol::Raw) {
-                seen.received.append(c);
-                seen.bytesAt.append(now);
-                continue;
-            }
-            QByteArray sb;
-            bool haveSb = false;
-            m_telnet.read(QByteArray(1, c),
-                          {[&](char line) {
-                               seen.received.append(line);
-                               seen.bytesAt.append(now);
-                           },
-                           // Agree to what the console asks for, as a device server does.
-                           [&](quint8 verb, quint8 option) {
-                               if (verb == kWill)
-                                   m_client->write(command(kDo, option));
-                               else if (verb == kDo)
-                                   m_client->write(command(kWill, option));
-                           },
-                           [&](const QByteArray &subnegotiation) {
-                               sb = subnegotiation;
-                               haveSb = true;
-                           }});
-            if (haveSb) {
-                lock.unlock();
-                comPortCommand(sb);
-                lock.relock();
-            }
+        const auto seeLine = [&](char c) {
+            seen.received.append(c);
+            seen.bytesAt.append(now);
+        };
+        if (m_board.m_protocol == NetBoard::Protocol::Raw) {
+            for (char c : data)
+                seeLine(c);
+            return;
         }
+        m_telnet.read(data, {seeLine,
+                             // Agree to what the console asks for, as a device server does.
+                             [&](quint8 verb, quint8 option) {
+                                 if (verb == kWill)
+                                     m_client->write(command(kDo, option));
+                                 else if (verb == kDo)
+                                     m_client->write(command(kWill, option));
+                             },
+                             // A setting is acted on as it comes, outside the lock it takes itself.
+                             [&](const QByteArray &subnegotiation) {
+                                 lock.unlock();
+                                 comPortCommand(subnegotiation);
+                                 lock.relock();
+                             }});
     }
 
     void comPortCommand(const QByteArray &sb)
