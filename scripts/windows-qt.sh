@@ -15,7 +15,8 @@ qt_version=6.4.2
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-need=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-base-dev cmake ninja-build dpkg-dev)
+need=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-base-dev cmake ninja-build dpkg-dev
+    tcl8.6)
 missing=()
 update=0
 for p in "${need[@]}"; do
@@ -39,16 +40,19 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The modules and plugins the console links, and the JPEG and GIF readers for its pictures. Two that
+# The modules and plugins the console links (SQL with its bundled SQLite driver, for the bench
+# records), and the JPEG and GIF readers for its pictures. Two that
 # it does not use stay on, since Qt 6.4.2 fails to build without them: Direct2D (the windows
 # platform plugin's DirectWrite font database is built only with it) and TLS (the Schannel plugin
 # is built whatever the ssl feature says).
 options=(-DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DBUILD_SHARED_LIBS=ON
-    -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF
+    -DFEATURE_sql=ON -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF
     -DFEATURE_xml=OFF -DFEATURE_tabletevent=OFF -DFEATURE_opengl=ON
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_freetype=OFF
     -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
-    -DFEATURE_sql_sqlite=OFF -DFEATURE_testlib=ON -DFEATURE_network=ON -DFEATURE_widgets=ON
+    -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=OFF -DFEATURE_sql_odbc=OFF
+    -DFEATURE_sql_psql=OFF -DFEATURE_sql_mysql=OFF -DFEATURE_sql_ibase=OFF -DFEATURE_sql_oci=OFF
+    -DFEATURE_sql_db2=OFF -DFEATURE_testlib=ON -DFEATURE_network=ON -DFEATURE_widgets=ON
     -DFEATURE_direct2d=ON -DFEATURE_ssl=ON -DFEATURE_jpeg=ON -DFEATURE_gif=ON)
 compiler=$(x86_64-w64-mingw32-g++-posix -dumpfullversion)
 digest=$( (echo "${options[*]}"; cat "$here/mingw-toolchain.cmake") | sha256sum | cut -c1-8)
@@ -60,6 +64,16 @@ cd "$work"
 if [ ! -d src ]; then
     rm -rf fetch && mkdir fetch && (cd fetch && apt-get source --download-only qt6-base=6.4.2+dfsg-10 \
         && dpkg-source -x --skip-patches qt6-base_*.dsc ../src)
+fi
+# Debian's Qt sources come without the SQLite that Qt's SQLite driver bundles: the one file it
+# compiles (the amalgamation) is made from Debian's own SQLite sources.
+if [ ! -f src/src/3rdparty/sqlite/sqlite3.c ]; then
+    rm -rf sqlite && mkdir sqlite && (cd sqlite && apt-get source --download-only sqlite3=3.40.1-2+deb12u2 \
+        && dpkg-source -x --skip-patches sqlite3_*.dsc tree \
+        && cd tree && ./configure --disable-tcl >/dev/null && make sqlite3.c >/dev/null)
+    mkdir -p src/src/3rdparty/sqlite
+    cp sqlite/tree/sqlite3.c sqlite/tree/sqlite3.h src/src/3rdparty/sqlite/
+    rm -rf sqlite
 fi
 
 cp "$here/mingw-toolchain.cmake" toolchain.cmake
