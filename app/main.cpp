@@ -1,4 +1,5 @@
 #include "app/boardplacement.h"
+#include "session/benchrecords.h"
 #include "session/commandline.h"
 #include "session/headlessrun.h"
 #include "app/programlife.h"
@@ -57,6 +58,12 @@ int main(int argc, char *argv[])
                 return 2;
             }
             return session::runPlanHeadless(preview);
+        } else if (preview.isSet(QStringLiteral("history"))) {
+            // The bench history printed: no window, no display, no port.
+            QCoreApplication app(argc, argv);
+            QCoreApplication::setApplicationName(QStringLiteral("Kestrel"));
+            QCoreApplication::setOrganizationName(QString::fromLatin1(screens::version::kCompany));
+            return session::printHistory(preview);
         }
     }
     QApplication app(argc, argv);

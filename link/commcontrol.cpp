@@ -65,6 +65,7 @@ void CommControl::setPortOpen(bool open)
     }
     m_opening = false;
     attach(device);
+    emit portOpened();
 }
 
 void CommControl::setDTREnable(bool high)

@@ -62,6 +62,8 @@ signals:
     void OnComm(int event);
     // The open device went away; the port is closed.
     void deviceLost(int number, const QString &description);
+    // The port was opened.
+    void portOpened();
     // The port was closed: by the program, or because its device went away.
     void portClosed();
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMap>
+
 #include "decode/replydetails.h"
 
 #include <QList>
@@ -17,7 +19,9 @@ public:
     struct Identity
     {
         QString device;
+        mdb::Peripheral peripheral = mdb::Peripheral::Unknown;
         QList<QPair<QString, QString>> fields;
+        QMap<mdb::FieldId, QString> byKind;   // the same values by their kinds, for the bench records
     };
 
     void replyRead(const decode::details::Decoded &decoded);

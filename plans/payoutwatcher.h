@@ -38,6 +38,10 @@ public:
     void replyRead(const decode::details::Decoded &decoded);
 
     QList<Payout> payouts() const;
+    // The tubes' counts by the TUBE STATUS that opened the last payout and the one that closed it.
+    using Tubes = std::array<int, kTubeCoins>;
+    const std::optional<Tubes> &tubesBefore() const { return m_before; }
+    const std::optional<Tubes> &tubesAfter() const { return m_after; }
     // The tube coin of that name (Nickel, Dime, Quarter), or -1.
     static int tubeOf(const QString &coin);
     // Empty when it holds, else why not.
@@ -45,7 +49,6 @@ public:
     QString checkPayout() const;
 
 private:
-    using Tubes = std::array<int, kTubeCoins>;
     std::optional<Tubes> m_before, m_after;
     Tubes m_requested{}, m_reported{};
     qint64 m_requestedCents = 0;

@@ -1,5 +1,7 @@
 #include "plans/plan.h"
 
+#include <QCryptographicHash>
+
 #include "core/shown.h"
 #include "mdb/denominations.h"
 
@@ -434,6 +436,7 @@ Parsed parse(const QString &text, const QString &fileName)
         return {std::nullopt, QStringLiteral("%1:%2: the plan has no steps").arg(fileName).arg(lines.size())};
     if (plan.title.isEmpty())
         plan.title = fileName;
+    plan.digest = QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
     return {plan, {}};
 }
 

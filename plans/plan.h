@@ -77,6 +77,9 @@ struct Plan
     QString name;      // the file's, or the built-in plan's
     QString title;     // from a `plan "..."` line; the name when there is none
     QList<Step> steps;
+    // The first 16 hex digits of the SHA-256 of the plan's text: two runs of one name with different
+    // steps are told apart in the bench records.
+    QString digest;
 };
 
 // What reading a plan gives: the plan, or one error in the form "FILE:LINE: message".

@@ -288,6 +288,7 @@ void PlanRunner::awaitFrame(int waitingBefore)
 void PlanRunner::frameWritten()
 {
     m_roundTrips.frameWritten(elapsedMs());
+    m_line.append({elapsedMs(), true, QString::fromLatin1(m_console.pendingFrames.lastSent().toHex(' ').toUpper()), true});
     if (!m_awaitingFrame)
         return;
     m_awaitingFrame = false;
@@ -324,6 +325,7 @@ void PlanRunner::replyRead(const QString &text, bool ended)
     // taken for the reply it began, as the console did not count it either.
     const bool whole = ended || (!decoded.bytes.isEmpty() && !decoded.cutShort);
     m_replies.append({text, elapsedMs(), whole, decoded});
+    m_line.append({m_replies.last().atMs, false, text, whole});
     if (!whole)
         return;
     m_identities.replyRead(decoded);
@@ -331,6 +333,15 @@ void PlanRunner::replyRead(const QString &text, bool ended)
     if (isRunning() && std::holds_alternative<Expect>(m_plan.steps[m_step].action)
         && m_results[m_step].state == State::Running)
         findExpected();
+}
+
+QList<mdb::Peripheral> PlanRunner::peripheralsHeard() const
+{
+    QList<mdb::Peripheral> heard;
+    for (const Reply &reply : m_replies)
+        if (reply.whole && reply.decoded.device != mdb::Peripheral::Unknown && !heard.contains(reply.decoded.device))
+            heard.append(reply.decoded.device);
+    return heard;
 }
 
 void PlanRunner::expect()

@@ -49,6 +49,8 @@ public:
     const QList<StepResult> &results() const { return m_results; }
     bool isRunning() const { return m_step >= 0 && m_step < m_plan.steps.size(); }
     bool wasStopped() const { return m_stopped; }
+    // The port went away under the run (a lost board, a closed port).
+    bool wasAbandoned() const { return m_abandoned; }
     // Every step passed (an ask counts as passed).
     bool passed() const;
     double elapsedMs() const
@@ -58,6 +60,19 @@ public:
     const QList<RoundTrip> &roundTrips() const { return m_roundTrips.roundTrips(); }
     const QList<Identity> &identities() const { return m_identities.identities(); }
     QList<Payout> payouts() const { return m_payout.payouts(); }
+    const PayoutWatcher &payoutWatcher() const { return m_payout; }
+    // What crossed the line during the run, in order: each frame as it was written and each reply
+    // as it was read, for the report's timeline.
+    struct LineEvent
+    {
+        double atMs;
+        bool frame;          // a command frame the console wrote; else a reply it read
+        QString text;        // the frame in hex, or the reply as read
+        bool whole = true;   // a reply read whole
+    };
+    const QList<LineEvent> &lineEvents() const { return m_line; }
+    // The peripherals that answered during the run, whether or not they identified themselves.
+    QList<mdb::Peripheral> peripheralsHeard() const;
     // The step's line as the console prints it: "PASS  12  check tally Nickel = 1  (0.1 ms)".
     QString summaryLine(int index) const;
 
@@ -121,6 +136,7 @@ private:
     RoundTripWatcher m_roundTrips;
     IdentityWatcher m_identities;
     PayoutWatcher m_payout;
+    QList<LineEvent> m_line;
 
 };
 

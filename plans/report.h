@@ -5,13 +5,25 @@
 #include <QDateTime>
 #include <QString>
 
+#include <optional>
+
 namespace kestrel::plans {
 
 // What a report says beside the run itself.
+// One of the unit's earlier runs, as the bench records keep it.
+struct EarlierRun
+{
+    QDateTime started;
+    QString plan, result;
+    std::optional<int> shortfall;      // coins asked for and not paid, for a changer's payout
+    std::optional<double> medianMs;    // the median round trip
+};
+
 struct ReportHeader
 {
     QString port;          // the device the plan ran against ("COM3", "virtual", ...)
     QDateTime started;
+    QList<EarlierRun> earlier;   // the unit's runs before this one, oldest first
 };
 
 // The run as JUnit XML, the form CI servers and test dashboards read: the plan is the suite, each

@@ -17,6 +17,7 @@ public:
     {
         QString command;
         double ms;
+        double writtenAtMs = 0;   // when its frame left, from the start of the run
     };
 
     // A command queued (a press, a send), by the name the report gives it.

@@ -1,5 +1,7 @@
 #include "session/commandline.h"
 
+#include "records/push.h"
+
 #include "link/netserialdevice.h"
 #include "link/realserialdevice.h"
 #include "capture/recording.h"
@@ -141,11 +143,44 @@ void addOptions(QCommandLineParser &parser)
         QStringLiteral("\"virtual\": the virtual board inserts the coin or bill each of a test plan's "
                        "requests names, so that a plan runs unattended (with --plan or in the window)."),
         QStringLiteral("virtual")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("records"),
+        QStringLiteral("Also send every bench record (units, plan runs, sessions) to the shop's PostgreSQL "
+                       "server at postgresql://USER@HOST:PORT/DATABASE. Records are kept on the bench first and "
+                       "sent from there, so a server that is down loses nothing. Without it, the server of "
+                       "the settings file's [records] server=, if any."),
+        QStringLiteral("URL")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("history"),
+        QStringLiteral("Print the bench's units, or with a SERIAL number that unit's plan runs, and exit "
+                       "(1 when the serial number is not known).")));
+    parser.addOption(QCommandLineOption(QStringLiteral("last"),
+                                        QStringLiteral("With --history SERIAL: only the last N runs."),
+                                        QStringLiteral("N")));
+    parser.addOption(QCommandLineOption(QStringLiteral("csv"), QStringLiteral("With --history: print CSV.")));
+    parser.addPositionalArgument(QStringLiteral("SERIAL"), QStringLiteral("With --history: the unit's serial number."),
+                                 QStringLiteral("[SERIAL]"));
 }
 
 QString check(const QCommandLineParser &parser, bool resolve)
 {
-    for (const QString &stray : parser.positionalArguments())
+    const bool history = parser.isSet(QStringLiteral("history"));
+    if (!history && parser.isSet(QStringLiteral("last")))
+        return QStringLiteral("--last goes with --history");
+    if (!history && parser.isSet(QStringLiteral("csv")))
+        return QStringLiteral("--csv goes with --history");
+    if (parser.isSet(QStringLiteral("last"))) {
+        bool ok = false;
+        const int last = parser.value(QStringLiteral("last")).toInt(&ok);
+        if (!ok || last < 1)
+            return QStringLiteral("--last %1: give a number of runs, 1 or more").arg(shown(parser.value(QStringLiteral("last"))));
+    }
+    if (parser.isSet(QStringLiteral("records"))) {
+        QString why;
+        if (!records::parseServer(parser.value(QStringLiteral("records")), &why))
+            return QStringLiteral("--records %1: %2").arg(shown(parser.value(QStringLiteral("records"))), why);
+    }
+    for (const QString &stray : parser.positionalArguments().mid(history ? 1 : 0))
         return QStringLiteral("%1: an argument no option takes (the ports are --com1 to --com%2)")
             .arg(shown(stray)).arg(link::PortMap::kPorts);
     const bool plan = parser.isSet(QStringLiteral("plan"));

@@ -1,5 +1,6 @@
 #include "session/headlessrun.h"
 
+#include "session/benchrecords.h"
 #include "session/commandline.h"
 #include "session/textoutput.h"
 #include "console/console.h"
@@ -7,6 +8,8 @@
 #include "console/sessioncapture.h"
 #include "plans/planrunner.h"
 #include "plans/report.h"
+#include "records/runrecorder.h"
+#include "records/sessionrecorder.h"
 #include "sim/virtualboard.h"
 
 #include <QCoreApplication>
@@ -56,6 +59,10 @@ int runPlanHeadless(const QCommandLineParser &parser)
             printError(QStringLiteral("kestrel: %1\n").arg(error));
         });
     }
+    // The bench records: told on stderr when they cannot be kept, and the run goes on without them.
+    BenchRecords bench(parser, [](const QString &message) { printError(QStringLiteral("kestrel: %1\n").arg(message)); });
+    records::SessionRecorder sessionRecord(bench.store(), console);
+    QObject::connect(&sessionRecord, &records::SessionRecorder::queued, &bench, &BenchRecords::nudge);
     core::Trap load = console.state.log.trap(QStringLiteral("Error in form load, "));
     console.startUp(load);
     const int kPort = 1;
@@ -80,7 +87,8 @@ int runPlanHeadless(const QCommandLineParser &parser)
     }
 
     plans::PlanRunner runner(console, *parsed.plan);
-    const plans::ReportHeader header{ports.name(kPort), QDateTime::currentDateTime()};
+    records::RunRecorder runRecord(bench.store(), runner, {ports.name(kPort), QDateTime::currentDateTime(), {}});
+    QObject::connect(&runRecord, &records::RunRecorder::queued, &bench, &BenchRecords::nudge);
     QObject::connect(&runner, &plans::PlanRunner::stepFinished, &runner,
                      [&](int index) { printOut(runner.summaryLine(index) + QLatin1Char('\n')); });
     QObject::connect(&runner, &plans::PlanRunner::asked, &runner, [&](const QString &prompt) {
@@ -101,6 +109,7 @@ int runPlanHeadless(const QCommandLineParser &parser)
     });
     interrupt.start(20);
 
+    runRecord.begin();
     runner.start();
     if (runner.isRunning())
         QCoreApplication::exec();
@@ -121,6 +130,9 @@ int runPlanHeadless(const QCommandLineParser &parser)
                  .arg(count(S::NotRun)).arg(runner.elapsedMs() / 1000.0, 0, 'f', 2));
     // A capture asked for and cut short is no run that did all it was asked.
     int status = runner.passed() && !captureStopped ? 0 : 1;
+    // The reports list the unit's earlier runs from the bench records.
+    const plans::ReportHeader header = runRecord.header();
+    QStringList written;
     for (const QString &path : parser.values(QStringLiteral("report"))) {
         const QString error = plans::writeReport(runner, header, path);
         if (!error.isEmpty()) {
@@ -128,8 +140,12 @@ int runPlanHeadless(const QCommandLineParser &parser)
             status = std::max(status, 1);
         } else {
             printOut(QStringLiteral("Report: %1\n").arg(path));
+            written << path;
         }
     }
+    runRecord.finish(written);
+    // What was queued for the shop's server goes now if it can; what cannot waits for the next run.
+    bench.flush(2000);
     return status;
 }
 
