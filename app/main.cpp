@@ -92,10 +92,17 @@ int main(int argc, char *argv[])
     for (sim::VirtualBoard *board : session::virtualBoards(ports))
         boardWindows.append(new sim::BoardWindow(*board));
 
+    // The bench records: what cannot be kept is told in the console's action log once it opens.
+    session::BenchRecords bench(parser);
     app::Startup startup(ports);
     const bool boardAnswers = parser.value(QStringLiteral("plan-answers")) == QLatin1String(session::kVirtual);
     const QString capturePath = parser.value(QStringLiteral("capture"));
-    QObject::connect(&startup, &Startup::mainWindowCreated, [&boardWindows, &ports, boardAnswers, capturePath](frmKestrel *window) {
+    QObject::connect(&startup, &Startup::mainWindowCreated, [&boardWindows, &ports, &bench, boardAnswers, capturePath](frmKestrel *window) {
+        window->setBenchRecords(bench.store(), [&bench] { bench.nudge(); });
+        bench.tellTo([window = QPointer<frmKestrel>(window)](const QString &message) {
+            if (window)
+                window->console().state.log.AppendLogLine(message);
+        });
         if (!capturePath.isEmpty())
             window->startCapture(capturePath);
         // A plan's requests for coins and bills are answered by the virtual board of "Comm1".

@@ -237,8 +237,34 @@ PlanWindow *frmKestrel::planWindow()
             if (m_planAnswerer)
                 m_planAnswerer(prompt);
         });
+        m_planWindow->setRecords(m_records, m_recordsQueued);
+        // A run that ends shows in the history at once, if it is open.
+        connect(m_planWindow.get(), &PlanWindow::runFinished, this, [this] {
+            if (m_historyWindow)
+                m_historyWindow->refresh();
+        });
     }
     return m_planWindow.get();
+}
+
+void frmKestrel::setBenchRecords(records::Store *store, std::function<void()> queued)
+{
+    m_records = store;
+    m_recordsQueued = std::move(queued);
+    m_sessionRecord = std::make_unique<records::SessionRecorder>(store, m_console);
+    connect(m_sessionRecord.get(), &records::SessionRecorder::queued, this, [this] {
+        if (m_recordsQueued)
+            m_recordsQueued();
+    });
+    if (m_planWindow)
+        m_planWindow->setRecords(m_records, m_recordsQueued);
+}
+
+HistoryWindow *frmKestrel::historyWindow()
+{
+    if (!m_historyWindow && m_records)
+        m_historyWindow = std::make_unique<HistoryWindow>(*m_records, m_desktop);
+    return m_historyWindow.get();
 }
 
 QWidget *frmKestrel::requireWidget(const char *name, const QMetaObject &kind) const
@@ -466,6 +492,19 @@ void frmKestrel::buildMenus()
     command->setObjectName(QStringLiteral("mnuFileSendCommand"));
     connect(command, &QAction::triggered, this, [this] {
         CommandWindow *window = commandWindow();
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
+    QAction *history = file->addAction(QStringLiteral("Bench History..."));
+    history->setObjectName(QStringLiteral("mnuFileHistory"));
+    connect(history, &QAction::triggered, this, [this] {
+        HistoryWindow *window = historyWindow();
+        if (!window) {
+            m_console.state.log.AppendLogLine(QStringLiteral("Bench History: the bench records cannot be read this session"));
+            return;
+        }
+        window->refresh();
         window->show();
         window->raise();
         window->activateWindow();

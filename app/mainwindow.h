@@ -5,9 +5,11 @@
 #include "app/doclinks.h"
 #include "app/layout.h"
 #include "app/commandwindow.h"
+#include "app/historywindow.h"
 #include "app/planwindow.h"
 #include "app/replydetailswindow.h"
 #include "app/tabstrip.h"
+#include "records/sessionrecorder.h"
 
 #include <QHash>
 #include <QElapsedTimer>
@@ -72,6 +74,13 @@ public:
     // --plan-answers virtual); none by default, so the technician acts.
     void setPlanAnswerer(std::function<void(const QString &)> answer) { m_planAnswerer = std::move(answer); }
 
+    // The bench records this console keeps: its sessions, the plan window's runs, File > "Bench
+    // History...". `store` may be nullptr (the records cannot be kept; the history says so);
+    // `queued` is told when records wait for the shop's server.
+    void setBenchRecords(records::Store *store, std::function<void()> queued);
+    // File > "Bench History...": made when first asked for; nullptr when there are no records.
+    HistoryWindow *historyWindow();
+
     // Where the operator's controls now shown stand on the screen (buttons, lists, labels, options
     // and the tabs; not the frames and panels that hold them).
     QList<QRect> controlRects() const;
@@ -127,6 +136,10 @@ private:
     QPointer<ReplyDetailsWindow> m_replyDetails;
     std::unique_ptr<PlanWindow> m_planWindow;
     std::unique_ptr<CommandWindow> m_commandWindow;
+    records::Store *m_records = nullptr;
+    std::function<void()> m_recordsQueued;
+    std::unique_ptr<records::SessionRecorder> m_sessionRecord;
+    std::unique_ptr<HistoryWindow> m_historyWindow;
     console::SessionCapture m_capture{m_console};
     std::function<void(const QString &)> m_planAnswerer;
     QElapsedTimer m_lastFrame;

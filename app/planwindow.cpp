@@ -148,8 +148,14 @@ void PlanWindow::run()
         m_message->setText(QStringLiteral("No port is open: pick one on the Setup tab first."));
         return;
     }
+    m_recorder.reset();
     m_runner = std::make_unique<plans::PlanRunner>(m_console, *m_plan);
-    m_header = {m_console.comInterface.portName(), QDateTime::currentDateTime()};
+    m_header = {m_console.comInterface.portName(), QDateTime::currentDateTime(), {}};
+    m_recorder = std::make_unique<records::RunRecorder>(m_records, *m_runner, m_header);
+    connect(m_recorder.get(), &records::RunRecorder::queued, this, [this] {
+        if (m_recordsQueued)
+            m_recordsQueued();
+    });
     connect(m_runner.get(), &plans::PlanRunner::stepStarted, this, &PlanWindow::showStep);
     connect(m_runner.get(), &plans::PlanRunner::stepFinished, this, &PlanWindow::showStep);
     connect(m_runner.get(), &plans::PlanRunner::asked, this, [this](const QString &prompt) {
@@ -160,6 +166,7 @@ void PlanWindow::run()
     connect(m_runner.get(), &plans::PlanRunner::finished, this, &PlanWindow::runEnded);
     m_message->clear();
     showPlan();
+    m_recorder->begin();
     m_runner->start();
     showPlan();
 }
@@ -185,8 +192,15 @@ void PlanWindow::showStep(int index)
     m_steps->scrollToItem(m_steps->item(index, LineColumn));
 }
 
+void PlanWindow::setRecords(records::Store *store, std::function<void()> queued)
+{
+    m_records = store;
+    m_recordsQueued = std::move(queued);
+}
+
 void PlanWindow::runEnded()
 {
+    m_recorder->finish();
     for (int i = 0; i < m_runner->results().size(); ++i)
         showStep(i);
     m_message->setText(m_runner->wasStopped() ? QStringLiteral("Stopped.")
@@ -200,7 +214,10 @@ QString PlanWindow::saveReport(const QString &path)
 {
     if (!m_runner)
         return QStringLiteral("No plan has run yet.");
-    return plans::writeReport(*m_runner, m_header, path);
+    const QString error = plans::writeReport(*m_runner, m_recorder ? m_recorder->header() : m_header, path);
+    if (error.isEmpty() && m_recorder)
+        m_recorder->addReport(path);
+    return error;
 }
 
 QString PlanWindow::message() const

@@ -3,6 +3,7 @@
 #include "console/console.h"
 #include "plans/planrunner.h"
 #include "plans/report.h"
+#include "records/runrecorder.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -39,6 +40,10 @@ public:
     QString saveReport(const QString &path);
 
     const plans::PlanRunner *runner() const { return m_runner.get(); }
+    // Each run is kept in these bench records (none: not kept); `queued` is told when a state of it
+    // waits for the shop's server.
+    void setRecords(records::Store *store, std::function<void()> queued);
+    const records::RunRecorder *recorder() const { return m_recorder.get(); }
     QString message() const;   // the line under the plan's name: its error, its ask, its verdict
 
 signals:
@@ -56,6 +61,9 @@ private:
     std::function<void(const QString &)> m_answer;
     std::optional<plans::Plan> m_plan;
     std::unique_ptr<plans::PlanRunner> m_runner;
+    records::Store *m_records = nullptr;
+    std::function<void()> m_recordsQueued;
+    std::unique_ptr<records::RunRecorder> m_recorder;
     plans::ReportHeader m_header;
 
     QComboBox *m_choice;

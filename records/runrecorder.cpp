@@ -138,7 +138,16 @@ void RunRecorder::finish(const QStringList &written)
     }
     for (const QString &w : written)
         reports << QDir::toNativeSeparators(QFileInfo(w).absoluteFilePath());
+    m_reports = reports;
     save(true, reports);
+}
+
+void RunRecorder::addReport(const QString &path)
+{
+    if (!m_finished)
+        return;
+    m_reports << QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    save(true, m_reports);
 }
 
 } // namespace kestrel::records

@@ -30,6 +30,8 @@ public:
     void begin();
     // Call once the run has ended and its reports (`written`) are written.
     void finish(const QStringList &written = {});
+    // A report written after the run ended (the plan window's "Save Report").
+    void addReport(const QString &path);
 
     // The header with the unit's earlier runs, for the reports the caller writes.
     plans::ReportHeader header() const;
@@ -49,6 +51,7 @@ private:
     plans::ReportHeader m_header;
     QString m_uuid;
     QString m_kept;
+    QStringList m_reports;
     bool m_finished = false;
 };
 

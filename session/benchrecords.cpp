@@ -33,12 +33,12 @@ BenchRecords::BenchRecords(const QCommandLineParser &parser, std::function<void(
         QString why;
         address = records::parseServer(server, &why);
         if (!address)
-            m_tell(QStringLiteral("Bench records: %1 is no records server (%2); records are kept on this bench only")
+            told(QStringLiteral("Bench records: %1 is no records server (%2); records are kept on this bench only")
                        .arg(server, why));
     }
     records::Store::Options options;
     options.outbox = address.has_value();
-    options.problem = [this](const QString &problem) { m_tell(problem); };
+    options.problem = [this](const QString &problem) { told(problem); };
     m_store = std::make_unique<records::Store>(options);
     if (!m_store->open())
         return;
@@ -48,16 +48,31 @@ BenchRecords::BenchRecords(const QCommandLineParser &parser, std::function<void(
             bench = QSysInfo::machineHostName();
         m_pusher = std::make_unique<records::Pusher>(m_store->path(), *address, bench);
         connect(m_pusher.get(), &records::Pusher::waiting, this, [this](const QString &why) {
-            m_tell(QStringLiteral("Bench records are waiting to be sent: %1; they are kept on this bench and sent when "
+            told(QStringLiteral("Bench records are waiting to be sent: %1; they are kept on this bench and sent when "
                                   "the server takes them").arg(why));
         });
         connect(m_pusher.get(), &records::Pusher::caughtUp, this, [this] {
-            m_tell(QStringLiteral("Bench records: the waiting records were sent to %1").arg(m_pusher->server().shown()));
+            told(QStringLiteral("Bench records: the waiting records were sent to %1").arg(m_pusher->server().shown()));
         });
     }
 }
 
 BenchRecords::~BenchRecords() = default;
+
+void BenchRecords::told(const QString &message)
+{
+    if (m_tell)
+        m_tell(message);
+    else
+        m_held << message;
+}
+
+void BenchRecords::tellTo(std::function<void(const QString &)> tell)
+{
+    m_tell = std::move(tell);
+    for (const QString &message : std::exchange(m_held, {}))
+        m_tell(message);
+}
 
 records::Store *BenchRecords::store()
 {

@@ -22,7 +22,11 @@ class BenchRecords : public QObject
 {
     Q_OBJECT
 public:
-    BenchRecords(const QCommandLineParser &parser, std::function<void(const QString &)> tell, QObject *parent = nullptr);
+    // With no `tell`, problems are held until tellTo() names where they go (the window's action
+    // log, once the window exists).
+    explicit BenchRecords(const QCommandLineParser &parser, std::function<void(const QString &)> tell = {},
+                          QObject *parent = nullptr);
+    void tellTo(std::function<void(const QString &)> tell);
     ~BenchRecords() override;
 
     // The store, or nullptr when the records cannot be kept this session.
@@ -33,7 +37,10 @@ public:
     void flush(int ms);
 
 private:
+    void told(const QString &message);
+
     std::function<void(const QString &)> m_tell;
+    QStringList m_held;
     std::unique_ptr<records::Store> m_store;
     std::unique_ptr<records::Pusher> m_pusher;
 };
