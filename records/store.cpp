@@ -205,8 +205,15 @@ bool Store::failed(const QSqlError &error, const QString &doing)
     case Locked:
         return tell(QStringLiteral("The bench records %1 are locked by another program (waited %2 s to %3)%4")
                         .arg(path).arg(m_options.busyMs / 1000.0).arg(doing, tail));
+    case CantOpen:
+        // In WAL mode a reader writes beside the file too: a file or folder that is read-only
+        // cannot even be opened.
+        if (!QFileInfo::exists(m_options.path) || (QFileInfo(m_options.path).isWritable()
+            && QFileInfo(QFileInfo(m_options.path).absolutePath()).isWritable()))
+            break;
+        [[fallthrough]];
     case ReadOnly:
-        return tell(QStringLiteral("The bench records %1 cannot be written: the file is read-only%2").arg(path, tail));
+        return tell(QStringLiteral("The bench records %1 cannot be written: the file or its folder is read-only%2").arg(path, tail));
     case Full:
         return tell(QStringLiteral("The bench records %1 cannot be written: No space left on device%2").arg(path, tail));
     case Corrupt:
@@ -214,9 +221,10 @@ bool Store::failed(const QSqlError &error, const QString &doing)
         return tell(QStringLiteral("The bench records %1 are damaged (%2); they are moved aside at the next start%3")
                         .arg(path, error.databaseText(), tail));
     default:
-        return tell(QStringLiteral("The bench records %1 cannot be used (%2: %3)%4")
-                        .arg(path, doing, error.databaseText().isEmpty() ? error.text() : error.databaseText(), tail));
+        break;
     }
+    return tell(QStringLiteral("The bench records %1 cannot be used (%2: %3)%4")
+                    .arg(path, doing, error.databaseText().isEmpty() ? error.text() : error.databaseText(), tail));
 }
 
 bool Store::open()

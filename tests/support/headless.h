@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -22,10 +23,20 @@ struct Headless
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QLatin1String(display));
+        // The bench records and the settings file are the scratch folder's too.
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());
     }
     QString file(const QString &name) const { return dir.filePath(name); }
+    // The bench records file the program made under the scratch folder's data folder, or empty.
+    QString recordsFile() const
+    {
+        QDirIterator it(dir.filePath(QStringLiteral("data")), {QStringLiteral("bench-records.sqlite")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        return it.hasNext() ? it.next() : QString();
+    }
     void write(const QString &name, const QByteArray &text) const
     {
         QFile f(file(name));
