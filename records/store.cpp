@@ -339,10 +339,14 @@ bool Store::queue(QSqlQuery &q, const QString &uuid, const QString &kind, const 
 {
     if (!m_options.outbox)
         return true;
-    q.prepare(QStringLiteral("INSERT INTO outbox (uuid, kind, revision, body, queued) VALUES (?, ?, ?, ?, ?)"));
+    // A state's revision is its time, and always above the record's states still waiting, so the
+    // server keeps the last of two saved within one millisecond.
+    q.prepare(QStringLiteral("INSERT INTO outbox (uuid, kind, revision, body, queued) VALUES (?, ?,"
+                             " max(?, coalesce((SELECT max(revision) + 1 FROM outbox WHERE uuid = ?), 0)), ?, ?)"));
     q.addBindValue(uuid);
     q.addBindValue(kind);
     q.addBindValue(QDateTime::currentMSecsSinceEpoch());
+    q.addBindValue(uuid);
     q.addBindValue(QString::fromUtf8(body));
     q.addBindValue(storedTime(QDateTime::currentDateTime()));
     return q.exec();
