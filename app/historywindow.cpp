@@ -160,7 +160,7 @@ HistoryWindow::HistoryWindow(records::Store &store, UrlOpener &opener, QWidget *
 
     connect(m_search, &QLineEdit::textChanged, this, &HistoryWindow::showUnits);
     connect(m_unitTable, &QTableWidget::itemSelectionChanged, this, &HistoryWindow::showRuns);
-    connect(m_runTable, &QTableWidget::cellDoubleClicked, this, [this](int row) { openRun(row); });
+    // A double-click or Enter on a run: activated once either way.
     connect(m_runTable, &QTableWidget::cellActivated, this, [this](int row) { openRun(row); });
     showUnits();
 }

@@ -1,7 +1,8 @@
 # Run at install time on a Windows build: puts beside kestrel.exe every DLL it imports, found by
 # reading its imports (and those of the Qt plugins it loads, and theirs in turn) rather than from a
 # list kept by hand: Qt's, the MinGW runtime's. The plugins are Qt's windows platform, its image
-# formats (the board pictures are JPEG, GIF and BMP) and its styles. Windows' own DLLs, which no
+# formats (the board pictures are JPEG, GIF and BMP), its styles and its SQL drivers (the bench
+# records). Windows' own DLLs, which no
 # folder here holds, stay where they are.
 set(bin "${CMAKE_INSTALL_PREFIX}/${KESTREL_BINDIR}")
 
@@ -18,7 +19,7 @@ foreach(dir "${KESTREL_QT_PREFIX}/bin" ${KESTREL_MINGW_DIRS})
 endforeach()
 
 set(todo "${KESTREL_EXE}")
-foreach(type platforms imageformats styles)
+foreach(type platforms imageformats styles sqldrivers)
     file(GLOB found "${KESTREL_QT_PREFIX}/plugins/${type}/*.dll")
     if(type STREQUAL "platforms")
         list(FILTER found INCLUDE REGEX "qwindows\\.dll$")

@@ -6,10 +6,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev fonts-liberation)
+# Qt's SQLite driver keeps the bench records; its PostgreSQL driver pushes them to a shop's server.
+packages=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libqt6sql6-psql libgl-dev
+    fonts-liberation)
 # The desktop tests: the real executable under Xvfb, with the accessibility bus; Wireshark's
-# command-line tools read the captures back.
-test_packages=(xvfb xdotool dbus-daemon dbus-bin at-spi2-core python3 python3-pyatspi python3-xlib tshark)
+# command-line tools read the captures back; a PostgreSQL server of the tests' own takes the pushed
+# bench records.
+test_packages=(xvfb xdotool dbus-daemon dbus-bin at-spi2-core python3 python3-pyatspi python3-xlib tshark postgresql)
 
 install_missing() {
     local missing=()

@@ -133,16 +133,23 @@ class Kestrel:
     """The console's executable, copied into a directory of its own (its log.txt is written
     beside it), started on the display."""
 
-    def __init__(self, executable, display, arguments=(), accessible=True):
-        self.dir = tempfile.mkdtemp(prefix="kestrel-desktop-")
+    def __init__(self, executable, display, arguments=(), accessible=True, folder=None, path=None):
+        # A folder of an earlier run (its log.txt and bench records) may be given to run in again.
+        self.dir = folder or tempfile.mkdtemp(prefix="kestrel-desktop-")
         self.executable = os.path.join(self.dir, "kestrel")
         shutil.copy(executable, self.executable)
         env = {**os.environ, "DISPLAY": display.name, "QT_QPA_PLATFORM": "xcb",
                "LC_ALL": "C.UTF-8", "HOME": self.dir}
         env.pop("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", None)
+        # The bench records and the settings are under HOME, the run's own folder.
+        for name in ("XDG_DATA_HOME", "XDG_CONFIG_HOME"):
+            env.pop(name, None)
+        if path:
+            env["PATH"] = path + os.pathsep + env["PATH"]
         if accessible:
             env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
         self.errors = open(os.path.join(self.dir, "stderr.txt"), "wb")
+        self.env = env
         self.process = subprocess.Popen([self.executable, *arguments], cwd=self.dir, env=env,
                                         stdout=subprocess.DEVNULL, stderr=self.errors)
         self.display = display

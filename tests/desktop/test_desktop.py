@@ -12,6 +12,7 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.parse
 
 import pyatspi
 
@@ -50,8 +51,8 @@ class DesktopTest(unittest.TestCase):
         cls.display.close()
         cls.bus.terminate()
 
-    def start(self, *arguments, accessible=True):
-        kestrel = Kestrel(KESTREL, self.display, arguments, accessible)
+    def start(self, *arguments, accessible=True, path=None):
+        kestrel = Kestrel(KESTREL, self.display, arguments, accessible, path=path)
         self.addCleanup(kestrel.stop)
         main = kestrel.ready()
         return kestrel, main
@@ -245,7 +246,55 @@ class DesktopTest(unittest.TestCase):
         replies = [line[18:] for line in kestrel.log_file()]
         self.assertEqual(len(replies), 12, replies)
         self.assertEqual(replies[-1], b"08 00 00 14 14 14" + b" 00" * 13)
+        # The run is in the bench records, with the unit it identified.
+        history = subprocess.run([kestrel.executable, "--history", "000000000001", "--csv"], cwd=kestrel.dir,
+                                 env={**kestrel.env, "QT_QPA_PLATFORM": "offscreen"}, capture_output=True,
+                                 text=True, timeout=30)
+        self.assertEqual(history.returncode, 0, history.stderr)
+        self.assertIn(",changer,passed,0,", history.stdout)
 
+
+    def test_the_bench_history_shows_each_unit_s_runs_and_opens_a_report(self):
+        # Two runs of the changer plan with no window, the second short of a coin; then the window.
+        opened = tempfile.mkdtemp(prefix="kestrel-opener-")
+        self.addCleanup(shutil.rmtree, opened, True)
+        # What the desktop opens a report with: here, a note of what it was asked to open.
+        with open(os.path.join(opened, "xdg-open"), "w") as f:
+            f.write(f"#!/bin/sh\necho \"$1\" >> {opened}/asked\n")
+        os.chmod(os.path.join(opened, "xdg-open"), 0o755)
+        kestrel, _ = self.start("--com1", "virtual", path=opened)
+        env = {**kestrel.env, "QT_QPA_PLATFORM": "offscreen"}
+        for board in ("virtual", "virtual?fault=short-payout"):
+            subprocess.run([kestrel.executable, "--plan", "changer", "--com1", board, "--plan-answers",
+                            "virtual"], cwd=kestrel.dir, env=env, stdout=subprocess.DEVNULL, timeout=60)
+        kestrel.click_control("File", pyatspi.ROLE_MENU_ITEM)
+        kestrel.click_control("Bench History...", pyatspi.ROLE_MENU_ITEM)
+        self.assertIsNotNone(kestrel.window("Bench History"))
+        serial = kestrel.find("000000000001", pyatspi.ROLE_TABLE_CELL, showing=True)
+        self.assertIsNotNone(serial, "the changer is not among the units")
+        kestrel.click(serial)
+        self.assertTrue(kestrel.find("failed", pyatspi.ROLE_TABLE_CELL, showing=True))
+        plot = kestrel.find("History plot", timeout=5)
+        self.assertEqual(plot.description, "2 runs, 1 failed")
+        # The search narrows the units as it is typed.
+        search = kestrel.find("Search units", pyatspi.ROLE_TEXT)
+        self.type_into(kestrel, search, "no such unit")
+        self.assertTrue(kestrel.find("No unit matches.", pyatspi.ROLE_LABEL))
+        self.type_into(kestrel, search, "CHNG")
+        kestrel.click(kestrel.find("000000000001", pyatspi.ROLE_TABLE_CELL, showing=True))
+        # A double-click on a run opens its report.
+        run = kestrel.find("passed", pyatspi.ROLE_TABLE_CELL, showing=True)
+        extents = run.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        self.display.xdotool("mousemove", str(extents.x + extents.width // 2),
+                             str(extents.y + extents.height // 2), "click", "--repeat", "2", "1")
+        asked = os.path.join(opened, "asked")
+        self.assertTrue(wait_for(lambda: os.path.exists(asked), 10), "no report was opened")
+        pump(0.5)
+        with open(asked) as f:
+            report, = f.read().split()   # opened once
+        self.assertTrue(report.startswith("file://") and report.endswith(".html"), report)
+        with open(urllib.parse.unquote(report[len("file://"):])) as f:
+            self.assertIn("PASSED", f.read())
 
     # --- any MDB command, composed --------------------------------------------------------------
 
