@@ -9,5 +9,8 @@ void replayStart();
 // Composing a command's frame from its parameters, and decoding the longest replies of the
 // command set field by field: microseconds each.
 void composeAndDecode();
+// The bench records: a plan run recorded, a unit's history among 100,000 runs, the push to a
+// PostgreSQL server on this machine.
+void records();
 
 } // namespace kestrel::bench

@@ -782,6 +782,7 @@ int main(int argc, char *argv[])
         {"replay", benchReplay},
         {"replaystart", bench::replayStart},
         {"compose", bench::composeAndDecode},
+        {"records", bench::records},
         {"queue", benchQueue},
         {"startup", [&] { benchStartup(app.applicationFilePath()); }},
         {"growth", benchGrowth},
