@@ -270,7 +270,7 @@ private slots:
         QCOMPARE(problems.size(), 1);
         const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
         const QString aside = path(QStringLiteral("damaged.damaged-%1").arg(today));
-        QVERIFY2(problems[0].contains(QStringLiteral("were moved to %1").arg(aside)), qPrintable(problems[0]));
+        QVERIFY2(problems[0].contains(QStringLiteral("were moved to %1").arg(QDir::toNativeSeparators(aside))), qPrintable(problems[0]));
         QVERIFY2(problems[0].contains(QStringLiteral("new records were started")), qPrintable(problems[0]));
         const QStringList kept = QDir(m_dir.path()).entryList({QStringLiteral("damaged.damaged-*")});
         QCOMPARE(kept.size(), 1);
