@@ -9,6 +9,9 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
+
+#include <atomic>
 
 using namespace kestrel;
 using namespace kestrel::records;
@@ -63,15 +66,16 @@ public:
     explicit Cutter(int serverPort) : m_serverPort(serverPort)
     {
         m_listen.listen(QHostAddress::LocalHost, 0);
+        m_port = m_listen.serverPort();
         connect(&m_listen, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *client = m_listen.nextPendingConnection())
                 join(client, m_plan.value(m_connections++, None));
         });
     }
-    int port() const { return m_listen.serverPort(); }
+    int port() const { return m_port; }
     QList<Cut> m_plan;
-    int m_connections = 0;
-    int m_cuts = 0;
+    std::atomic<int> m_connections{0};
+    std::atomic<int> m_cuts{0};
 
 private:
     void join(QTcpSocket *client, Cut cut)
@@ -107,8 +111,10 @@ private:
         connect(server, &QTcpSocket::disconnected, client, [client] { client->disconnectFromHost(); });
     }
 
-    QTcpServer m_listen;
+    // A child, so that it moves to the proxy's thread with the cutter.
+    QTcpServer m_listen{this};
     int m_serverPort;
+    int m_port = 0;
 };
 
 } // namespace
@@ -184,17 +190,26 @@ private slots:
     // is sent again, and the server keeps each record once.
     void theConnectionCutMidPush()
     {
+        // The proxy runs on a thread of its own: the pusher's thread talks through it while this
+        // one waits, and at the end this one waits for the pusher's thread to stop.
+        QThread proxyThread;
         Cutter cutter(m_server.port());
         cutter.m_plan = {Cutter::AfterBegin, Cutter::AfterCommit};
+        cutter.moveToThread(&proxyThread);
+        proxyThread.start();
         const QString url = QStringLiteral("postgresql://%1:%2@127.0.0.1:%3/%4")
                                 .arg(QLatin1String(PgServer::kUser), QLatin1String(PgServer::kPassword))
                                 .arg(cutter.port()).arg(QLatin1String(PgServer::kDatabase));
-        Bench bench(file(), url, QStringLiteral("bench-a"));
-        bench.queue(40, QStringLiteral("4444"));
-        bench.pusher->nudge();
-        QTRY_COMPARE_WITH_TIMEOUT(bench.store->outboxCount(), 0, 40000);
-        QCOMPARE(cutter.m_cuts, 2);
-        QVERIFY(cutter.m_connections >= 3);
+        {
+            Bench bench(file(), url, QStringLiteral("bench-a"));
+            bench.queue(40, QStringLiteral("4444"));
+            bench.pusher->nudge();
+            QTRY_COMPARE_WITH_TIMEOUT(bench.store->outboxCount(), 0, 40000);
+        }
+        proxyThread.quit();
+        proxyThread.wait();
+        QCOMPARE(cutter.m_cuts.load(), 2);
+        QVERIFY(cutter.m_connections.load() >= 3);
         QCOMPARE(stored(), QStringLiteral("40"));
     }
 
