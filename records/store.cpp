@@ -166,23 +166,23 @@ QSqlDatabase Store::database() const
     return QSqlDatabase::database(m_connection, false);
 }
 
-QString Store::prepare(QSqlDatabase &db)
+QSqlError Store::prepare(QSqlDatabase &db)
 {
     QSqlQuery q(db);
-    const auto error = [&] { return q.lastError().nativeErrorCode() + QLatin1Char(':') + q.lastError().databaseText(); };
     if (!q.exec(QStringLiteral("PRAGMA foreign_keys = ON")))
-        return error();
+        return q.lastError();
     // The first read of the file: it tells a file that is no database at all. A file that stays out
     // of WAL mode is one that cannot be written.
     if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
-        return error();
+        return q.lastError();
     if (!q.next() || q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-        return QStringLiteral("8:the file cannot be written");
+        return QSqlError(QString(), QStringLiteral("the file cannot be written"), QSqlError::ConnectionError,
+                         QString::number(ReadOnly));
     if (!q.exec(QStringLiteral("PRAGMA synchronous = NORMAL")))
-        return error();
+        return q.lastError();
     // The tables are read once: a file whose pages are damaged says so here rather than mid-run.
     if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next())
-        return error();
+        return q.lastError();
     return {};
 }
 
@@ -240,13 +240,11 @@ bool Store::open()
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_options.busyMs));
         if (!db.open())
             return failed(db.lastError(), QStringLiteral("opening it"));
-        const QString prepared = prepare(db);
-        const int code = prepared.section(QLatin1Char(':'), 0, 0).toInt() & 0xFF;
-        QString why = prepared.section(QLatin1Char(':'), 1);
-        QString migrated;
-        if (prepared.isEmpty())
-            migrated = migrate(db, schema());
-        if (prepared.isEmpty() && migrated.isEmpty()) {
+        const QSqlError prepared = prepare(db);
+        const int code = codeOf(prepared);
+        const QString why = prepared.databaseText();
+        const QString migrated = prepared.isValid() ? QString() : migrate(db, schema());
+        if (!prepared.isValid() && migrated.isEmpty()) {
             m_open = true;
             return true;
         }
@@ -274,8 +272,7 @@ bool Store::open()
         if (!migrated.isEmpty())
             return tell(QStringLiteral("The bench records %1 cannot be used: %2; this session's bench records are not kept")
                             .arg(path, migrated));
-        QSqlError error(QString(), why, QSqlError::ConnectionError, QString::number(code));
-        return failed(error, QStringLiteral("opening it"));
+        return failed(prepared, QStringLiteral("opening it"));
     }
     return false;
 }

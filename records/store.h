@@ -3,6 +3,7 @@
 #include "records/records.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
 #include <functional>
@@ -66,8 +67,8 @@ public:
     // The connection, for the outbox's sender and for tests.
     QSqlDatabase database() const;
     // Applies the connection settings every connection to the file uses (WAL, foreign keys,
-    // NORMAL syncing, the busy wait). An error text, or empty.
-    static QString prepare(QSqlDatabase &db);
+    // NORMAL syncing). The error, or an invalid one when all is set.
+    static QSqlError prepare(QSqlDatabase &db);
 
 private:
     bool tell(const QString &problem);
