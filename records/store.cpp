@@ -3,6 +3,7 @@
 #include "records/schema.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -11,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <atomic>
 
@@ -240,7 +242,17 @@ bool Store::open()
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_options.busyMs));
         if (!db.open())
             return failed(db.lastError(), QStringLiteral("opening it"));
-        const QSqlError prepared = prepare(db);
+        // Two consoles opening a new file at once: the one that loses the race to switch it to WAL
+        // is told BUSY at once, without SQLite's busy wait, so it waits here as a write would.
+        QSqlError prepared = prepare(db);
+        for (QElapsedTimer waited; codeOf(prepared) == Busy || codeOf(prepared) == Locked;) {
+            if (!waited.isValid())
+                waited.start();
+            if (waited.elapsed() >= m_options.busyMs)
+                break;
+            QThread::msleep(20);
+            prepared = prepare(db);
+        }
         const int code = codeOf(prepared);
         const QString why = prepared.databaseText();
         const QString migrated = prepared.isValid() ? QString() : migrate(db, schema());
