@@ -288,7 +288,7 @@ void PlanRunner::awaitFrame(int waitingBefore)
 void PlanRunner::frameWritten()
 {
     m_roundTrips.frameWritten(elapsedMs());
-    m_line.append({elapsedMs(), true, QString::fromLatin1(m_console.pendingFrames.lastSent().toHex(' ').toUpper()), true});
+    m_framesWritten.append({elapsedMs(), QString::fromLatin1(m_console.pendingFrames.lastSent().toHex(' ').toUpper())});
     if (!m_awaitingFrame)
         return;
     m_awaitingFrame = false;
@@ -325,7 +325,6 @@ void PlanRunner::replyRead(const QString &text, bool ended)
     // taken for the reply it began, as the console did not count it either.
     const bool whole = ended || (!decoded.bytes.isEmpty() && !decoded.cutShort);
     m_replies.append({text, elapsedMs(), whole, decoded});
-    m_line.append({m_replies.last().atMs, false, text, whole});
     if (!whole)
         return;
     m_identities.replyRead(decoded);
@@ -333,6 +332,17 @@ void PlanRunner::replyRead(const QString &text, bool ended)
     if (isRunning() && std::holds_alternative<Expect>(m_plan.steps[m_step].action)
         && m_results[m_step].state == State::Running)
         findExpected();
+}
+
+QList<PlanRunner::LineEvent> PlanRunner::lineEvents() const
+{
+    QList<LineEvent> events;
+    for (const auto &[atMs, frame] : m_framesWritten)
+        events.append({atMs, true, frame, true});
+    for (const Reply &reply : m_replies)
+        events.append({reply.atMs, false, reply.text, reply.whole});
+    std::stable_sort(events.begin(), events.end(), [](const LineEvent &a, const LineEvent &b) { return a.atMs < b.atMs; });
+    return events;
 }
 
 QList<mdb::Peripheral> PlanRunner::peripheralsHeard() const

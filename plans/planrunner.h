@@ -70,7 +70,7 @@ public:
         QString text;        // the frame in hex, or the reply as read
         bool whole = true;   // a reply read whole
     };
-    const QList<LineEvent> &lineEvents() const { return m_line; }
+    QList<LineEvent> lineEvents() const;
     // The peripherals that answered during the run, whether or not they identified themselves.
     QList<mdb::Peripheral> peripheralsHeard() const;
     // The step's line as the console prints it: "PASS  12  check tally Nickel = 1  (0.1 ms)".
@@ -136,7 +136,8 @@ private:
     RoundTripWatcher m_roundTrips;
     IdentityWatcher m_identities;
     PayoutWatcher m_payout;
-    QList<LineEvent> m_line;
+    // The frames written, with when (the replies are in m_replies).
+    QList<std::pair<double, QString>> m_framesWritten;
 
 };
 

@@ -122,7 +122,7 @@ private slots:
         for (const auto &trip : runner.roundTrips())
             QVERIFY2(trip.ms > 3 && trip.ms < 5000, qPrintable(QStringLiteral("%1: %2 ms").arg(trip.command).arg(trip.ms)));
 
-        const ReportHeader header{QStringLiteral("virtual"), QDateTime::currentDateTime()};
+        const ReportHeader header{QStringLiteral("virtual"), QDateTime::currentDateTime(), {}};
         checkJUnit(junitReport(runner, header), runner);
         const QString html = htmlReport(runner, header);
         QVERIFY(html.contains(QStringLiteral(": PASSED</h1>")));
