@@ -16,6 +16,16 @@
 using namespace kestrel;
 using namespace kestrel::app;
 
+namespace {
+// The program's name, version and maker, which its data folder, settings file and --version read.
+void nameProgram(const QString &version)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Kestrel"));
+    QCoreApplication::setApplicationVersion(version);
+    QCoreApplication::setOrganizationName(QString::fromLatin1(screens::version::kCompany));
+}
+} // namespace
+
 int main(int argc, char *argv[])
 {
     const QString programVersion = QStringLiteral("%1.%2.%3")
@@ -50,9 +60,7 @@ int main(int argc, char *argv[])
         } else if (preview.isSet(QStringLiteral("plan"))) {
             // A test plan with no window: the console core alone, no display needed.
             QCoreApplication app(argc, argv);
-            QCoreApplication::setApplicationName(QStringLiteral("Kestrel"));
-            QCoreApplication::setApplicationVersion(programVersion);
-            QCoreApplication::setOrganizationName(QString::fromLatin1(screens::version::kCompany));
+            nameProgram(programVersion);
             if (const QString wrong = session::check(preview, true); !wrong.isEmpty()) {
                 session::printError(QStringLiteral("kestrel: %1\n").arg(wrong));
                 return 2;
@@ -61,18 +69,15 @@ int main(int argc, char *argv[])
         } else if (preview.isSet(QStringLiteral("history"))) {
             // The bench history printed: no window, no display, no port.
             QCoreApplication app(argc, argv);
-            QCoreApplication::setApplicationName(QStringLiteral("Kestrel"));
-            QCoreApplication::setOrganizationName(QString::fromLatin1(screens::version::kCompany));
+            nameProgram(programVersion);
             return session::printHistory(preview);
         }
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kestrel"));
-    QApplication::setApplicationVersion(programVersion);
     // No display name and no program-wide icon: the platform would add the display name to every
     // title bar, and give the icon to the screens that have none of their own. The main window and
     // the splash set their own.
-    QApplication::setOrganizationName(QString::fromLatin1(screens::version::kCompany));
+    nameProgram(programVersion);
     // The program ends when its last window has closed, the main window (a tool window) included.
     app::ProgramLife life([] { QCoreApplication::quit(); });
 

@@ -20,6 +20,18 @@ Unit unitOf(const plans::IdentityWatcher::Identity &identity)
     return unit;
 }
 
+Unit unitOf(const plans::PlanRunner &run)
+{
+    for (const auto &identity : run.identities()) {
+        const Unit unit = unitOf(identity);
+        if (unit.identified() && unit.peripheral != mdb::Peripheral::Unknown)
+            return unit;
+    }
+    Unit unit;
+    unit.peripheral = run.peripheralsHeard().value(0, mdb::Peripheral::Unknown);
+    return unit;
+}
+
 RunRecord recordOf(const plans::PlanRunner &run, const plans::ReportHeader &header, const QString &uuid)
 {
     using State = plans::PlanRunner::State;
@@ -30,15 +42,7 @@ RunRecord recordOf(const plans::PlanRunner &run, const plans::ReportHeader &head
     r.digest = run.plan().digest;
     r.port = header.port;
     r.started = header.started;
-    for (const auto &identity : run.identities()) {
-        const Unit unit = unitOf(identity);
-        if (unit.identified() && unit.peripheral != mdb::Peripheral::Unknown) {
-            r.unit = unit;
-            break;
-        }
-    }
-    if (r.unit.peripheral == mdb::Peripheral::Unknown && !run.peripheralsHeard().isEmpty())
-        r.unit.peripheral = run.peripheralsHeard().first();
+    r.unit = unitOf(run);
     for (int i = 0; i < run.plan().steps.size() && i < run.results().size(); ++i) {
         const auto &step = run.plan().steps[i];
         const auto &result = run.results()[i];
@@ -101,11 +105,10 @@ plans::ReportHeader RunRecorder::header() const
     if (!m_store || !m_store->isOpen())
         return header;
     // The unit's runs before this one: found by the unit this run is recorded against.
-    const RunRecord record = recordOf(m_run, m_header, m_uuid);
     std::optional<qint64> unit = m_store->unitOfRun(m_uuid);
-    if (!unit && record.unit.identified())
-        for (const UnitRow &row : m_store->unitsWithSerial(record.unit.serial))
-            if (row.unit.peripheral == record.unit.peripheral)
+    if (const Unit ran = unitOf(m_run); !unit && ran.identified())
+        for (const UnitRow &row : m_store->unitsWithSerial(ran.serial))
+            if (row.unit.peripheral == ran.peripheral)
                 unit = row.id;
     if (!unit)
         return header;

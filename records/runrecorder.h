@@ -10,10 +10,12 @@ namespace kestrel::records {
 
 // The unit a device's identification reply names.
 Unit unitOf(const plans::IdentityWatcher::Identity &identity);
+// The unit a run ran against: the first that identified itself, else the first that answered, as
+// unidentified; none when nothing answered.
+Unit unitOf(const plans::PlanRunner &run);
 
-// The run as the records keep it: its steps as they stand, the unit it ran against (the first that
-// identified itself, else the first that answered, as unidentified), its payouts and round trips,
-// and its result (a run stopped or whose port was lost is interrupted).
+// The run as the records keep it: its steps as they stand, the unit it ran against, its payouts and
+// round trips, and its result (a run stopped or whose port was lost is interrupted).
 RunRecord recordOf(const plans::PlanRunner &run, const plans::ReportHeader &header, const QString &uuid);
 
 // Keeps one plan run in the bench records as it goes: written as interrupted before its first step,

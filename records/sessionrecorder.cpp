@@ -37,8 +37,8 @@ void SessionRecorder::opened()
     m_record.port = m_console.comInterface.portName();
     m_record.started = QDateTime::currentDateTime();
     m_identities = plans::IdentityWatcher{};
-    if (m_store && m_store->isOpen() && m_store->saveSession(m_record, false))
-        return;
+    if (m_store && m_store->isOpen())
+        m_store->saveSession(m_record, false);
 }
 
 void SessionRecorder::replyRead(const QString &text)
