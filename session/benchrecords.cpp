@@ -33,8 +33,9 @@ BenchRecords::BenchRecords(const QCommandLineParser &parser, std::function<void(
         QString why;
         address = records::parseServer(server, &why);
         if (!address)
-            told(QStringLiteral("Bench records: %1 is no records server (%2); records are kept on this bench only")
-                       .arg(server, why));
+            // Not echoed: the settings file's URL may hold a password.
+            told(QStringLiteral("Bench records: the settings file's [records] server is no records server (%1); records "
+                                "are kept on this bench only").arg(why));
     }
     records::Store::Options options;
     options.outbox = address.has_value();

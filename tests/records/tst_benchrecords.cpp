@@ -99,6 +99,24 @@ private slots:
         QVERIFY(kestrel.err.contains(QStringLiteral("--last 0: give a number of runs")));
     }
 
+    // A settings file naming a server that is none: told once, never echoing its password, and the
+    // records are kept on the bench.
+    void aWrongServerInTheSettingsFile()
+    {
+        Headless kestrel(QStringLiteral(KESTREL_EXECUTABLE));
+        QCOMPARE(kestrel.run(kChangerRun), 0);
+        const QString maker = QDir(kestrel.file(QStringLiteral("data"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot).value(0);
+        QVERIFY(!maker.isEmpty());
+        QDir().mkpath(kestrel.file(QStringLiteral("config/") + maker));
+        kestrel.write(QStringLiteral("config/%1/Kestrel.ini").arg(maker), "[records]\nserver=postgresql://bench:topsecret@\n");
+        QCOMPARE(kestrel.run(kChangerRun), 0);
+        QCOMPARE(kestrel.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(kestrel.err.contains(QStringLiteral("is no records server")), qPrintable(kestrel.err));
+        QVERIFY(!kestrel.err.contains(QStringLiteral("topsecret")));
+        Records records(kestrel.recordsFile());
+        QCOMPARE(records.column(QStringLiteral("SELECT count(*) FROM runs")), QStringList{"2"});
+    }
+
     // Killed in the middle of a plan: the run is found afterwards as interrupted, with the steps it
     // had done and its unit, and the file is whole.
     void aRunKilledMidPlanIsFoundInterrupted()
